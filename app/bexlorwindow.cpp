@@ -1,0 +1,119 @@
+#include "app/bexlorwindow.h"
+
+#include "app/settings.h"
+#include "exebuild/scriptnames.h"
+#include "common/dialogs.h"
+#include "common/paths.h"
+#include "ui_bexlorBuilderGui.h"
+
+#include <QApplication>
+#include <QDesktopWidget>
+#include <QSettings>
+
+BexlorWindow::BexlorWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(std::make_unique<Ui::MainWindow>())
+{
+    ui->setupUi(this);
+
+    const auto wire = [this](QAbstractButton *button, void (BexlorWindow::*handler)()) {
+        connect(button, &QAbstractButton::clicked, this, handler);
+    };
+    wire(ui->BrowseProjectDir, &BexlorWindow::selectProjectDir);
+    wire(ui->browsePy, &BexlorWindow::selectPy);
+    wire(ui->pushButtonBuild, &BexlorWindow::build);
+    wire(ui->pushButtonClean, &BexlorWindow::cleanLines);
+    wire(ui->browseBinaryDir, &BexlorWindow::selectBinaryDir);
+    wire(ui->pushButtonEditControlFile, &BexlorWindow::editFiles);
+    wire(ui->BrowseProjectDir_2, &BexlorWindow::selectProjectDir_2);
+    wire(ui->pushButtonDelControlFile, &BexlorWindow::removeControlFiles);
+    wire(ui->pushButtonDelShortcut, &BexlorWindow::removeShotcut);
+    wire(ui->pushButtonShortcut, &BexlorWindow::createShortcut);
+    wire(ui->pushButtonIcon, &BexlorWindow::createIcon);
+    wire(ui->pushButtonDelIcon, &BexlorWindow::removeImage);
+    wire(ui->BrowseDebDir, &BexlorWindow::selectDebDir);
+    wire(ui->pushButtonBuild_2, &BexlorWindow::buidDeb);
+    wire(ui->pushButtonClean_2, &BexlorWindow::cleanLines_2);
+    wire(ui->pbSaveProject, &BexlorWindow::saveProject);
+    wire(ui->pbDelProject, &BexlorWindow::deleteProject);
+    wire(ui->pbLoadProject, &BexlorWindow::loadProject);
+    wire(ui->pushButtonAccess, &BexlorWindow::editAccess);
+    wire(ui->pushButtonDelAccess, &BexlorWindow::delAccess);
+    connect(ui->pushButtonClose_2, &QAbstractButton::clicked, this, &QWidget::close);
+    connect(ui->pushButtonClose, &QAbstractButton::clicked, this, &QWidget::close);
+
+    selectLib();
+    listProjectNames();
+}
+
+BexlorWindow::~BexlorWindow() = default;
+
+namespace {
+const QString chooseDirectoryCaption = QStringLiteral("Выбрать каталог");
+}
+
+void BexlorWindow::selectProjectDir()
+{
+    ui->lineEditProjectDir->setText(Dialogs::instance().existingDirectory(this, chooseDirectoryCaption));
+}
+
+void BexlorWindow::selectProjectDir_2()
+{
+    ui->lineEditProjectDir_2->setText(
+        Dialogs::instance().existingDirectory(nullptr, chooseDirectoryCaption));
+}
+
+void BexlorWindow::selectDebDir()
+{
+    ui->lineEditDebDir->setText(Dialogs::instance().existingDirectory(nullptr, chooseDirectoryCaption));
+}
+
+void BexlorWindow::selectBinaryDir()
+{
+    ui->lineEditBinaryDir->setText(
+        Dialogs::instance().existingDirectory(nullptr, chooseDirectoryCaption));
+    ui->lineEditBinary->setText(binaryNameFor(ui->lineEditPy->text()));
+}
+
+void BexlorWindow::cleanLines()
+{
+    ui->lineEditProjectDir->clear();
+    ui->lineEditPy->clear();
+    ui->labelOutputC->clear();
+    ui->lineEditBinary->clear();
+    ui->lineEditBinaryDir->clear();
+}
+
+void BexlorWindow::cleanLines_2()
+{
+    ui->lineEditProjectDir_2->clear();
+    ui->lineEditDebDir->clear();
+}
+
+void BexlorWindow::listProjectNames()
+{
+    ui->comboBoxProjects->clear();
+    ui->comboBoxProjects->addItems(settings().childGroups());
+}
+
+QString BexlorWindow::requireWorkDir()
+{
+    const QString workDir = ui->lineEditProjectDir_2->text();
+    if (workDir.isEmpty())
+        showError(QStringLiteral("Необходимо выбрать каталог"));
+    return workDir;
+}
+
+void BexlorWindow::showToolWindow(QWidget *window, const QString &title, int dx, int dy,
+                                  bool sizeLimits)
+{
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    newWindow = window;
+    if (sizeLimits) {
+        window->setMinimumSize(900, 480);
+        window->setMaximumSize(7680, 4320);
+    }
+    window->setWindowTitle(title);
+    window->move(centredPosition(QApplication::desktop()->size(), size(), dx, dy));
+    window->show();
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+
+namespace Ui {
+class MainWindow;
+}
+
+// The main window: the project fields of both tabs, the profile controls and
+// one handler per button. The fields are the only project state in memory;
+// each handler reads them when its button is pressed.
+class BexlorWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit BexlorWindow(QWidget *parent = nullptr);
+    ~BexlorWindow() override;
+
+    std::unique_ptr<Ui::MainWindow> ui;
+    // The tool window opened last; earlier ones stay open on their own.
+    QPointer<QWidget> newWindow;
+
+    // Pickers and clearing (main window).
+    void selectProjectDir();
+    void selectProjectDir_2();
+    void selectDebDir();
+    void selectBinaryDir();
+    void cleanLines();
+    void cleanLines_2();
+    void listProjectNames();
+
+    // Script and runtime selection, executable build.
+    void selectPy();
+    void selectLib();
+    void build();
+
+    // Package build and the DEBIAN tools.
+    void buidDeb();
+    void editFiles();
+    void removeControlFiles();
+
+    // Desktop integration.
+    void createShortcut();
+    void removeShotcut();
+    void createIcon();
+    void removeImage();
+    void editAccess();
+    void delAccess();
+
+    // Project profiles.
+    void saveProject();
+    void loadProject();
+    void deleteProject();
+
+private:
+    // The work directory field, or the empty text after telling the user
+    // to choose one.
+    QString requireWorkDir();
+    // Shows a tool window the way every tool window opens: title, optional
+    // size limits, placed relative to the desktop and this window's size,
+    // non-modal; remembered in newWindow and deleted when closed.
+    void showToolWindow(QWidget *window, const QString &title, int dx, int dy, bool sizeLimits);
+};

@@ -1,0 +1,7 @@
+#pragma once
+
+class QSettings;
+
+// The one profile store of the process: home + "/.config/bexlor-builder.ini",
+// INI format, UTF-8. Opened on first use (start-up opens it before any window).
+QSettings &settings();

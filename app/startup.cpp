@@ -1,0 +1,33 @@
+#include "app/startup.h"
+
+#include "app/bexlorwindow.h"
+#include "app/settings.h"
+#include "common/paths.h"
+
+#include <QApplication>
+#include <QDesktopWidget>
+#include <QIcon>
+
+#include <cstdio>
+
+int runApplication(int argc, char **argv)
+{
+    settings();
+
+    const QString dataDirectory = dataDirectoryPath();
+    const QString error = makePath(dataDirectory, 0755);
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "bexlor-builder: %s\n", qUtf8Printable(error));
+        return 1;
+    }
+
+    QApplication application(argc, argv);
+    // A missing icon file simply leaves the windows without an icon.
+    application.setWindowIcon(
+        QIcon(QStringLiteral("/usr/share/icons/hicolor/256x256/apps/bexlor-builder.png")));
+
+    BexlorWindow window;
+    window.move(centredPosition(QApplication::desktop()->size(), window.size()));
+    window.show();
+    return application.exec();
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Every message box and file dialog of the program goes through this seam,
+// so that tests can answer them with a scripted fake.
+class Dialogs
+{
+public:
+    virtual ~Dialogs();
+
+    // Critical box with one Ok button.
+    virtual void critical(const QString &title, const QString &text) = 0;
+    // Information box with one Ok button.
+    virtual void information(const QString &title, const QString &text) = 0;
+    // Question with Yes and No and no default button; true only for Yes.
+    virtual bool question(const QString &title, const QString &text) = 0;
+    // Modal directory picker; the empty text when cancelled.
+    virtual QString existingDirectory(QWidget *parent, const QString &caption) = 0;
+    // Modal open-file picker; the empty text when cancelled.
+    virtual QString openFileName(QWidget *parent, const QString &caption, const QString &dir,
+                                 const QString &filter) = 0;
+
+    // The implementation in use: the static Qt boxes unless a test installed its own.
+    static Dialogs &instance();
+    // Installs a replacement (not owned); nullptr restores the Qt boxes.
+    static void install(Dialogs *dialogs);
+};
+
+// Shorthands for the two boxes every handler shows.
+void showError(const QString &text);
+void showDone(const QString &text);

@@ -1,0 +1,59 @@
+#include "common/paths.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+QString lastComponent(const QString &path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+int floorDiv(int numerator, int denominator)
+{
+    const int quotient = numerator / denominator;
+    const bool inexact = quotient * denominator != numerator;
+    return (inexact && ((numerator < 0) != (denominator < 0))) ? quotient - 1 : quotient;
+}
+
+QPoint centredPosition(const QSize &desktop, const QSize &windowSize, int dx, int dy)
+{
+    return QPoint(floorDiv(desktop.width() - windowSize.width(), 2) + dx,
+                  floorDiv(desktop.height() - windowSize.height(), 2) + dy);
+}
+
+QString settingsFilePath()
+{
+    return QDir::homePath() + QStringLiteral("/.config/bexlor-builder.ini");
+}
+
+QString dataDirectoryPath()
+{
+    return QDir::homePath() + QStringLiteral("/.bexlor/builder");
+}
+
+QString makePath(const QString &path, unsigned lastMode)
+{
+    const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString prefix = path.startsWith(QLatin1Char('/')) ? QStringLiteral("/") : QString();
+    for (int i = 0; i < parts.size(); ++i) {
+        prefix += parts.at(i);
+        const QByteArray native = QFile::encodeName(prefix);
+        const mode_t mode = i == parts.size() - 1 ? mode_t(lastMode) : mode_t(0777);
+        if (::mkdir(native.constData(), mode) != 0) {
+            const int error = errno;
+            struct stat status;
+            if (error != EEXIST || ::stat(native.constData(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+                const QString reason = error == EEXIST ? QStringLiteral("это не каталог")
+                                                       : QString::fromLocal8Bit(std::strerror(error));
+                return QStringLiteral("Не удалось создать каталог %1: %2").arg(prefix, reason);
+            }
+        }
+        prefix += QLatin1Char('/');
+    }
+    return QString();
+}

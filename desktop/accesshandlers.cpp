@@ -1,0 +1,4 @@
+#include "app/bexlorwindow.h"
+
+void BexlorWindow::editAccess() {}
+void BexlorWindow::delAccess() {}

@@ -1,0 +1,4 @@
+#include "app/bexlorwindow.h"
+
+void BexlorWindow::createIcon() {}
+void BexlorWindow::removeImage() {}

@@ -1,0 +1,35 @@
+#include "exebuild/scriptnames.h"
+
+#include "common/paths.h"
+
+#include <QDir>
+
+ScriptNames scriptNames(const QString &scriptPath)
+{
+    ScriptNames names;
+    names.name = lastComponent(scriptPath);
+    names.directory = scriptPath.left(scriptPath.size() - names.name.size());
+    names.underscoredName = QString(names.name).replace(QLatin1Char('-'), QLatin1Char('_'));
+    names.workingCopy = names.directory + names.underscoredName;
+    names.cFile = names.directory + names.underscoredName.chopped(qMin(2, names.underscoredName.size()))
+                  + QLatin1Char('c');
+    return names;
+}
+
+QString binaryNameFor(const QString &scriptPath)
+{
+    const QString piece = lastComponent(scriptPath);
+    return piece.size() > 3 ? piece.chopped(3) : QString();
+}
+
+QStringList runtimeNames(const QString &includeDirectory)
+{
+    const QStringList entries = QDir(includeDirectory).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    QStringList names;
+    for (const QString &entry : entries) {
+        if (entry.startsWith(QLatin1String("python")))
+            names << entry;
+    }
+    return names;
+}

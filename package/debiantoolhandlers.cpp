@@ -1,0 +1,3 @@
+#include "app/bexlorwindow.h"
+
+void BexlorWindow::editFiles() {}

@@ -1,0 +1,4 @@
+#include "app/bexlorwindow.h"
+
+void BexlorWindow::removeControlFiles() {}
+void BexlorWindow::removeShotcut() {}

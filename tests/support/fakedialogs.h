@@ -1,0 +1,42 @@
+#pragma once
+
+#include "common/dialogs.h"
+
+#include <QList>
+#include <QQueue>
+#include <QString>
+
+// Scripted stand-in for the message boxes and file dialogs: records every box
+// shown and answers from queues. An unscripted question is answered No and an
+// unscripted picker is cancelled. Installs itself for its lifetime.
+class FakeDialogs final : public Dialogs
+{
+public:
+    struct Shown
+    {
+        QString kind; // "critical", "information", "question", "directory", "file"
+        QString title;
+        QString text;
+        QWidget *parent = nullptr;
+        QString dir;
+        QString filter;
+    };
+
+    FakeDialogs();
+    ~FakeDialogs() override;
+
+    QQueue<bool> answers;
+    QQueue<QString> paths;
+    QList<Shown> shown;
+
+    void critical(const QString &title, const QString &text) override;
+    void information(const QString &title, const QString &text) override;
+    bool question(const QString &title, const QString &text) override;
+    QString existingDirectory(QWidget *parent, const QString &caption) override;
+    QString openFileName(QWidget *parent, const QString &caption, const QString &dir,
+                         const QString &filter) override;
+
+    // The kinds and texts shown so far as "kind: title / text" lines, then forgets them.
+    QStringList take();
+    const Shown &last() const { return shown.last(); }
+};

@@ -1,0 +1,33 @@
+#include "testenv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QtTest>
+
+TemporaryHome::TemporaryHome()
+    : m_oldHome(qgetenv("HOME"))
+{
+    qputenv("HOME", QFile::encodeName(m_dir.path()));
+}
+
+TemporaryHome::~TemporaryHome()
+{
+    qputenv("HOME", m_oldHome);
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+    file.write(content);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+// Points HOME at a fresh temporary directory for the lifetime of the object,
+// so nothing a test does reaches the real home. Create it before the first
+// use of the profile store.
+class TemporaryHome
+{
+public:
+    TemporaryHome();
+    ~TemporaryHome();
+
+    QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldHome;
+};
+
+// Small file helpers for tests.
+void writeFile(const QString &path, const QByteArray &content);
+QByteArray readFile(const QString &path);
