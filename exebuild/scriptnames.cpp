@@ -1,8 +1,7 @@
 #include "exebuild/scriptnames.h"
 
 #include "common/paths.h"
-
-#include <QDir>
+#include "common/toolform.h"
 
 ScriptNames scriptNames(const QString &scriptPath)
 {
@@ -24,10 +23,8 @@ QString binaryNameFor(const QString &scriptPath)
 
 QStringList runtimeNames(const QString &includeDirectory)
 {
-    const QStringList entries = QDir(includeDirectory).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     QStringList names;
-    for (const QString &entry : entries) {
+    for (const QString &entry : directoryEntries(includeDirectory)) {
         if (entry.startsWith(QLatin1String("python")))
             names << entry;
     }
