@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Package metadata computed from a work directory W: the lines of
+// DEBIAN/md5sums and the installed size of DEBIAN/control. The walks never
+// follow links to directories, so a link loop cannot make them hang.
+
+// What a checksum refresh produced.
+struct ChecksumList
+{
+    // One "digest  relative/path\n" line per listed file, names unescaped as
+    // dpkg reads them.
+    QByteArray content;
+    // Files whose names hold a line break: md5sums has no way to list them.
+    QStringList unlistable;
+    // Files that could not be read, each with the reason.
+    QStringList unreadable;
+};
+
+// The checksum lines for the regular files below workDir (links not
+// followed), leaving out every path that begins with workDir + "/DEBIAN",
+// in the order a depth-first walk of the directory listings meets them.
+// Files are hashed in parallel across the cores; the call returns when all
+// are done.
+ChecksumList checksumLines(const QString &workDir);
+
+// Bytes of the regular files below workDir, the DEBIAN directory left out.
+// A link to a regular file counts with its target's size; links to
+// directories, broken links, directories and special files count nothing;
+// unreadable directories are skipped.
+qint64 payloadBytes(const QString &workDir);
+
+// The installed size in KiB, rounded down: payloadBytes(workDir) / 1024.
+qint64 installedSizeKiB(const QString &workDir);
+
+// True if text has a line that begins with exactly "Installed-Size:".
+bool hasInstalledSizeLine(const QByteArray &text);
+
+// text with every line that begins with exactly "Installed-Size:" replaced
+// by "Installed-Size: " + sizeKiB + "\n"; all other lines stay byte for byte.
+QByteArray withInstalledSize(const QByteArray &text, qint64 sizeKiB);
