@@ -1,3 +1,19 @@
 #include "app/bexlorwindow.h"
 
-void BexlorWindow::editFiles() {}
+#include "common/dialogs.h"
+#include "common/paths.h"
+#include "package/editwindow.h"
+
+void BexlorWindow::editFiles()
+{
+    const QString workDir = requireWorkDir();
+    if (workDir.isEmpty())
+        return;
+    const QString error = makePath(workDir + QStringLiteral("/DEBIAN"), 0767);
+    if (!error.isEmpty()) {
+        showError(error);
+        return;
+    }
+    showToolWindow(new editWindow(workDir), QStringLiteral("Создание/редактирование файлов каталога DEBIAN"),
+                   0, -100, true);
+}

@@ -1,0 +1,177 @@
+#include "package/editwindow.h"
+
+#include "common/dialogs.h"
+#include "common/textfiles.h"
+#include "common/toolform.h"
+#include "package/debianmeta.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTextEdit>
+
+namespace {
+const QString md5sumsName = QStringLiteral("md5sums");
+}
+
+editWindow::editWindow(const QString &workDir)
+    : m_workDir(workDir)
+{
+    control.setupUi(this);
+
+    QWidget *contents = control.scrollAreaWidgetContents;
+    labelFolder = addToolLabel(control, QStringLiteral("labelFolder"),
+                               QStringLiteral("Рабочий каталог:"), 0, QFormLayout::LabelRole);
+    labelFolderValue = addToolLabel(control, QStringLiteral("labelFolderValue"),
+                                    workDir + QStringLiteral("/DEBIAN/"), 0, QFormLayout::FieldRole);
+    labelFileName = addToolLabel(control, QStringLiteral("labelFileName"),
+                                 QStringLiteral("Введите имя файла:"), 1, QFormLayout::LabelRole);
+    lineEditFileName = new QLineEdit(contents);
+    lineEditFileName->setObjectName(QStringLiteral("lineEditFileName"));
+    control.formLayout->setWidget(1, QFormLayout::FieldRole, lineEditFileName);
+    labelFiles = addToolLabel(control, QStringLiteral("labelFiles"),
+                              QStringLiteral("Найденные файлы в каталоге DEBIAN:"), 2,
+                              QFormLayout::LabelRole);
+    comboBox = new QComboBox(contents);
+    comboBox->setMinimumSize(200, 0);
+    comboBox->setLayoutDirection(Qt::LeftToRight);
+    control.formLayout->setWidget(2, QFormLayout::FieldRole, comboBox);
+    textEditControl = new QTextEdit(contents);
+    textEditControl->setObjectName(QStringLiteral("textEditControl"));
+    // The editor holds control files and scripts, never formatted text.
+    textEditControl->setAcceptRichText(false);
+    control.formLayout->setWidget(3, QFormLayout::SpanningRole, textEditControl);
+
+    control.updateMd5sum->hide();
+    control.checkBox->hide();
+
+    connect(control.clean, &QAbstractButton::clicked, this, &editWindow::clean);
+    connect(control.saveControl, &QAbstractButton::clicked, this, &editWindow::saveFiles);
+    connect(comboBox, QOverload<int>::of(&QComboBox::activated), this, &editWindow::openFile);
+    connect(control.updateMd5sum, &QAbstractButton::clicked, this, [this] { updateMD5(m_workDir); });
+    connect(control.closeControl, &QAbstractButton::clicked, this, &QWidget::close);
+
+    createStandardFiles(workDir);
+    replaceInstallSize(workDir);
+    searchFiles();
+    openFile();
+}
+
+void editWindow::createStandardFiles(const QString &workDir)
+{
+    QStringList failures;
+    for (const char *name : {"control", "preinst", "postinst", "prerm", "postrm"}) {
+        // Appending creates a missing file and leaves an existing one as it is.
+        QFile file(workDir + QStringLiteral("/DEBIAN/") + QLatin1String(name));
+        if (!file.open(QIODevice::Append))
+            failures << file.fileName() + QStringLiteral(": ") + file.errorString();
+    }
+    if (!failures.isEmpty())
+        showError(QStringLiteral("Не удалось создать файлы:\n") + failures.join(QLatin1Char('\n')));
+}
+
+void editWindow::searchFiles()
+{
+    comboBox->clear();
+    comboBox->addItems(directoryEntries(labelFolderValue->text()));
+}
+
+void editWindow::openFile()
+{
+    const QString name = comboBox->currentText();
+    const bool checksums = name == md5sumsName;
+    control.updateMd5sum->setVisible(checksums);
+    control.updateMd5sum->setEnabled(checksums);
+    QString error;
+    if (!loadIntoEditor(labelFolderValue->text() + name, textEditControl, &error))
+        showError(error);
+}
+
+void editWindow::saveFiles()
+{
+    QString name = lineEditFileName->text();
+    if (name.isEmpty())
+        name = comboBox->currentText();
+    if (name.isEmpty()) {
+        showError(QStringLiteral("Необходимо указать имя файла"));
+        return;
+    }
+    // A failed write keeps the editor's text so the user can try again.
+    const QString error = saveEditor(labelFolderValue->text() + name, textEditControl);
+    if (!error.isEmpty()) {
+        showError(error);
+        return;
+    }
+    searchFiles();
+    showDone(QStringLiteral("Изменения сохранены!"));
+    openFile();
+}
+
+void editWindow::clean()
+{
+    textEditControl->clear();
+}
+
+void editWindow::updateMD5(const QString &workDir)
+{
+    if (!Dialogs::instance().question(
+            QStringLiteral("Обновление контрольных сумм"),
+            QStringLiteral("Внимание!\nБудет выполнен перерасчет контрольных сумм.\n"
+                           "Файл md5sums будет перезаписан. Вы согласны?"))) {
+        return;
+    }
+    const QString debianDir = workDir + QStringLiteral("/DEBIAN");
+    if (!QFileInfo(debianDir).isDir()) {
+        showError(QStringLiteral("Файл md5sums не найден"));
+        return;
+    }
+
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const ChecksumList list = checksumLines(workDir);
+    QGuiApplication::restoreOverrideCursor();
+
+    const QString path = debianDir + QStringLiteral("/md5sums");
+    const QString error = writeFileAtomically(path, list.content);
+    if (!error.isEmpty()) {
+        showError(error);
+        return;
+    }
+    QString loadError;
+    if (!loadIntoEditor(path, textEditControl, &loadError))
+        showError(loadError);
+    if (!list.unlistable.isEmpty()) {
+        showError(QStringLiteral("Имена этих файлов содержат перевод строки, в md5sums их "
+                                 "записать нельзя:\n")
+                  + list.unlistable.join(QLatin1Char('\n')));
+    }
+    if (!list.unreadable.isEmpty()) {
+        showError(QStringLiteral("Эти файлы не удалось прочитать, в md5sums их нет:\n")
+                  + list.unreadable.join(QLatin1Char('\n')));
+    }
+}
+
+void editWindow::replaceInstallSize(const QString &workDir)
+{
+    const QString path = workDir + QStringLiteral("/DEBIAN/control");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        showError(QStringLiteral("Не удалось прочитать файл %1: %2").arg(path, file.errorString()));
+        return;
+    }
+    const QByteArray text = file.readAll();
+    file.close();
+    // Without a size line there is nothing to change, so nothing is written.
+    if (!hasInstalledSizeLine(text))
+        return;
+    const QString error = writeFileAtomically(path, withInstalledSize(text, folderSize(workDir)));
+    if (!error.isEmpty())
+        showError(error);
+}
+
+qint64 editWindow::folderSize(const QString &workDir)
+{
+    return installedSizeKiB(workDir);
+}

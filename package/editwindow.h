@@ -1,0 +1,50 @@
+#pragma once
+
+#include "ui_control.h"
+
+#include <QString>
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QTextEdit;
+
+// Editor for the files of the DEBIAN directory of one work directory: lists
+// them, loads one into a plain text editor, saves the text under the listed or
+// a typed name, and refreshes md5sums and the installed size of control.
+class editWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Makes sure the five standard files exist, brings Installed-Size up to
+    // date and shows the first listed file. Does not show itself.
+    explicit editWindow(const QString &workDir);
+
+    Ui::Form control;
+    QLabel *labelFolder;
+    QLabel *labelFolderValue; // the DEBIAN directory with a trailing "/"
+    QLabel *labelFileName;
+    QLineEdit *lineEditFileName;
+    QLabel *labelFiles;
+    QComboBox *comboBox;
+    QTextEdit *textEditControl;
+
+    void searchFiles();
+    void openFile();
+    void saveFiles();
+    void clean();
+
+    // Rewrites DEBIAN/md5sums from the files of workDir after asking.
+    void updateMD5(const QString &workDir);
+    // Rewrites the Installed-Size lines of DEBIAN/control.
+    void replaceInstallSize(const QString &workDir);
+    // Installed size of workDir in KiB.
+    qint64 folderSize(const QString &workDir);
+
+private:
+    void createStandardFiles(const QString &workDir);
+
+    QString m_workDir;
+};
