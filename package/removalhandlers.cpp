@@ -1,4 +1,23 @@
 #include "app/bexlorwindow.h"
 
-void BexlorWindow::removeControlFiles() {}
-void BexlorWindow::removeShotcut() {}
+#include "package/removecontroltwindow.h"
+
+void BexlorWindow::removeControlFiles()
+{
+    const QString workDir = requireWorkDir();
+    if (workDir.isEmpty())
+        return;
+    showToolWindow(new removeControltWindow(workDir + QStringLiteral("/DEBIAN/")),
+                   QStringLiteral("Удалить файл из каталога DEBIAN"), 200, 50, false);
+}
+
+// The shortcuts are the entries of the applications directory; nothing is
+// created here, so a missing directory gives an empty list.
+void BexlorWindow::removeShotcut()
+{
+    const QString workDir = requireWorkDir();
+    if (workDir.isEmpty())
+        return;
+    showToolWindow(new removeControltWindow(workDir + QStringLiteral("/usr/share/applications/")),
+                   QStringLiteral("Удалить ярлыки"), 200, 50, false);
+}
