@@ -75,14 +75,18 @@ removeControltWindow::removeControltWindow(const QString &workDir)
     searchFiles();
 }
 
-void removeControltWindow::searchFiles()
+QString removeControltWindow::shownDirectory()
 {
     const QString directory = delete_.labelWorkDir->text();
-    if (directory.isEmpty()) {
+    if (directory.isEmpty())
         showError(QStringLiteral("Необходимо выбрать каталог"));
-        return;
-    }
-    if (!QFileInfo(directory).isDir())
+    return directory;
+}
+
+void removeControltWindow::searchFiles()
+{
+    const QString directory = shownDirectory();
+    if (directory.isEmpty() || !QFileInfo(directory).isDir())
         return;
     delete_.comboBox->addItem(removeAllEntry);
     delete_.comboBox->addItems(directoryEntries(directory));
@@ -96,11 +100,9 @@ void removeControltWindow::relist()
 
 void removeControltWindow::removeFile()
 {
-    const QString directory = delete_.labelWorkDir->text();
-    if (directory.isEmpty()) {
-        showError(QStringLiteral("Необходимо выбрать каталог"));
+    const QString directory = shownDirectory();
+    if (directory.isEmpty())
         return;
-    }
     const QString name = delete_.comboBox->currentText();
     if (name == removeAllEntry)
         removeDirectory(directory);

@@ -23,6 +23,8 @@ public:
     void removeFile();
 
 private:
+    // The directory in labelWorkDir, or the empty text after telling the user.
+    QString shownDirectory();
     void removeDirectory(const QString &directory);
     void removeSingle(const QString &directory, const QString &name);
     void relist();
