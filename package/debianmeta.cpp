@@ -84,7 +84,9 @@ Digest md5Of(const QByteArray &path)
         return digest;
     }
     QCryptographicHash hash(QCryptographicHash::Md5);
-    std::vector<char> buffer(256 * 1024);
+    // One buffer per pool thread: a fresh one per file would cost a mapping
+    // and its page faults for each of thousands of small files.
+    thread_local std::vector<char> buffer(256 * 1024);
     for (;;) {
         const ssize_t got = ::read(fd, buffer.data(), buffer.size());
         if (got < 0 && errno == EINTR)

@@ -163,10 +163,13 @@ void editWindow::replaceInstallSize(const QString &workDir)
     }
     const QByteArray text = file.readAll();
     file.close();
-    // Without a size line there is nothing to change, so nothing is written.
+    // Without a size line, or with the size already right, nothing is written.
     if (!hasInstalledSizeLine(text))
         return;
-    const QString error = writeFileAtomically(path, withInstalledSize(text, folderSize(workDir)));
+    const QByteArray updated = withInstalledSize(text, folderSize(workDir));
+    if (updated == text)
+        return;
+    const QString error = writeFileAtomically(path, updated);
     if (!error.isEmpty())
         showError(error);
 }

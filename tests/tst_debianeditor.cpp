@@ -2,6 +2,7 @@
 // creates, listing, loading, saving and the checksum refresh.
 #include "app/bexlorwindow.h"
 #include "common/paths.h"
+#include "common/processrunner.h"
 #include "package/debianmeta.h"
 #include "package/editwindow.h"
 #include "support/fakedialogs.h"
@@ -71,13 +72,6 @@ private slots:
         m_main.reset();
     }
 
-    void emptyFieldCreatesNothing()
-    {
-        FakeDialogs dialogs;
-        QVERIFY(!open(QString()));
-        QCOMPARE(dialogs.take(), {QStringLiteral("critical: Ошибка / Необходимо выбрать каталог")});
-    }
-
     void firstOpeningCreatesTheStandardFiles()
     {
         FakeDialogs dialogs;
@@ -100,19 +94,6 @@ private slots:
         QCOMPARE(window->maximumSize(), QSize(7680, 4320));
         QCOMPARE(window->pos(), centredPosition(QApplication::desktop()->size(), m_main->size(), 0, -100));
         QCOMPARE(window->labelFolderValue->text(), debian());
-        QCOMPARE(window->labelFolder->text(), QStringLiteral("Рабочий каталог:"));
-        QCOMPARE(window->labelFileName->text(), QStringLiteral("Введите имя файла:"));
-        QCOMPARE(window->labelFiles->text(), QStringLiteral("Найденные файлы в каталоге DEBIAN:"));
-        for (QLabel *label : {window->labelFolder, window->labelFolderValue, window->labelFileName,
-                              window->labelFiles}) {
-            QCOMPARE(label->font().family(), QStringLiteral("PT Morva Fact"));
-            QVERIFY(label->font().bold());
-            QVERIFY(window->findChild<QLabel *>(label->objectName()) == label);
-        }
-        QCOMPARE(window->lineEditFileName->objectName(), QStringLiteral("lineEditFileName"));
-        QCOMPARE(window->textEditControl->objectName(), QStringLiteral("textEditControl"));
-        QCOMPARE(window->comboBox->minimumSize(), QSize(200, 0));
-        QCOMPARE(window->control.formLayout->rowCount(), 4);
         QVERIFY(window->control.checkBox->isHidden());
         QVERIFY(window->control.updateMd5sum->isHidden());
         QStringList listed;
@@ -145,24 +126,34 @@ private slots:
         QCOMPARE(QFileInfo(debian() + QStringLiteral("preinst")).size(), qint64(0));
     }
 
-    void unusableDebianDirectoryIsReported_data()
+    void refusedOpenings_data()
     {
+        QTest::addColumn<bool>("emptyField");
         QTest::addColumn<QString>("blocker");
-        QTest::newRow("file as work directory") << QString();
-        QTest::newRow("file as DEBIAN") << QStringLiteral("/DEBIAN");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty field") << true << QString() << QStringLiteral("Необходимо выбрать каталог");
+        QTest::newRow("file as work directory") << false << QString()
+                                                << QStringLiteral("Не удалось создать каталог ");
+        QTest::newRow("file as DEBIAN") << false << QStringLiteral("/DEBIAN")
+                                        << QStringLiteral("Не удалось создать каталог ");
     }
 
-    void unusableDebianDirectoryIsReported()
+    void refusedOpenings()
     {
+        QFETCH(bool, emptyField);
         QFETCH(QString, blocker);
-        writeFile(workDir() + blocker, "in the way");
+        QFETCH(QString, message);
+        if (!emptyField)
+            writeFile(workDir() + blocker, "in the way");
         FakeDialogs dialogs;
-        QVERIFY(!open(workDir()));
+        QVERIFY(!open(emptyField ? QString() : workDir()));
         const QStringList shown = dialogs.take();
         QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown.first().startsWith(QStringLiteral("critical: Ошибка / ")), qPrintable(shown.first()));
-        QVERIFY(shown.first().contains(workDir()));
-        QCOMPARE(readFile(workDir() + blocker), QByteArray("in the way"));
+        QVERIFY2(shown.first().startsWith(QStringLiteral("critical: Ошибка / ") + message), qPrintable(shown.first()));
+        if (emptyField)
+            QVERIFY(QDir(m_dir->path()).isEmpty());
+        else
+            QCOMPARE(readFile(workDir() + blocker), QByteArray("in the way"));
     }
 
     void unwritableControlKeepsTheWindowUsable()
@@ -175,6 +166,31 @@ private slots:
         QVERIFY(shown.size() >= 1);
         QVERIFY(shown.first().contains(debian() + QStringLiteral("control")));
         QVERIFY(window->isVisible());
+    }
+
+    // An immutable DEBIAN directory refuses the new control file even to root.
+    void failedSizeRewriteKeepsControl()
+    {
+        const QByteArray control = "Package: p\nInstalled-Size: 5\n";
+        writeFile(debian() + QStringLiteral("control"), control);
+        for (const QString &name : standardFiles.mid(1))
+            writeFile(debian() + name, QByteArray());
+        writeFile(workDir() + QStringLiteral("/usr/file"), QByteArray(4096, 'x'));
+        const auto chattr = [this](const char *flag) {
+            return runProcess(QStringLiteral("chattr"), {QLatin1String(flag), debian()}).succeeded();
+        };
+        if (!chattr("+i"))
+            QSKIP("the file system cannot mark directories immutable");
+        FakeDialogs dialogs;
+        editWindow *window = open(workDir());
+        chattr("-i");
+        QVERIFY(window && window->isVisible());
+        const QStringList shown = dialogs.take();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown.first().startsWith(QStringLiteral("critical: Ошибка / Не удалось записать файл ")
+                                          + debian() + QStringLiteral("control: ")),
+                 qPrintable(shown.first()));
+        QCOMPARE(readFile(debian() + QStringLiteral("control")), control);
     }
 
     void listsEverythingAndLoadsAsPlainText()
@@ -348,18 +364,6 @@ private slots:
         QVERIFY2(shown.last().startsWith(expected), qPrintable(shown.last()));
         QCOMPARE(QFileInfo::exists(debian()), !removeDebian);
         QVERIFY(window->isVisible());
-    }
-
-    void secondEditorStaysOpen()
-    {
-        FakeDialogs dialogs;
-        editWindow *first = open(workDir());
-        editWindow *second = open(workDir());
-        QVERIFY(first && second && first != second);
-        QVERIFY(first->isVisible() && second->isVisible());
-        second->control.closeControl->click();
-        QVERIFY(!second->isVisible());
-        QVERIFY(first->isVisible());
     }
 };
 

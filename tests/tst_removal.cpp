@@ -100,16 +100,6 @@ private slots:
         QCOMPARE(dialogs.take(), {QStringLiteral("critical: Ошибка / Необходимо выбрать каталог")});
     }
 
-    void windowWithoutDirectoryRefuses()
-    {
-        FakeDialogs dialogs;
-        removeControltWindow window{QString()};
-        window.removeFile();
-        const QString refusal = QStringLiteral("critical: Ошибка / Необходимо выбрать каталог");
-        QCOMPARE(dialogs.take(), QStringList({refusal, refusal}));
-        QCOMPARE(items(&window), QStringList());
-    }
-
     void opensOnTheDirectory_data()
     {
         QTest::addColumn<bool>("shortcuts");
