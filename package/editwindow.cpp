@@ -27,6 +27,8 @@ editWindow::editWindow(const QString &workDir)
                                QStringLiteral("Рабочий каталог:"), 0, QFormLayout::LabelRole);
     labelFolderValue = addToolLabel(control, QStringLiteral("labelFolderValue"),
                                     workDir + QStringLiteral("/DEBIAN/"), 0, QFormLayout::FieldRole);
+    // The path is shown as typed, even where it looks like markup.
+    labelFolderValue->setTextFormat(Qt::PlainText);
     labelFileName = addToolLabel(control, QStringLiteral("labelFileName"),
                                  QStringLiteral("Введите имя файла:"), 1, QFormLayout::LabelRole);
     lineEditFileName = new QLineEdit(contents);

@@ -27,12 +27,13 @@ QString reasonText(int error)
 // Removes everything inside the directory open as fd, links as links (their
 // targets are never reached), and closes fd. Returns 0 or the errno of the
 // first failure; entries that vanish meanwhile are no failure.
-int removeContents(int fd, QByteArray path, QByteArray *failedPath)
+int removeContents(int fd, const QByteArray &path, QByteArray *failedPath)
 {
     DIR *dir = ::fdopendir(fd);
     if (!dir) {
-        *failedPath = path;
         const int error = errno;
+        if (failedPath->isEmpty())
+            *failedPath = path;
         ::close(fd);
         return error;
     }
@@ -69,6 +70,8 @@ int removeContents(int fd, QByteArray path, QByteArray *failedPath)
 removeControltWindow::removeControltWindow(const QString &workDir)
 {
     delete_.setupUi(this);
+    // The path is shown as typed, even where it looks like markup.
+    delete_.labelWorkDir->setTextFormat(Qt::PlainText);
     delete_.labelWorkDir->setText(workDir);
     connect(delete_.deleteFiles, &QAbstractButton::clicked, this, &removeControltWindow::removeFile);
     connect(delete_.closeWindow, &QAbstractButton::clicked, this, &QWidget::close);
