@@ -25,8 +25,8 @@ QString iconDirectory(const QString &workDir, const IconSize &size);
 // The size's directory + "/" + icon name + ".png"
 QString iconFilePath(const QString &workDir, const IconSize &size);
 
-// Writes the nine icons, each scaled from the picture itself to N x N with
-// the aspect ratio ignored and no smoothing. Nothing is created when the
+// Writes the nine icons, each scaled from the picture itself to N x N (a
+// picture that is not square is stretched) without smoothing. Nothing is created when the
 // picture cannot be loaded. Returns the empty text on success, otherwise
 // what went wrong; it stops at the first directory or file that fails.
 QString writeIconSet(const QString &workDir, const QString &picturePath);
