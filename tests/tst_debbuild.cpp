@@ -239,19 +239,19 @@ private slots:
         const QString forDeb = QStringLiteral("Необходимо выбрать каталог для deb-файла");
         const QString forProject = QStringLiteral("Необходимо выбрать каталог с проектом");
         QTest::newRow("both empty") << QString() << QString() << forDeb;
-        QTest::newRow("output empty") << QStringLiteral("W") << QString() << forDeb;
-        QTest::newRow("work empty") << QString() << QStringLiteral("O") << forProject;
-        QTest::newRow("root") << QStringLiteral("/") << QStringLiteral("O") << forProject;
-        QTest::newRow("dot dot") << QStringLiteral("W/..") << QStringLiteral("O") << forProject;
+        QTest::newRow("output empty") << QStringLiteral("{W}") << QString() << forDeb;
+        QTest::newRow("work empty") << QString() << QStringLiteral("{O}") << forProject;
+        QTest::newRow("root") << QStringLiteral("/") << QStringLiteral("{O}") << forProject;
+        QTest::newRow("dot dot") << QStringLiteral("{W}/..") << QStringLiteral("{O}") << forProject;
         QTest::newRow("output is a file")
-            << QStringLiteral("W") << QStringLiteral("W/usr/bin/mytool")
-            << QStringLiteral("Ошибка при сборке проекта:\nКаталог для deb-файла W/usr/bin/mytool не найден");
+            << QStringLiteral("{W}") << QStringLiteral("{W}/usr/bin/mytool")
+            << QStringLiteral("Ошибка при сборке проекта:\nКаталог для deb-файла {W}/usr/bin/mytool не найден");
         QTest::newRow("missing work dir")
-            << QStringLiteral("W/nothing") << QStringLiteral("O")
-            << QStringLiteral("Ошибка при сборке проекта:\nНе удалось прочитать каталог W/nothing: No such file or directory");
+            << QStringLiteral("{W}/nothing") << QStringLiteral("{O}")
+            << QStringLiteral("Ошибка при сборке проекта:\nНе удалось прочитать каталог {W}/nothing: No such file or directory");
         QTest::newRow("work dir is a file")
-            << QStringLiteral("W/usr/bin/mytool") << QStringLiteral("O")
-            << QStringLiteral("Ошибка при сборке проекта:\nW/usr/bin/mytool не является каталогом");
+            << QStringLiteral("{W}/usr/bin/mytool") << QStringLiteral("{O}")
+            << QStringLiteral("Ошибка при сборке проекта:\n{W}/usr/bin/mytool не является каталогом");
     }
 
     void refuses()
@@ -260,7 +260,7 @@ private slots:
         QFETCH(QString, outputDir);
         QFETCH(QString, message);
         const auto expand = [this](QString text) {
-            return text.replace(QStringLiteral("W"), work).replace(QStringLiteral("O"), output);
+            return text.replace(QStringLiteral("{W}"), work).replace(QStringLiteral("{O}"), output);
         };
         const QByteArray script = readFile(work + QStringLiteral("/usr/bin/mytool"));
         const BuildResult result = buildPackage(expand(workDir), expand(outputDir));
@@ -296,23 +296,6 @@ private slots:
             got << rule.path + QLatin1Char('=') + QString::number(rule.mode, 8);
         QCOMPARE(got.join(QLatin1Char(' ')), rules);
         QCOMPARE(parsed.skipped.size(), skipped);
-    }
-
-    void packageNames_data()
-    {
-        QTest::addColumn<QString>("workDir");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("plain") << QStringLiteral("/home/u/work/mytool") << QStringLiteral("mytool");
-        QTest::newRow("trailing slashes") << QStringLiteral("/home/u/work/mytool//") << QStringLiteral("mytool");
-        QTest::newRow("root") << QStringLiteral("/") << QString();
-        QTest::newRow("relative") << QStringLiteral("мой пакет") << QStringLiteral("мой пакет");
-    }
-
-    void packageNames()
-    {
-        QFETCH(QString, workDir);
-        QFETCH(QString, name);
-        QCOMPARE(packageName(workDir), name);
     }
 };
 

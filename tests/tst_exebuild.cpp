@@ -3,6 +3,7 @@
 #include "app/bexlorwindow.h"
 #include "common/buildresult.h"
 #include "exebuild/exebuild.h"
+#include "exebuild/scriptnames.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"
@@ -49,6 +50,24 @@ private:
                                          + QLatin1Char('c'));
         window.ui->lineEditBinaryDir->setText(binDir);
         window.ui->lineEditBinary->setText(binaryName);
+    }
+
+    enum class Runtime { Installed, None };
+
+    // Builds project/scriptName through the button and returns the text of
+    // the one critical box that must follow.
+    QString failedBuild(const QString &scriptName, Runtime runtime = Runtime::Installed)
+    {
+        BexlorWindow window;
+        if (runtime == Runtime::None)
+            window.ui->comboBoxSource->clear();
+        fill(window, scriptName, binaryNameFor(scriptName));
+        FakeDialogs dialogs;
+        window.build();
+        if (dialogs.shown.size() != 1 || dialogs.last().kind != QStringLiteral("critical")
+            || dialogs.last().title != QStringLiteral("Ошибка"))
+            return QStringLiteral("unexpected boxes: ") + dialogs.take().join(QLatin1Char('\n'));
+        return dialogs.last().text;
     }
 
     QStringList projectFiles() const
@@ -108,14 +127,9 @@ private slots:
     void syntaxErrorStopsBeforeCompiler()
     {
         writeFile(project + QStringLiteral("/my-tool.py"), "x = (\n");
-        BexlorWindow window;
-        fill(window, QStringLiteral("my-tool.py"), QStringLiteral("my-tool"));
-        FakeDialogs dialogs;
-        window.build();
-        QCOMPARE(dialogs.shown.size(), 1);
-        QCOMPARE(dialogs.last().kind, QStringLiteral("critical"));
-        QVERIFY(dialogs.last().text.startsWith(QStringLiteral("Ошибка при сборке файла .c:\n")));
-        QVERIFY2(dialogs.last().text.contains(QStringLiteral("my_tool.py:2:0")), qPrintable(dialogs.last().text));
+        const QString text = failedBuild(QStringLiteral("my-tool.py"));
+        QVERIFY(text.startsWith(QStringLiteral("Ошибка при сборке файла .c:\n")));
+        QVERIFY2(text.contains(QStringLiteral("my_tool.py:2:0")), qPrintable(text));
         QVERIFY(!QFileInfo::exists(binDir + QStringLiteral("/my-tool")));
         QVERIFY(!QFileInfo::exists(project + QStringLiteral("/my_tool.py")));
     }
@@ -123,15 +137,10 @@ private slots:
     void emptyRuntimeGivesCompilerError()
     {
         writeFile(project + QStringLiteral("/tool.py"), program);
-        BexlorWindow window;
-        window.ui->comboBoxSource->clear();
-        fill(window, QStringLiteral("tool.py"), QStringLiteral("tool"));
-        FakeDialogs dialogs;
-        window.build();
-        QCOMPARE(dialogs.shown.size(), 1);
-        QCOMPARE(dialogs.last().kind, QStringLiteral("critical"));
-        QVERIFY(dialogs.last().text.startsWith(QStringLiteral("Ошибка при сборке бинарного файла:\n")));
-        QVERIFY(dialogs.last().text.size() > QStringLiteral("Ошибка при сборке бинарного файла:\n").size());
+        const QString text = failedBuild(QStringLiteral("tool.py"), Runtime::None);
+        const QString heading = QStringLiteral("Ошибка при сборке бинарного файла:\n");
+        QVERIFY(text.startsWith(heading));
+        QVERIFY(text.size() > heading.size());
         QVERIFY(!QFileInfo::exists(binDir + QStringLiteral("/tool")));
         QVERIFY(QFileInfo::exists(project + QStringLiteral("/tool.py")));
     }
@@ -140,14 +149,7 @@ private slots:
     {
         writeFile(project + QStringLiteral("/my-tool.py"), program);
         writeFile(project + QStringLiteral("/my_tool.py"), "# the user's own file\n");
-        BexlorWindow window;
-        fill(window, QStringLiteral("my-tool.py"), QStringLiteral("my-tool"));
-        FakeDialogs dialogs;
-        window.build();
-        QCOMPARE(dialogs.shown.size(), 1);
-        QCOMPARE(dialogs.last().kind, QStringLiteral("critical"));
-        QCOMPARE(dialogs.last().title, QStringLiteral("Ошибка"));
-        QVERIFY(dialogs.last().text.contains(project + QStringLiteral("/my_tool.py")));
+        QVERIFY(failedBuild(QStringLiteral("my-tool.py")).contains(project + QStringLiteral("/my_tool.py")));
         QCOMPARE(readFile(project + QStringLiteral("/my_tool.py")), QByteArray("# the user's own file\n"));
         QCOMPARE(projectFiles(), (QStringList{QStringLiteral("my-tool.py"), QStringLiteral("my_tool.py")}));
     }
@@ -155,17 +157,12 @@ private slots:
     void missingTranslatorIsReported()
     {
         writeFile(project + QStringLiteral("/my-tool.py"), program);
-        BexlorWindow window;
-        fill(window, QStringLiteral("my-tool.py"), QStringLiteral("my-tool"));
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(binDir));
-        FakeDialogs dialogs;
-        window.build();
+        const QString text = failedBuild(QStringLiteral("my-tool.py"));
         qputenv("PATH", path);
-        QCOMPARE(dialogs.shown.size(), 1);
-        QVERIFY2(dialogs.last().text.startsWith(QStringLiteral("Непредвиденная ошибка:\n")),
-                 qPrintable(dialogs.last().text));
-        QVERIFY(dialogs.last().text.contains(QStringLiteral("cython3")));
+        QVERIFY2(text.startsWith(QStringLiteral("Непредвиденная ошибка:\n")), qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("cython3")));
         QCOMPARE(projectFiles(), QStringList{QStringLiteral("my-tool.py")});
     }
 
@@ -200,20 +197,6 @@ private slots:
         QVERIFY(!result.success);
         QCOMPARE(result.message, message);
         QCOMPARE(projectFiles(), QStringList{QStringLiteral("my-tool.py")});
-    }
-
-    void optionLikePathsStayOperands()
-    {
-        QCOMPARE(translationArguments(QStringLiteral("-x/a.py")),
-                 (QStringList{QStringLiteral("-3"), QStringLiteral("./-x/a.py"), QStringLiteral("--embed")}));
-        ExecutableBuild fields;
-        fields.runtime = QStringLiteral("python3.11");
-        fields.cFile = QStringLiteral("-c $(x).c");
-        fields.binaryDir = QStringLiteral("/o d");
-        fields.binaryName = QStringLiteral("e;f");
-        QCOMPARE(compilationArguments(fields).join(QLatin1Char('|')),
-                 QStringLiteral("-Os|-I|/usr/include/python3.11|-o|/o d/e;f|./-c $(x).c|-lpython3.11|"
-                                "-lpthread|-lm|-lutil|-ldl"));
     }
 };
 
