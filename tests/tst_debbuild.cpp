@@ -221,6 +221,18 @@ private slots:
         QCOMPARE(leftovers(), QStringList());
     }
 
+    void refusesSpecialFiles()
+    {
+        // Opening a named pipe for copying would wait for a writer forever.
+        const QString fifo = work + QStringLiteral("/usr/bin/pipe");
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0644) == 0);
+        const BuildResult result = build(work);
+        QVERIFY(!result.success);
+        QCOMPARE(result.message, QStringLiteral("Ошибка при сборке проекта:\n%1 не является ни обычным файлом, ни каталогом")
+                                     .arg(fifo));
+        QCOMPARE(leftovers(), QStringList());
+    }
+
     void reportsToolFailure()
     {
         QVERIFY(QFile::remove(work + QStringLiteral("/DEBIAN/control")));
