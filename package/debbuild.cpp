@@ -326,7 +326,7 @@ private:
 
     static QString finish(int fd, const struct stat &status, mode_t mode, const QString &path)
     {
-        const struct timespec times[2] = {status.st_atim, status.st_mtim};
+        const decltype(status.st_mtim) times[2] = {status.st_atim, status.st_mtim};
         if (::fchmod(fd, mode) != 0 || ::futimens(fd, times) != 0)
             return QStringLiteral("Не удалось установить права доступа копии %1: %2").arg(path, systemError(errno));
         return QString();
