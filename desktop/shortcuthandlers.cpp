@@ -1,3 +1,20 @@
 #include "app/bexlorwindow.h"
 
-void BexlorWindow::createShortcut() {}
+#include "common/dialogs.h"
+#include "common/paths.h"
+#include "desktop/shortcutwindow.h"
+
+void BexlorWindow::createShortcut()
+{
+    const QString workDir = requireWorkDir();
+    if (workDir.isEmpty())
+        return;
+    const QString directory = applicationsDirectory(workDir);
+    const QString error = makePath(directory, 0755);
+    if (!error.isEmpty()) {
+        showError(error);
+        return;
+    }
+    showToolWindow(new shortcutWindow(directory),
+                   QStringLiteral("Создание/редактирование файла ярлыка"), 50, -100, true);
+}

@@ -1,3 +1,15 @@
 #include "app/bexlorwindow.h"
+#include "exebuild/exebuild.h"
+#include "ui_bexlorBuilderGui.h"
 
-void BexlorWindow::build() {}
+void BexlorWindow::build()
+{
+    ExecutableBuild fields;
+    fields.runtime = ui->comboBoxSource->currentText();
+    fields.projectDir = ui->lineEditProjectDir->text();
+    fields.script = ui->lineEditPy->text();
+    fields.cFile = ui->labelOutputC->text();
+    fields.binaryDir = ui->lineEditBinaryDir->text();
+    fields.binaryName = ui->lineEditBinary->text();
+    showResult(buildExecutable(fields));
+}

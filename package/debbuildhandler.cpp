@@ -1,3 +1,8 @@
 #include "app/bexlorwindow.h"
+#include "package/debbuild.h"
+#include "ui_bexlorBuilderGui.h"
 
-void BexlorWindow::buidDeb() {}
+void BexlorWindow::buidDeb()
+{
+    showResult(buildPackage(ui->lineEditProjectDir_2->text(), ui->lineEditDebDir->text()));
+}

@@ -1,0 +1,82 @@
+#include "desktop/accesswindow.h"
+
+#include "common/dialogs.h"
+#include "common/paths.h"
+#include "common/textfiles.h"
+#include "common/toolform.h"
+#include "desktop/accessrights.h"
+#include "ui_control.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QTextEdit>
+
+AccessWindow::AccessWindow(const QString &workDir)
+    : control(std::make_unique<Ui::Form>())
+{
+    control->setupUi(this);
+    labelFolder = addToolLabel(*control, QStringLiteral("labelFolder"), QStringLiteral("Рабочий каталог:"), 0,
+                               QFormLayout::LabelRole);
+    labelFolderValue = addToolLabel(*control, QStringLiteral("labelFolderValue"), workDir, 0,
+                                    QFormLayout::FieldRole);
+    textEditCopyright = new QTextEdit(control->scrollAreaWidgetContents);
+    textEditCopyright->setObjectName(QStringLiteral("textEditCopyright"));
+    textEditCopyright->setAcceptRichText(false);
+    control->formLayout->setWidget(1, QFormLayout::SpanningRole, textEditCopyright);
+    control->updateMd5sum->hide();
+    control->checkBox->hide();
+
+    connect(control->clean, &QAbstractButton::clicked, this, &AccessWindow::clean);
+    connect(control->saveControl, &QAbstractButton::clicked, this, &AccessWindow::saveAccess);
+    connect(control->closeControl, &QAbstractButton::clicked, this, &QWidget::close);
+
+    openFile();
+}
+
+AccessWindow::~AccessWindow() = default;
+
+QString AccessWindow::accessFile() const
+{
+    return accessRightsPath(lastComponent(labelFolderValue->text()));
+}
+
+void AccessWindow::openFile()
+{
+    textEditCopyright->clear();
+    const QString workDir = labelFolderValue->text();
+    const QString path = accessFile();
+    const QFileInfo file(path);
+    // Without a package name (a directory text ending in "/") the path is
+    // the data directory itself: there is no file to show.
+    if (file.isDir())
+        return;
+    if (!file.exists()) {
+        if (!QFileInfo(workDir).isDir()) {
+            showError(QStringLiteral("Каталог %1 не найден").arg(workDir));
+            return;
+        }
+        const QString text = accessRightsText(workDir);
+        const QString error = writeFileAtomically(path, text.toUtf8());
+        if (!error.isEmpty())
+            showError(error);
+        textEditCopyright->setPlainText(text);
+        return;
+    }
+    QString error;
+    if (!loadIntoEditor(path, textEditCopyright, &error))
+        showError(error);
+}
+
+void AccessWindow::saveAccess()
+{
+    const QString error = saveEditor(accessFile(), textEditCopyright);
+    if (error.isEmpty())
+        showDone(QStringLiteral("Изменения сохранены!"));
+    else
+        showError(error);
+}
+
+void AccessWindow::clean()
+{
+    textEditCopyright->clear();
+}

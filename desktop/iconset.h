@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+// One size of the hicolor icon set: the square edge in pixels and the
+// directory below the work directory that holds it.
+struct IconSize
+{
+    int pixels;
+    const char *directory;
+};
+
+// The nine sizes, in the order the set is written (largest first).
+const std::array<IconSize, 9> &iconSizes();
+
+// The file name of every icon of the set, without ".png": the last path
+// component of the work directory text (empty after a trailing "/").
+QString iconName(const QString &workDir);
+// workDir + "/usr/share/icons"
+QString iconsDirectory(const QString &workDir);
+// workDir + the size's directory
+QString iconDirectory(const QString &workDir, const IconSize &size);
+// The size's directory + "/" + icon name + ".png"
+QString iconFilePath(const QString &workDir, const IconSize &size);
+
+// Writes the nine icons, each scaled from the picture itself to N x N (a
+// picture that is not square is stretched) without smoothing. Nothing is created when the
+// picture cannot be loaded. Returns the empty text on success, otherwise
+// what went wrong; it stops at the first directory or file that fails.
+QString writeIconSet(const QString &workDir, const QString &picturePath);
+
+// What removing the icons directory came to.
+struct IconRemoval
+{
+    enum Outcome { Removed, NotFound, Failed };
+    Outcome outcome;
+    QString error; // set for Failed
+};
+
+// Deletes the icons directory of the work directory with everything in it.
+// If it, or a directory above it inside the work directory, is a symbolic
+// link, only that link goes: nothing outside the work directory is touched.
+IconRemoval removeIconsDirectory(const QString &workDir);

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "ui_control.h"
+
+#include <QString>
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QTextEdit;
+
+// workDir + "/usr/share/applications", where the package's shortcuts live.
+QString applicationsDirectory(const QString &workDir);
+
+// Where a shortcut is saved: folder + the typed name + ".desktop", or else
+// folder + the selected entry; the empty text when there is neither.
+QString shortcutPath(const QString &folder, const QString &typedName, const QString &selected);
+
+// The editor of the .desktop files of one applications directory: a name for
+// a new file, the list of entries found there and the text of the one shown.
+class shortcutWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // directory: the applications directory, without a trailing "/". Lists it
+    // and loads its first entry; does not show the window.
+    explicit shortcutWindow(const QString &directory);
+    ~shortcutWindow() override;
+
+    Ui::Form copyright;
+    QLabel *labelFolder;
+    QLabel *labelFolderValue;
+    QLabel *labelFileName;
+    QLineEdit *lineEditFileName;
+    QLabel *labelFiles;
+    QComboBox *comboBox;
+    QTextEdit *textEditCopyright;
+
+    // Empties the text area; nothing on disk changes.
+    void clean();
+    // Writes the text under the typed name + ".desktop", or else over the
+    // selected entry, then closes the window; a failure keeps it open.
+    void saveShortcut();
+    // Fills the list with the directory's entries, unsorted.
+    void searchFiles();
+    // Shows the selected entry's text (empty for a directory or a missing file).
+    void openFile();
+
+private:
+    // The directory every action works on, as the window shows it (ends in "/").
+    QString folder() const;
+};

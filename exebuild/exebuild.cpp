@@ -1,0 +1,89 @@
+#include "exebuild/exebuild.h"
+
+#include "common/processrunner.h"
+#include "exebuild/scriptnames.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+QStringList translationArguments(const QString &workingCopy)
+{
+    return {QStringLiteral("-3"), operandPath(workingCopy), QStringLiteral("--embed")};
+}
+
+QStringList compilationArguments(const ExecutableBuild &build)
+{
+    return {QStringLiteral("-Os"),
+            QStringLiteral("-I"),
+            QStringLiteral("/usr/include/") + build.runtime,
+            QStringLiteral("-o"),
+            build.binaryDir + QLatin1Char('/') + build.binaryName,
+            operandPath(build.cFile),
+            QStringLiteral("-l") + build.runtime,
+            QStringLiteral("-lpthread"),
+            QStringLiteral("-lm"),
+            QStringLiteral("-lutil"),
+            QStringLiteral("-ldl")};
+}
+
+namespace {
+
+const QString unexpectedError = QStringLiteral("Непредвиденная ошибка:\n");
+
+// Copies the script to the working copy with its permission bits. A file
+// already standing there belongs to the user (my_tool.py beside my-tool.py)
+// and would be overwritten now and deleted after the build, so it is refused.
+QString makeWorkingCopy(const QString &script, const QString &workingCopy)
+{
+    const QFileInfo existing(workingCopy);
+    if (existing.exists() || existing.isSymLink())
+        return QStringLiteral("Файл %1 уже существует: сборка удалила бы его. "
+                              "Переименуйте этот файл и повторите сборку.")
+            .arg(workingCopy);
+    QFile source(script);
+    if (!source.copy(workingCopy))
+        return QStringLiteral("Не удалось создать рабочую копию %1: %2")
+            .arg(workingCopy, source.errorString());
+    return QString();
+}
+
+BuildResult translateAndCompile(const ExecutableBuild &build, const QString &workingCopy)
+{
+    const ProcessResult translation = runProcess(QStringLiteral("cython3"), translationArguments(workingCopy));
+    if (!translation.started)
+        return BuildResult::failure(unexpectedError + translation.startError);
+    if (!translation.succeeded())
+        return BuildResult::failure(QStringLiteral("Ошибка при сборке файла .c:\n") + translation.failureText());
+
+    const ProcessResult compilation = runProcess(QStringLiteral("gcc"), compilationArguments(build));
+    if (!compilation.started)
+        return BuildResult::failure(unexpectedError + compilation.startError);
+    if (!compilation.succeeded())
+        return BuildResult::failure(QStringLiteral("Ошибка при сборке бинарного файла:\n")
+                                    + compilation.failureText());
+
+    return BuildResult::done(QStringLiteral("Команда сборки завершена.\n\nПредупреждения при сборке:")
+                             + translation.warnings() + QStringLiteral("\n\n") + compilation.warnings());
+}
+
+} // namespace
+
+BuildResult buildExecutable(const ExecutableBuild &build)
+{
+    const ScriptNames names = scriptNames(build.script);
+    if (build.projectDir.isEmpty() || names.name.isEmpty())
+        return BuildResult::failure(QStringLiteral("Необходимо выбрать каталог и файл .py"));
+    if (build.binaryName.isEmpty())
+        return BuildResult::failure(QStringLiteral("Необходимо ввести имя бинарного файла"));
+
+    const bool copied = names.workingCopy != build.script;
+    if (copied) {
+        const QString error = makeWorkingCopy(build.script, names.workingCopy);
+        if (!error.isEmpty())
+            return BuildResult::failure(error);
+    }
+    const BuildResult result = translateAndCompile(build, names.workingCopy);
+    if (copied)
+        QFile::remove(names.workingCopy);
+    return result;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "common/buildresult.h"
+
+#include <QString>
+#include <QStringList>
+
+// The fields of the executable build as read from the main window.
+struct ExecutableBuild
+{
+    QString runtime;    // R: the runtime library, e.g. python3.11
+    QString projectDir; // P: only tested for emptiness
+    QString script;     // S: the script to translate
+    QString cFile;      // C: the C file the translator writes
+    QString binaryDir;  // B: where the executable goes
+    QString binaryName; // E: the executable's file name
+};
+
+// cython3 arguments for the working copy W: Python 3 semantics unless the
+// script sets its own language level, with a program entry point.
+QStringList translationArguments(const QString &workingCopy);
+
+// gcc arguments: size optimisation, the runtime's headers and library,
+// output B + "/" + E.
+QStringList compilationArguments(const ExecutableBuild &build);
+
+// Checks the fields, makes the working copy when the script name holds "-",
+// translates and compiles, and removes the working copy again whatever
+// happened. The result carries the text of the box to show.
+BuildResult buildExecutable(const ExecutableBuild &build);
