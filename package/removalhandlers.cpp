@@ -1,5 +1,6 @@
 #include "app/bexlorwindow.h"
 
+#include "desktop/shortcutwindow.h"
 #include "package/removecontroltwindow.h"
 
 void BexlorWindow::removeControlFiles()
@@ -18,6 +19,6 @@ void BexlorWindow::removeShotcut()
     const QString workDir = requireWorkDir();
     if (workDir.isEmpty())
         return;
-    showToolWindow(new removeControltWindow(workDir + QStringLiteral("/usr/share/applications/")),
+    showToolWindow(new removeControltWindow(applicationsDirectory(workDir) + QLatin1Char('/')),
                    QStringLiteral("Удалить ярлыки"), 200, 50, false);
 }
