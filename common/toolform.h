@@ -4,8 +4,11 @@
 #include <QString>
 #include <QStringList>
 
+class QComboBox;
 class QFont;
 class QLabel;
+class QLineEdit;
+class QTextEdit;
 namespace Ui {
 class Form;
 }
@@ -14,9 +17,30 @@ class Form;
 QFont toolLabelFont();
 
 // Adds a label with that font to the editor form's scroll area, gives it its
-// object name and text, and places it at row and role of the form layout.
+// object name and text (shown as plain text: paths may look like markup), and
+// places it at row and role of the form layout.
 QLabel *addToolLabel(Ui::Form &form, const QString &objectName, const QString &text, int row,
                      QFormLayout::ItemRole role);
+
+// Adds the editor's text area at row, spanning both columns; it takes pasted
+// text as plain text, since it edits files, never formatted documents.
+QTextEdit *addToolTextEdit(Ui::Form &form, const QString &objectName, int row);
+
+// The rows of a file editor: the directory it works on, a name for a new
+// file, the entries found there and the text of the one shown.
+struct FileEditorRows
+{
+    QLabel *labelFolder;
+    QLabel *labelFolderValue;
+    QLabel *labelFileName;
+    QLineEdit *lineEditFileName;
+    QLabel *labelFiles;
+    QComboBox *comboBox;
+    QTextEdit *textEdit;
+};
+
+FileEditorRows addFileEditorRows(Ui::Form &form, const QString &folder, const QString &fileNameCaption,
+                                 const QString &filesCaption, const QString &textEditName);
 
 // Entry names of a directory in the order the file system returns them:
 // hidden entries, sub-directories and broken links included, "." and ".."

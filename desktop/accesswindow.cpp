@@ -19,10 +19,7 @@ AccessWindow::AccessWindow(const QString &workDir)
                                QFormLayout::LabelRole);
     labelFolderValue = addToolLabel(*control, QStringLiteral("labelFolderValue"), workDir, 0,
                                     QFormLayout::FieldRole);
-    textEditCopyright = new QTextEdit(control->scrollAreaWidgetContents);
-    textEditCopyright->setObjectName(QStringLiteral("textEditCopyright"));
-    textEditCopyright->setAcceptRichText(false);
-    control->formLayout->setWidget(1, QFormLayout::SpanningRole, textEditCopyright);
+    textEditCopyright = addToolTextEdit(*control, QStringLiteral("textEditCopyright"), 1);
     control->updateMd5sum->hide();
     control->checkBox->hide();
 

@@ -1,14 +1,16 @@
 #include "desktop/iconset.h"
 
+#include "common/filetree.h"
 #include "common/paths.h"
 #include "common/textfiles.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
+
+#include <cstring>
 
 const std::array<IconSize, 9> &iconSizes()
 {
@@ -100,8 +102,11 @@ IconRemoval removeIconsDirectory(const QString &workDir)
             return {IconRemoval::Removed, QString()};
         }
     }
-    // Links inside the directory are removed without being followed.
-    if (!QDir(icons).removeRecursively())
-        return {IconRemoval::Failed, QStringLiteral("Не удалось удалить каталог %1").arg(icons)};
+    QString failedPath;
+    const int error = removeTree(icons, &failedPath);
+    if (error != 0) {
+        return {IconRemoval::Failed, QStringLiteral("Не удалось удалить %1: %2")
+                                         .arg(failedPath, QString::fromLocal8Bit(std::strerror(error)))};
+    }
     return {IconRemoval::Removed, QString()};
 }

@@ -27,28 +27,17 @@ shortcutWindow::shortcutWindow(const QString &directory)
     : QWidget(nullptr)
 {
     copyright.setupUi(this);
-    QWidget *contents = copyright.scrollAreaWidgetContents;
-
-    labelFolder = addToolLabel(copyright, QStringLiteral("labelFolder"),
-                               QStringLiteral("Рабочий каталог:"), 0, QFormLayout::LabelRole);
-    labelFolderValue = addToolLabel(copyright, QStringLiteral("labelFolderValue"),
-                                    directory + QLatin1Char('/'), 0, QFormLayout::FieldRole);
-    labelFileName = addToolLabel(copyright, QStringLiteral("labelFileName"),
-                                 QStringLiteral("Имя файла ярлыка без расширения .desktop:"), 1,
-                                 QFormLayout::LabelRole);
-    lineEditFileName = new QLineEdit(contents);
-    lineEditFileName->setObjectName(QStringLiteral("lineEditFileName"));
-    copyright.formLayout->setWidget(1, QFormLayout::FieldRole, lineEditFileName);
-    labelFiles = addToolLabel(copyright, QStringLiteral("labelFiles"),
-                              QStringLiteral("Найденные файлы ярлыков (.desktop):"), 2,
-                              QFormLayout::LabelRole);
-    comboBox = new QComboBox(contents);
-    comboBox->setMinimumSize(200, 0);
-    comboBox->setLayoutDirection(Qt::LeftToRight);
-    copyright.formLayout->setWidget(2, QFormLayout::FieldRole, comboBox);
-    textEditCopyright = new QTextEdit(contents);
-    textEditCopyright->setObjectName(QStringLiteral("textEditCopyright"));
-    copyright.formLayout->setWidget(3, QFormLayout::SpanningRole, textEditCopyright);
+    const FileEditorRows rows = addFileEditorRows(copyright, directory + QLatin1Char('/'),
+                                                  QStringLiteral("Имя файла ярлыка без расширения .desktop:"),
+                                                  QStringLiteral("Найденные файлы ярлыков (.desktop):"),
+                                                  QStringLiteral("textEditCopyright"));
+    labelFolder = rows.labelFolder;
+    labelFolderValue = rows.labelFolderValue;
+    labelFileName = rows.labelFileName;
+    lineEditFileName = rows.lineEditFileName;
+    labelFiles = rows.labelFiles;
+    comboBox = rows.comboBox;
+    textEditCopyright = rows.textEdit;
 
     copyright.updateMd5sum->hide();
     copyright.checkBox->hide();

@@ -1,5 +1,6 @@
 #include "package/debbuild.h"
 
+#include "common/filetree.h"
 #include "common/paths.h"
 #include "common/processrunner.h"
 #include "desktop/accessrights.h"
@@ -134,9 +135,9 @@ class Directory
 {
 public:
     // Opens name below the directory parentFd (AT_FDCWD for a plain path).
-    Directory(int parentFd, const char *name, int extraFlags = 0)
+    Directory(int parentFd, const char *name)
     {
-        const int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | extraFlags);
+        const int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0)
             return;
         m_dir = ::fdopendir(fd);
@@ -337,36 +338,6 @@ private:
     std::vector<char> m_buffer;
 };
 
-// Removes what lies in the directory, never following links. Directories are
-// first made accessible again, since recorded modes may have closed them.
-// Returns 0 or the first error number.
-int removeContents(Directory &directory)
-{
-    int firstError = 0;
-    while (const dirent *entry = directory.next()) {
-        bool isDirectory = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN) {
-            struct stat status;
-            isDirectory = ::fstatat(directory.fd(), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0
-                          && S_ISDIR(status.st_mode);
-        }
-        if (isDirectory) {
-            ::fchmodat(directory.fd(), entry->d_name, 0700, 0);
-            Directory child(directory.fd(), entry->d_name, O_NOFOLLOW);
-            if (child.valid()) {
-                const int error = removeContents(child);
-                if (firstError == 0)
-                    firstError = error;
-            }
-        }
-        if (::unlinkat(directory.fd(), entry->d_name, isDirectory ? AT_REMOVEDIR : 0) != 0 && firstError == 0)
-            firstError = errno;
-    }
-    if (errno != 0 && firstError == 0)
-        firstError = errno;
-    return firstError;
-}
-
 // A directory of this build alone, made with mode 0700 under a fresh unique
 // name in the temporary directory, so no other user or program instance can
 // place anything in it; removed with everything in it when done.
@@ -393,18 +364,11 @@ public:
     {
         if (m_path.isEmpty())
             return QString();
-        const QByteArray name = QFile::encodeName(m_path);
-        int error = 0;
-        {
-            Directory directory(AT_FDCWD, name.constData(), O_NOFOLLOW);
-            error = directory.valid() ? removeContents(directory) : errno;
-        }
-        if (error == 0 && ::rmdir(name.constData()) != 0)
-            error = errno;
-        const QString path = m_path;
+        QString failedPath;
+        const int error = removeTree(m_path, &failedPath);
         m_path.clear();
         if (error != 0)
-            return QStringLiteral("Не удалось удалить временный каталог %1: %2").arg(path, systemError(error));
+            return QStringLiteral("Не удалось удалить временный каталог %1: %2").arg(failedPath, systemError(error));
         return QString();
     }
 

@@ -22,30 +22,17 @@ editWindow::editWindow(const QString &workDir)
 {
     control.setupUi(this);
 
-    QWidget *contents = control.scrollAreaWidgetContents;
-    labelFolder = addToolLabel(control, QStringLiteral("labelFolder"),
-                               QStringLiteral("Рабочий каталог:"), 0, QFormLayout::LabelRole);
-    labelFolderValue = addToolLabel(control, QStringLiteral("labelFolderValue"),
-                                    workDir + QStringLiteral("/DEBIAN/"), 0, QFormLayout::FieldRole);
-    // The path is shown as typed, even where it looks like markup.
-    labelFolderValue->setTextFormat(Qt::PlainText);
-    labelFileName = addToolLabel(control, QStringLiteral("labelFileName"),
-                                 QStringLiteral("Введите имя файла:"), 1, QFormLayout::LabelRole);
-    lineEditFileName = new QLineEdit(contents);
-    lineEditFileName->setObjectName(QStringLiteral("lineEditFileName"));
-    control.formLayout->setWidget(1, QFormLayout::FieldRole, lineEditFileName);
-    labelFiles = addToolLabel(control, QStringLiteral("labelFiles"),
-                              QStringLiteral("Найденные файлы в каталоге DEBIAN:"), 2,
-                              QFormLayout::LabelRole);
-    comboBox = new QComboBox(contents);
-    comboBox->setMinimumSize(200, 0);
-    comboBox->setLayoutDirection(Qt::LeftToRight);
-    control.formLayout->setWidget(2, QFormLayout::FieldRole, comboBox);
-    textEditControl = new QTextEdit(contents);
-    textEditControl->setObjectName(QStringLiteral("textEditControl"));
-    // The editor holds control files and scripts, never formatted text.
-    textEditControl->setAcceptRichText(false);
-    control.formLayout->setWidget(3, QFormLayout::SpanningRole, textEditControl);
+    const FileEditorRows rows = addFileEditorRows(control, workDir + QStringLiteral("/DEBIAN/"),
+                                                  QStringLiteral("Введите имя файла:"),
+                                                  QStringLiteral("Найденные файлы в каталоге DEBIAN:"),
+                                                  QStringLiteral("textEditControl"));
+    labelFolder = rows.labelFolder;
+    labelFolderValue = rows.labelFolderValue;
+    labelFileName = rows.labelFileName;
+    lineEditFileName = rows.lineEditFileName;
+    labelFiles = rows.labelFiles;
+    comboBox = rows.comboBox;
+    textEditControl = rows.textEdit;
 
     control.updateMd5sum->hide();
     control.checkBox->hide();

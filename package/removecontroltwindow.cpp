@@ -1,13 +1,12 @@
 #include "package/removecontroltwindow.h"
 
 #include "common/dialogs.h"
+#include "common/filetree.h"
 #include "common/toolform.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,47 +21,6 @@ const QString removalTitle = QStringLiteral("Удаление файла");
 QString reasonText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// Removes everything inside the directory open as fd, links as links (their
-// targets are never reached), and closes fd. Returns 0 or the errno of the
-// first failure; entries that vanish meanwhile are no failure.
-int removeContents(int fd, const QByteArray &path, QByteArray *failedPath)
-{
-    DIR *dir = ::fdopendir(fd);
-    if (!dir) {
-        const int error = errno;
-        if (failedPath->isEmpty())
-            *failedPath = path;
-        ::close(fd);
-        return error;
-    }
-    int firstError = 0;
-    while (const dirent *entry = ::readdir(dir)) {
-        const char *name = entry->d_name;
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
-            continue;
-        const QByteArray childPath = path + '/' + name;
-        int error = 0;
-        struct stat status;
-        if (::fstatat(::dirfd(dir), name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            error = errno;
-        } else if (S_ISDIR(status.st_mode)) {
-            const int child = ::openat(::dirfd(dir), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            error = child < 0 ? errno : removeContents(child, childPath, failedPath);
-            if (error == 0 && ::unlinkat(::dirfd(dir), name, AT_REMOVEDIR) != 0)
-                error = errno;
-        } else if (::unlinkat(::dirfd(dir), name, 0) != 0) {
-            error = errno;
-        }
-        if (error != 0 && error != ENOENT && firstError == 0) {
-            firstError = error;
-            if (failedPath->isEmpty())
-                *failedPath = childPath;
-        }
-    }
-    ::closedir(dir);
-    return firstError;
 }
 
 } // namespace
@@ -124,23 +82,11 @@ void removeControltWindow::removeDirectory(const QString &directory)
     }
     // Without its trailing "/" the path names a link itself rather than the
     // directory it points to: a linked directory loses only the link.
-    QByteArray path = QFile::encodeName(directory);
-    while (path.size() > 1 && path.endsWith('/'))
+    QString path = directory;
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
         path.chop(1);
-
-    int error = 0;
-    QByteArray failedPath;
-    struct stat status;
-    if (::lstat(path.constData(), &status) != 0) {
-        error = errno;
-    } else if (S_ISDIR(status.st_mode)) {
-        const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        error = fd < 0 ? errno : removeContents(fd, path, &failedPath);
-        if (error == 0 && ::rmdir(path.constData()) != 0)
-            error = errno;
-    } else if (::unlink(path.constData()) != 0) {
-        error = errno;
-    }
+    QString failedPath;
+    const int error = removeTree(path, &failedPath);
 
     if (error == 0 || error == ENOENT) {
         if (error == 0)
@@ -151,9 +97,7 @@ void removeControltWindow::removeDirectory(const QString &directory)
         close();
         return;
     }
-    if (failedPath.isEmpty())
-        failedPath = path;
-    showError(QStringLiteral("Не удалось удалить %1: %2").arg(QFile::decodeName(failedPath), reasonText(error)));
+    showError(QStringLiteral("Не удалось удалить %1: %2").arg(failedPath, reasonText(error)));
     relist();
 }
 
