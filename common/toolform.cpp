@@ -37,26 +37,25 @@ QTextEdit *addToolTextEdit(Ui::Form &form, const QString &objectName, int row)
     return edit;
 }
 
-FileEditorRows addFileEditorRows(Ui::Form &form, const QString &folder, const QString &fileNameCaption,
-                                 const QString &filesCaption, const QString &textEditName)
+QTextEdit *addFileEditorRows(Ui::Form &form, FileEditorWidgets &widgets, const QString &folder,
+                             const QString &fileNameCaption, const QString &filesCaption,
+                             const QString &textEditName)
 {
-    FileEditorRows rows;
-    rows.labelFolder = addToolLabel(form, QStringLiteral("labelFolder"), QStringLiteral("Рабочий каталог:"), 0,
-                                    QFormLayout::LabelRole);
-    rows.labelFolderValue = addToolLabel(form, QStringLiteral("labelFolderValue"), folder, 0,
-                                         QFormLayout::FieldRole);
-    rows.labelFileName = addToolLabel(form, QStringLiteral("labelFileName"), fileNameCaption, 1,
-                                      QFormLayout::LabelRole);
-    rows.lineEditFileName = new QLineEdit(form.scrollAreaWidgetContents);
-    rows.lineEditFileName->setObjectName(QStringLiteral("lineEditFileName"));
-    form.formLayout->setWidget(1, QFormLayout::FieldRole, rows.lineEditFileName);
-    rows.labelFiles = addToolLabel(form, QStringLiteral("labelFiles"), filesCaption, 2, QFormLayout::LabelRole);
-    rows.comboBox = new QComboBox(form.scrollAreaWidgetContents);
-    rows.comboBox->setMinimumSize(200, 0);
-    rows.comboBox->setLayoutDirection(Qt::LeftToRight);
-    form.formLayout->setWidget(2, QFormLayout::FieldRole, rows.comboBox);
-    rows.textEdit = addToolTextEdit(form, textEditName, 3);
-    return rows;
+    widgets.labelFolder = addToolLabel(form, QStringLiteral("labelFolder"), QStringLiteral("Рабочий каталог:"), 0,
+                                       QFormLayout::LabelRole);
+    widgets.labelFolderValue = addToolLabel(form, QStringLiteral("labelFolderValue"), folder, 0,
+                                            QFormLayout::FieldRole);
+    widgets.labelFileName = addToolLabel(form, QStringLiteral("labelFileName"), fileNameCaption, 1,
+                                         QFormLayout::LabelRole);
+    widgets.lineEditFileName = new QLineEdit(form.scrollAreaWidgetContents);
+    widgets.lineEditFileName->setObjectName(QStringLiteral("lineEditFileName"));
+    form.formLayout->setWidget(1, QFormLayout::FieldRole, widgets.lineEditFileName);
+    widgets.labelFiles = addToolLabel(form, QStringLiteral("labelFiles"), filesCaption, 2, QFormLayout::LabelRole);
+    widgets.comboBox = new QComboBox(form.scrollAreaWidgetContents);
+    widgets.comboBox->setMinimumSize(200, 0);
+    widgets.comboBox->setLayoutDirection(Qt::LeftToRight);
+    form.formLayout->setWidget(2, QFormLayout::FieldRole, widgets.comboBox);
+    return addToolTextEdit(form, textEditName, 3);
 }
 
 QStringList directoryEntries(const QString &directory)

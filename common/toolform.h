@@ -26,21 +26,23 @@ QLabel *addToolLabel(Ui::Form &form, const QString &objectName, const QString &t
 // text as plain text, since it edits files, never formatted documents.
 QTextEdit *addToolTextEdit(Ui::Form &form, const QString &objectName, int row);
 
-// The rows of a file editor: the directory it works on, a name for a new
-// file, the entries found there and the text of the one shown.
-struct FileEditorRows
+// The widgets of a file editor besides its text area: the directory it works
+// on, a name for a new file and the entries found there.
+struct FileEditorWidgets
 {
-    QLabel *labelFolder;
-    QLabel *labelFolderValue;
-    QLabel *labelFileName;
-    QLineEdit *lineEditFileName;
-    QLabel *labelFiles;
-    QComboBox *comboBox;
-    QTextEdit *textEdit;
+    QLabel *labelFolder = nullptr;
+    QLabel *labelFolderValue = nullptr;
+    QLabel *labelFileName = nullptr;
+    QLineEdit *lineEditFileName = nullptr;
+    QLabel *labelFiles = nullptr;
+    QComboBox *comboBox = nullptr;
 };
 
-FileEditorRows addFileEditorRows(Ui::Form &form, const QString &folder, const QString &fileNameCaption,
-                                 const QString &filesCaption, const QString &textEditName);
+// Adds the rows of a file editor to the form, filling widgets, and returns
+// the text area below them.
+QTextEdit *addFileEditorRows(Ui::Form &form, FileEditorWidgets &widgets, const QString &folder,
+                             const QString &fileNameCaption, const QString &filesCaption,
+                             const QString &textEditName);
 
 // Entry names of a directory in the order the file system returns them:
 // hidden entries, sub-directories and broken links included, "." and ".."

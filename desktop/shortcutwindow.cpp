@@ -27,17 +27,10 @@ shortcutWindow::shortcutWindow(const QString &directory)
     : QWidget(nullptr)
 {
     copyright.setupUi(this);
-    const FileEditorRows rows = addFileEditorRows(copyright, directory + QLatin1Char('/'),
-                                                  QStringLiteral("Имя файла ярлыка без расширения .desktop:"),
-                                                  QStringLiteral("Найденные файлы ярлыков (.desktop):"),
-                                                  QStringLiteral("textEditCopyright"));
-    labelFolder = rows.labelFolder;
-    labelFolderValue = rows.labelFolderValue;
-    labelFileName = rows.labelFileName;
-    lineEditFileName = rows.lineEditFileName;
-    labelFiles = rows.labelFiles;
-    comboBox = rows.comboBox;
-    textEditCopyright = rows.textEdit;
+    textEditCopyright = addFileEditorRows(copyright, *this, directory + QLatin1Char('/'),
+                                          QStringLiteral("Имя файла ярлыка без расширения .desktop:"),
+                                          QStringLiteral("Найденные файлы ярлыков (.desktop):"),
+                                          QStringLiteral("textEditCopyright"));
 
     copyright.updateMd5sum->hide();
     copyright.checkBox->hide();

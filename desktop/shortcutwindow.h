@@ -1,13 +1,11 @@
 #pragma once
 
+#include "common/toolform.h"
 #include "ui_control.h"
 
 #include <QString>
 #include <QWidget>
 
-class QComboBox;
-class QLabel;
-class QLineEdit;
 class QTextEdit;
 
 // workDir + "/usr/share/applications", where the package's shortcuts live.
@@ -19,7 +17,7 @@ QString shortcutPath(const QString &folder, const QString &typedName, const QStr
 
 // The editor of the .desktop files of one applications directory: a name for
 // a new file, the list of entries found there and the text of the one shown.
-class shortcutWindow : public QWidget
+class shortcutWindow : public QWidget, public FileEditorWidgets
 {
     Q_OBJECT
 
@@ -30,12 +28,6 @@ public:
     ~shortcutWindow() override;
 
     Ui::Form copyright;
-    QLabel *labelFolder;
-    QLabel *labelFolderValue;
-    QLabel *labelFileName;
-    QLineEdit *lineEditFileName;
-    QLabel *labelFiles;
-    QComboBox *comboBox;
     QTextEdit *textEditCopyright;
 
     // Empties the text area; nothing on disk changes.

@@ -22,17 +22,10 @@ editWindow::editWindow(const QString &workDir)
 {
     control.setupUi(this);
 
-    const FileEditorRows rows = addFileEditorRows(control, workDir + QStringLiteral("/DEBIAN/"),
-                                                  QStringLiteral("Введите имя файла:"),
-                                                  QStringLiteral("Найденные файлы в каталоге DEBIAN:"),
-                                                  QStringLiteral("textEditControl"));
-    labelFolder = rows.labelFolder;
-    labelFolderValue = rows.labelFolderValue;
-    labelFileName = rows.labelFileName;
-    lineEditFileName = rows.lineEditFileName;
-    labelFiles = rows.labelFiles;
-    comboBox = rows.comboBox;
-    textEditControl = rows.textEdit;
+    textEditControl = addFileEditorRows(control, *this, workDir + QStringLiteral("/DEBIAN/"),
+                                        QStringLiteral("Введите имя файла:"),
+                                        QStringLiteral("Найденные файлы в каталоге DEBIAN:"),
+                                        QStringLiteral("textEditControl"));
 
     control.updateMd5sum->hide();
     control.checkBox->hide();

@@ -1,19 +1,17 @@
 #pragma once
 
+#include "common/toolform.h"
 #include "ui_control.h"
 
 #include <QString>
 #include <QWidget>
 
-class QComboBox;
-class QLabel;
-class QLineEdit;
 class QTextEdit;
 
 // Editor for the files of the DEBIAN directory of one work directory: lists
 // them, loads one into a plain text editor, saves the text under the listed or
 // a typed name, and refreshes md5sums and the installed size of control.
-class editWindow : public QWidget
+class editWindow : public QWidget, public FileEditorWidgets
 {
     Q_OBJECT
 
@@ -23,12 +21,6 @@ public:
     explicit editWindow(const QString &workDir);
 
     Ui::Form control;
-    QLabel *labelFolder;
-    QLabel *labelFolderValue; // the DEBIAN directory with a trailing "/"
-    QLabel *labelFileName;
-    QLineEdit *lineEditFileName;
-    QLabel *labelFiles;
-    QComboBox *comboBox;
     QTextEdit *textEditControl;
 
     void searchFiles();
