@@ -8,6 +8,8 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+
 class DebBuildTest : public QObject
 {
     Q_OBJECT
@@ -41,6 +43,7 @@ private slots:
         const QString base = root.path() + "/сборка " + QTest::currentDataTag() + " $(touch pwned); 'q'";
         const QString work = base + "/work dir/mytool", output = base + "/out деб", tmp = work + "/scratch";
         QVERIFY(QDir().mkpath(tmp) && QDir().mkpath(output) && QDir().mkpath(work + "/usr/share/empty"));
+        ::chmod(QFile::encodeName(work).constData(), 0755); // the package root keeps the work directory's mode
         qputenv("TMPDIR", QFile::encodeName(tmp));
         // No Description: dpkg-deb warns on standard error and still succeeds.
         writeFile(work + "/DEBIAN/control", "Package: mytool\nVersion: 1.0\nArchitecture: all\nMaintainer: Т <t@e>\n");

@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 class StartupTest : public QObject
 {
     Q_OBJECT
@@ -32,7 +34,11 @@ private slots:
             program.terminate();
             QVERIFY(program.waitForFinished());
             QVERIFY(QFileInfo(data).isDir());
-            QCOMPARE(QFileInfo(data).permissions(), QFileDevice::Permissions(0x7755)); // rwxr-xr-x
+            struct stat status;
+            QCOMPARE(::stat(QFile::encodeName(data).constData(), &status), 0);
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            QCOMPARE(status.st_mode & 07777, 0755 & ~mask);
             QVERIFY(!QFileInfo::exists(home.path() + QStringLiteral("/.config/bexlor-builder.ini")));
             if (run == 1)
                 QCOMPARE(QFileInfo(data).lastModified(), modified);
