@@ -9,12 +9,16 @@
 #include <QLineEdit>
 #include <QTextEdit>
 
+namespace {
+
 QFont toolLabelFont()
 {
     QFont font(QStringLiteral("PT Morva Fact"));
     font.setBold(true);
     return font;
 }
+
+} // namespace
 
 QLabel *addToolLabel(Ui::Form &form, const QString &objectName, const QString &text, int row,
                      QFormLayout::ItemRole role)

@@ -5,7 +5,6 @@
 #include <QStringList>
 
 class QComboBox;
-class QFont;
 class QLabel;
 class QLineEdit;
 class QTextEdit;
@@ -13,12 +12,9 @@ namespace Ui {
 class Form;
 }
 
-// The bold "PT Morva Fact" font of the labels that tool windows add in code.
-QFont toolLabelFont();
-
-// Adds a label with that font to the editor form's scroll area, gives it its
-// object name and text (shown as plain text: paths may look like markup), and
-// places it at row and role of the form layout.
+// Adds a label in the tool windows' bold "PT Morva Fact" font to the editor
+// form's scroll area, gives it its object name and text (shown as plain text:
+// paths may look like markup), and places it at row and role of the layout.
 QLabel *addToolLabel(Ui::Form &form, const QString &objectName, const QString &text, int row,
                      QFormLayout::ItemRole role);
 
