@@ -1,6 +1,6 @@
 #include "app/bexlorwindow.h"
 
-#include "app/settings.h"
+#include "app/profilestore.h"
 #include "exebuild/scriptnames.h"
 #include "common/dialogs.h"
 #include "common/paths.h"
@@ -93,7 +93,7 @@ void BexlorWindow::cleanLines_2()
 void BexlorWindow::listProjectNames()
 {
     ui->comboBoxProjects->clear();
-    ui->comboBoxProjects->addItems(settings().childGroups());
+    ui->comboBoxProjects->addItems(profileNames());
 }
 
 QString BexlorWindow::requireWorkDir()

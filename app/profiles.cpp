@@ -1,20 +1,7 @@
 #include "app/bexlorwindow.h"
-#include "app/settings.h"
+#include "app/profilestore.h"
 #include "common/dialogs.h"
 #include "ui_bexlorBuilderGui.h"
-
-#include <QSettings>
-
-namespace {
-
-// "/" nests a group in the INI store and "\" is how it writes a nested one,
-// so a name holding either would not load back as the profile it names.
-bool storableProfileName(const QString &name)
-{
-    return !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
-}
-
-} // namespace
 
 void BexlorWindow::saveProject()
 {
@@ -23,42 +10,32 @@ void BexlorWindow::saveProject()
         showError(QStringLiteral("Необходимо ввести имя бинарного файла"));
         return;
     }
-    if (!storableProfileName(name)) {
-        showError(QStringLiteral("Имя настроек не может содержать символы «/» и «\\»: %1").arg(name));
-        return;
-    }
-    QSettings &store = settings();
-    store.beginGroup(name);
-    store.setValue(QStringLiteral("ProjectDir"), ui->lineEditProjectDir->text());
-    store.setValue(QStringLiteral("Py"), ui->lineEditPy->text());
-    store.setValue(QStringLiteral("OutputC"), ui->labelOutputC->text());
-    store.setValue(QStringLiteral("BinaryDir"), ui->lineEditBinaryDir->text());
-    store.setValue(QStringLiteral("Binary"), ui->lineEditBinary->text());
-    store.setValue(QStringLiteral("Source"), ui->comboBoxSource->currentIndex());
-    store.setValue(QStringLiteral("ProjectDirDeb"), ui->lineEditProjectDir_2->text());
-    store.setValue(QStringLiteral("DebDir"), ui->lineEditDebDir->text());
-    store.endGroup();
-    listProjectNames();
-    showDone(QStringLiteral("Настройки сохранены"));
+    Profile profile;
+    profile.projectDir = ui->lineEditProjectDir->text();
+    profile.py = ui->lineEditPy->text();
+    profile.outputC = ui->labelOutputC->text();
+    profile.binaryDir = ui->lineEditBinaryDir->text();
+    profile.binary = name;
+    profile.source = ui->comboBoxSource->currentIndex();
+    profile.projectDirDeb = ui->lineEditProjectDir_2->text();
+    profile.debDir = ui->lineEditDebDir->text();
+    const Result saved = saveProfile(name, profile);
+    if (saved.success)
+        listProjectNames();
+    showResult(saved);
 }
 
 void BexlorWindow::loadProject()
 {
-    QSettings &store = settings();
-    store.beginGroup(ui->comboBoxProjects->currentText());
-    const auto text = [&store](const char *key) {
-        return store.value(QLatin1String(key)).toString();
-    };
-    ui->lineEditProjectDir->setText(text("ProjectDir"));
-    ui->lineEditPy->setText(text("Py"));
-    ui->labelOutputC->setText(text("OutputC"));
-    ui->lineEditBinaryDir->setText(text("BinaryDir"));
-    ui->lineEditBinary->setText(text("Binary"));
-    ui->lineEditProjectDir_2->setText(text("ProjectDirDeb"));
-    ui->lineEditDebDir->setText(text("DebDir"));
-    // A value edited by hand into something that is not a number reads as 0.
-    ui->comboBoxSource->setCurrentIndex(store.value(QStringLiteral("Source"), 0).toInt());
-    store.endGroup();
+    const Profile profile = loadProfile(ui->comboBoxProjects->currentText());
+    ui->lineEditProjectDir->setText(profile.projectDir);
+    ui->lineEditPy->setText(profile.py);
+    ui->labelOutputC->setText(profile.outputC);
+    ui->lineEditBinaryDir->setText(profile.binaryDir);
+    ui->lineEditBinary->setText(profile.binary);
+    ui->lineEditProjectDir_2->setText(profile.projectDirDeb);
+    ui->lineEditDebDir->setText(profile.debDir);
+    ui->comboBoxSource->setCurrentIndex(profile.source);
 }
 
 void BexlorWindow::deleteProject()
@@ -70,11 +47,10 @@ void BexlorWindow::deleteProject()
             + QStringLiteral(".\nДействительно это сделать?"));
     if (!confirmed)
         return;
-    // An empty group name would name the whole store.
-    if (name.isEmpty()) {
-        showError(QStringLiteral("Не выбраны настройки для удаления"));
+    const Result removed = removeProfile(name);
+    if (removed.failed()) {
+        showError(removed.message);
         return;
     }
-    settings().remove(name);
     listProjectNames();
 }

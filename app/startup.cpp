@@ -15,9 +15,9 @@ int runApplication(int argc, char **argv)
     settings();
 
     const QString dataDirectory = dataDirectoryPath();
-    const QString error = makePath(dataDirectory, 0755);
-    if (!error.isEmpty()) {
-        std::fprintf(stderr, "bexlor-builder: %s\n", qUtf8Printable(error));
+    const Result made = makePath(dataDirectory, 0755);
+    if (made.failed()) {
+        std::fprintf(stderr, "bexlor-builder: %s\n", qUtf8Printable(made.message));
         return 1;
     }
 

@@ -20,7 +20,7 @@ int main(int argc, char *argv[])
     }
     QElapsedTimer timer;
     timer.start();
-    const BuildResult result = buildPackage(arguments.at(1), arguments.at(2));
+    const Result result = buildPackage(arguments.at(1), arguments.at(2));
     const qint64 elapsed = timer.elapsed();
     struct rusage usage;
     getrusage(RUSAGE_SELF, &usage);

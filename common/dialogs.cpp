@@ -62,3 +62,11 @@ void showDone(const QString &text)
 {
     Dialogs::instance().information(QStringLiteral("Выполнено!"), text);
 }
+
+void showResult(const Result &result)
+{
+    if (result.success)
+        showDone(result.message);
+    else
+        showError(result.message);
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/result.h"
+
 #include <QString>
 
 class QWidget;
@@ -32,3 +34,5 @@ public:
 // Shorthands for the two boxes every handler shows.
 void showError(const QString &text);
 void showDone(const QString &text);
+// The completion box for a result that succeeded, the error box otherwise.
+void showResult(const Result &result);

@@ -53,7 +53,7 @@ int removeContents(int fd, const QByteArray &path, QByteArray *failedPath)
 
 } // namespace
 
-int removeTree(const QString &path, QString *failedPath)
+Result removeTree(const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
     QByteArray failed = name;
@@ -71,7 +71,9 @@ int removeTree(const QString &path, QString *failedPath)
     } else if (::unlink(name.constData()) != 0) {
         error = errno;
     }
-    if (error != 0)
-        *failedPath = QFile::decodeName(failed);
-    return error;
+    if (error != 0 && error != ENOENT) {
+        return Result::failure(QStringLiteral("Не удалось удалить %1: %2")
+                                   .arg(QFile::decodeName(failed), QString::fromLocal8Bit(std::strerror(error))));
+    }
+    return Result::done();
 }

@@ -13,6 +13,14 @@ QString lastComponent(const QString &path)
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
+QString packageName(const QString &workDir)
+{
+    QString path = workDir;
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return lastComponent(path);
+}
+
 int floorDiv(int numerator, int denominator)
 {
     const int quotient = numerator / denominator;
@@ -36,7 +44,7 @@ QString dataDirectoryPath()
     return QDir::homePath() + QStringLiteral("/.bexlor/builder");
 }
 
-QString makePath(const QString &path, unsigned lastMode)
+Result makePath(const QString &path, unsigned lastMode)
 {
     const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     QString prefix = path.startsWith(QLatin1Char('/')) ? QStringLiteral("/") : QString();
@@ -50,10 +58,21 @@ QString makePath(const QString &path, unsigned lastMode)
             if (error != EEXIST || ::stat(native.constData(), &status) != 0 || !S_ISDIR(status.st_mode)) {
                 const QString reason = error == EEXIST ? QStringLiteral("это не каталог")
                                                        : QString::fromLocal8Bit(std::strerror(error));
-                return QStringLiteral("Не удалось создать каталог %1: %2").arg(prefix, reason);
+                return Result::failure(QStringLiteral("Не удалось создать каталог %1: %2").arg(prefix, reason));
             }
         }
         prefix += QLatin1Char('/');
     }
-    return QString();
+    return Result::done();
+}
+
+QString operandPath(const QString &path)
+{
+    return path.startsWith(QLatin1Char('-')) ? QStringLiteral("./") + path : path;
+}
+
+QStringList directoryEntries(const QString &directory)
+{
+    return QDir(directory).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
 }

@@ -2,10 +2,17 @@
 
 #include <QPoint>
 #include <QSize>
+#include "common/result.h"
+
 #include <QString>
+#include <QStringList>
 
 // The text after the last "/" (all of it without one, empty after a trailing "/").
 QString lastComponent(const QString &path);
+
+// The package name K of a work directory: its last path piece, trailing
+// slashes ignored ("/home/u/work/mytool/" gives mytool).
+QString packageName(const QString &workDir);
 
 // Division rounding towards negative infinity, as window placement needs
 // when a window is larger than the desktop.
@@ -22,6 +29,14 @@ QString dataDirectoryPath();
 
 // Creates path with every missing parent (parents with mode 0777, the last
 // directory with lastMode, both less the umask); an existing directory is no
-// error. Returns the empty text on success, otherwise a message naming the
-// directory that could not be made and why.
-QString makePath(const QString &path, unsigned lastMode);
+// error. A failure names the directory that could not be made and why.
+Result makePath(const QString &path, unsigned lastMode);
+
+// A path handed to a tool as an operand: a relative path that starts with "-"
+// gets "./" in front, so that the tool cannot take it for an option.
+QString operandPath(const QString &path);
+
+// Entry names of a directory in the order the file system returns them:
+// hidden entries, sub-directories and broken links included, "." and ".."
+// left out. A missing or unreadable directory gives none.
+QStringList directoryEntries(const QString &directory);

@@ -1,43 +1,17 @@
 #include "common/textfiles.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QTextEdit>
 
-QString writeFileAtomically(const QString &path, const QByteArray &data)
+Result writeFileAtomically(const QString &path, const QByteArray &data)
 {
     if (QFileInfo(path).isDir())
-        return QStringLiteral("Не удалось записать файл %1: это каталог").arg(path);
+        return Result::failure(QStringLiteral("Не удалось записать файл %1: это каталог").arg(path));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)
         || file.write(data) != data.size()
         || !file.commit()) {
-        return QStringLiteral("Не удалось записать файл %1: %2").arg(path, file.errorString());
+        return Result::failure(QStringLiteral("Не удалось записать файл %1: %2").arg(path, file.errorString()));
     }
-    return QString();
-}
-
-bool loadIntoEditor(const QString &path, QTextEdit *editor, QString *error)
-{
-    editor->clear();
-    const QFileInfo info(path);
-    if (!info.exists() || info.isDir())
-        return true;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("Не удалось прочитать файл %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    QString text = QString::fromUtf8(file.readAll());
-    // Line ends written on other systems (CR LF, or CR alone) read as line feeds.
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    editor->setPlainText(text);
-    return true;
-}
-
-QString saveEditor(const QString &path, const QTextEdit *editor)
-{
-    return writeFileAtomically(path, editor->toPlainText().toUtf8());
+    return Result::done();
 }

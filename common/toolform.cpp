@@ -3,7 +3,6 @@
 #include "ui_control.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
@@ -60,10 +59,4 @@ QTextEdit *addFileEditorRows(Ui::Form &form, FileEditorWidgets &widgets, const Q
     widgets.comboBox->setLayoutDirection(Qt::LeftToRight);
     form.formLayout->setWidget(2, QFormLayout::FieldRole, widgets.comboBox);
     return addToolTextEdit(form, textEditName, 3);
-}
-
-QStringList directoryEntries(const QString &directory)
-{
-    return QDir(directory).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
 }

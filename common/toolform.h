@@ -40,7 +40,3 @@ QTextEdit *addFileEditorRows(Ui::Form &form, FileEditorWidgets &widgets, const Q
                              const QString &fileNameCaption, const QString &filesCaption,
                              const QString &textEditName);
 
-// Entry names of a directory in the order the file system returns them:
-// hidden entries, sub-directories and broken links included, "." and ".."
-// left out. A missing or unreadable directory gives none.
-QStringList directoryEntries(const QString &directory);

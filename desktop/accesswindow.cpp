@@ -2,6 +2,7 @@
 
 #include "common/dialogs.h"
 #include "common/paths.h"
+#include "common/editorfiles.h"
 #include "common/textfiles.h"
 #include "common/toolform.h"
 #include "desktop/accessrights.h"
@@ -53,9 +54,9 @@ void AccessWindow::openFile()
             return;
         }
         const QString text = accessRightsText(workDir);
-        const QString error = writeFileAtomically(path, text.toUtf8());
-        if (!error.isEmpty())
-            showError(error);
+        const Result written = writeFileAtomically(path, text.toUtf8());
+        if (written.failed())
+            showError(written.message);
         textEditCopyright->setPlainText(text);
         return;
     }
@@ -66,11 +67,11 @@ void AccessWindow::openFile()
 
 void AccessWindow::saveAccess()
 {
-    const QString error = saveEditor(accessFile(), textEditCopyright);
-    if (error.isEmpty())
+    const Result saved = saveEditor(accessFile(), textEditCopyright);
+    if (saved.success)
         showDone(QStringLiteral("Изменения сохранены!"));
     else
-        showError(error);
+        showError(saved.message);
 }
 
 void AccessWindow::clean()

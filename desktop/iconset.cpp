@@ -63,34 +63,34 @@ QByteArray pngData(const QImage &image)
 
 } // namespace
 
-QString writeIconSet(const QString &workDir, const QString &picturePath)
+Result writeIconSet(const QString &workDir, const QString &picturePath)
 {
     QImageReader reader(picturePath);
     const QImage picture = reader.read();
     if (picture.isNull()) {
-        return QStringLiteral("Не удалось загрузить изображение %1: %2")
-            .arg(picturePath, reader.errorString());
+        return Result::failure(QStringLiteral("Не удалось загрузить изображение %1: %2")
+                                   .arg(picturePath, reader.errorString()));
     }
     for (const IconSize &size : iconSizes()) {
-        const QString madeError = makePath(iconDirectory(workDir, size), 0755);
-        if (!madeError.isEmpty())
-            return madeError;
+        const Result made = makePath(iconDirectory(workDir, size), 0755);
+        if (made.failed())
+            return made;
         const QByteArray png = pngData(picture.scaled(size.pixels, size.pixels));
         const QString path = iconFilePath(workDir, size);
         if (png.isEmpty())
-            return QStringLiteral("Не удалось преобразовать изображение в PNG для %1").arg(path);
-        const QString writeError = writeFileAtomically(path, png);
-        if (!writeError.isEmpty())
-            return writeError;
+            return Result::failure(QStringLiteral("Не удалось преобразовать изображение в PNG для %1").arg(path));
+        const Result written = writeFileAtomically(path, png);
+        if (written.failed())
+            return written;
     }
-    return QString();
+    return Result::done(QStringLiteral("Файлы иконон созданы"));
 }
 
-IconRemoval removeIconsDirectory(const QString &workDir)
+Result removeIconsDirectory(const QString &workDir)
 {
     const QString icons = iconsDirectory(workDir);
     if (!QFileInfo(icons).isDir())
-        return {IconRemoval::NotFound, QString()};
+        return Result::failure(QStringLiteral("Файлы для удаления не найдены!"));
     // The first link on the way down ends the walk: what lies behind it may
     // be outside the work directory, so only the link itself is removed.
     QString path = workDir;
@@ -98,15 +98,10 @@ IconRemoval removeIconsDirectory(const QString &workDir)
         path += QLatin1String(component);
         if (QFileInfo(path).isSymLink()) {
             if (!QFile::remove(path))
-                return {IconRemoval::Failed, QStringLiteral("Не удалось удалить ссылку %1").arg(path)};
-            return {IconRemoval::Removed, QString()};
+                return Result::failure(QStringLiteral("Не удалось удалить ссылку %1").arg(path));
+            return Result::done(QStringLiteral("Файлы удалены"));
         }
     }
-    QString failedPath;
-    const int error = removeTree(icons, &failedPath);
-    if (error != 0) {
-        return {IconRemoval::Failed, QStringLiteral("Не удалось удалить %1: %2")
-                                         .arg(failedPath, QString::fromLocal8Bit(std::strerror(error)))};
-    }
-    return {IconRemoval::Removed, QString()};
+    const Result removed = removeTree(icons);
+    return removed.failed() ? removed : Result::done(QStringLiteral("Файлы удалены"));
 }

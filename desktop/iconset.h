@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/result.h"
+
 #include <QString>
 
 #include <array>
@@ -26,20 +28,14 @@ QString iconDirectory(const QString &workDir, const IconSize &size);
 QString iconFilePath(const QString &workDir, const IconSize &size);
 
 // Writes the nine icons, each scaled from the picture itself to N x N (a
-// picture that is not square is stretched) without smoothing. Nothing is created when the
-// picture cannot be loaded. Returns the empty text on success, otherwise
-// what went wrong; it stops at the first directory or file that fails.
-QString writeIconSet(const QString &workDir, const QString &picturePath);
-
-// What removing the icons directory came to.
-struct IconRemoval
-{
-    enum Outcome { Removed, NotFound, Failed };
-    Outcome outcome;
-    QString error; // set for Failed
-};
+// picture that is not square is stretched) without smoothing. Nothing is
+// created when the picture cannot be loaded; it stops at the first directory
+// or file that fails. Success carries the completion text.
+Result writeIconSet(const QString &workDir, const QString &picturePath);
 
 // Deletes the icons directory of the work directory with everything in it.
 // If it, or a directory above it inside the work directory, is a symbolic
 // link, only that link goes: nothing outside the work directory is touched.
-IconRemoval removeIconsDirectory(const QString &workDir);
+// The result carries the completion text, or "not found" when there is no
+// icons directory.
+Result removeIconsDirectory(const QString &workDir);

@@ -1,6 +1,8 @@
 #include "desktop/shortcutwindow.h"
 
 #include "common/dialogs.h"
+#include "common/paths.h"
+#include "common/editorfiles.h"
 #include "common/textfiles.h"
 #include "common/toolform.h"
 
@@ -63,9 +65,9 @@ void shortcutWindow::saveShortcut()
         showError(QStringLiteral("Необходимо указать имя файла"));
         return;
     }
-    const QString error = saveEditor(target, textEditCopyright);
-    if (!error.isEmpty()) {
-        showError(error);
+    const Result written = saveEditor(target, textEditCopyright);
+    if (written.failed()) {
+        showError(written.message);
         return;
     }
     showDone(QStringLiteral("Изменения сохранены!"));

@@ -1,5 +1,6 @@
 #include "exebuild/exebuild.h"
 
+#include "common/paths.h"
 #include "common/processrunner.h"
 #include "exebuild/scriptnames.h"
 
@@ -47,42 +48,42 @@ QString makeWorkingCopy(const QString &script, const QString &workingCopy)
     return QString();
 }
 
-BuildResult translateAndCompile(const ExecutableBuild &build, const QString &workingCopy)
+Result translateAndCompile(const ExecutableBuild &build, const QString &workingCopy)
 {
     const ProcessResult translation = runProcess(QStringLiteral("cython3"), translationArguments(workingCopy));
     if (!translation.started)
-        return BuildResult::failure(unexpectedError + translation.startError);
+        return Result::failure(unexpectedError + translation.startError);
     if (!translation.succeeded())
-        return BuildResult::failure(QStringLiteral("Ошибка при сборке файла .c:\n") + translation.failureText());
+        return Result::failure(QStringLiteral("Ошибка при сборке файла .c:\n") + translation.failureText());
 
     const ProcessResult compilation = runProcess(QStringLiteral("gcc"), compilationArguments(build));
     if (!compilation.started)
-        return BuildResult::failure(unexpectedError + compilation.startError);
+        return Result::failure(unexpectedError + compilation.startError);
     if (!compilation.succeeded())
-        return BuildResult::failure(QStringLiteral("Ошибка при сборке бинарного файла:\n")
+        return Result::failure(QStringLiteral("Ошибка при сборке бинарного файла:\n")
                                     + compilation.failureText());
 
-    return BuildResult::done(QStringLiteral("Команда сборки завершена.\n\nПредупреждения при сборке:")
+    return Result::done(QStringLiteral("Команда сборки завершена.\n\nПредупреждения при сборке:")
                              + translation.warnings() + QStringLiteral("\n\n") + compilation.warnings());
 }
 
 } // namespace
 
-BuildResult buildExecutable(const ExecutableBuild &build)
+Result buildExecutable(const ExecutableBuild &build)
 {
     const ScriptNames names = scriptNames(build.script);
     if (build.projectDir.isEmpty() || names.name.isEmpty())
-        return BuildResult::failure(QStringLiteral("Необходимо выбрать каталог и файл .py"));
+        return Result::failure(QStringLiteral("Необходимо выбрать каталог и файл .py"));
     if (build.binaryName.isEmpty())
-        return BuildResult::failure(QStringLiteral("Необходимо ввести имя бинарного файла"));
+        return Result::failure(QStringLiteral("Необходимо ввести имя бинарного файла"));
 
     const bool copied = names.workingCopy != build.script;
     if (copied) {
         const QString error = makeWorkingCopy(build.script, names.workingCopy);
         if (!error.isEmpty())
-            return BuildResult::failure(error);
+            return Result::failure(error);
     }
-    const BuildResult result = translateAndCompile(build, names.workingCopy);
+    const Result result = translateAndCompile(build, names.workingCopy);
     if (copied)
         QFile::remove(names.workingCopy);
     return result;

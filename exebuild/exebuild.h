@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/buildresult.h"
+#include "common/result.h"
 
 #include <QString>
 #include <QStringList>
@@ -27,4 +27,4 @@ QStringList compilationArguments(const ExecutableBuild &build);
 // Checks the fields, makes the working copy when the script name holds "-",
 // translates and compiles, and removes the working copy again whatever
 // happened. The result carries the text of the box to show.
-BuildResult buildExecutable(const ExecutableBuild &build);
+Result buildExecutable(const ExecutableBuild &build);

@@ -1,7 +1,6 @@
 #include "exebuild/scriptnames.h"
 
 #include "common/paths.h"
-#include "common/toolform.h"
 
 ScriptNames scriptNames(const QString &scriptPath)
 {

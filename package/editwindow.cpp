@@ -1,6 +1,8 @@
 #include "package/editwindow.h"
 
 #include "common/dialogs.h"
+#include "common/paths.h"
+#include "common/editorfiles.h"
 #include "common/textfiles.h"
 #include "common/toolform.h"
 #include "package/debianmeta.h"
@@ -82,9 +84,9 @@ void editWindow::saveFiles()
         return;
     }
     // A failed write keeps the editor's text so the user can try again.
-    const QString error = saveEditor(labelFolderValue->text() + name, textEditControl);
-    if (!error.isEmpty()) {
-        showError(error);
+    const Result written = saveEditor(labelFolderValue->text() + name, textEditControl);
+    if (written.failed()) {
+        showError(written.message);
         return;
     }
     searchFiles();
@@ -116,9 +118,9 @@ void editWindow::updateMD5(const QString &workDir)
     QGuiApplication::restoreOverrideCursor();
 
     const QString path = debianDir + QStringLiteral("/md5sums");
-    const QString error = writeFileAtomically(path, list.content);
-    if (!error.isEmpty()) {
-        showError(error);
+    const Result written = writeFileAtomically(path, list.content);
+    if (written.failed()) {
+        showError(written.message);
         return;
     }
     QString loadError;
@@ -151,9 +153,9 @@ void editWindow::replaceInstallSize(const QString &workDir)
     const QByteArray updated = withInstalledSize(text, folderSize(workDir));
     if (updated == text)
         return;
-    const QString error = writeFileAtomically(path, updated);
-    if (!error.isEmpty())
-        showError(error);
+    const Result written = writeFileAtomically(path, updated);
+    if (written.failed())
+        showError(written.message);
 }
 
 qint64 editWindow::folderSize(const QString &workDir)

@@ -1,6 +1,7 @@
 #include "package/removecontroltwindow.h"
 
 #include "common/dialogs.h"
+#include "common/paths.h"
 #include "common/filetree.h"
 #include "common/toolform.h"
 
@@ -85,20 +86,22 @@ void removeControltWindow::removeDirectory(const QString &directory)
     QString path = directory;
     while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
         path.chop(1);
-    QString failedPath;
-    const int error = removeTree(path, &failedPath);
-
-    if (error == 0 || error == ENOENT) {
-        if (error == 0)
-            showDone(QStringLiteral("Катлалог и файлы удалены!"));
-        else
-            showError(QStringLiteral("Каталог или файлы не найдены"));
+    struct stat status;
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0) {
+        showError(QStringLiteral("Каталог или файлы не найдены"));
         relist();
         close();
         return;
     }
-    showError(QStringLiteral("Не удалось удалить %1: %2").arg(failedPath, reasonText(error)));
+    const Result removed = removeTree(path);
+    if (removed.failed()) {
+        showError(removed.message);
+        relist();
+        return;
+    }
+    showDone(QStringLiteral("Катлалог и файлы удалены!"));
     relist();
+    close();
 }
 
 void removeControltWindow::removeSingle(const QString &directory, const QString &name)

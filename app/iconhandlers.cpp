@@ -15,12 +15,7 @@ void BexlorWindow::createIcon()
         showError(QStringLiteral("Изображение не выбрано!"));
         return;
     }
-    const QString error = writeIconSet(workDir, picture);
-    if (!error.isEmpty()) {
-        showError(error);
-        return;
-    }
-    showDone(QStringLiteral("Файлы иконон созданы"));
+    showResult(writeIconSet(workDir, picture));
 }
 
 void BexlorWindow::removeImage()
@@ -31,16 +26,5 @@ void BexlorWindow::removeImage()
     if (!Dialogs::instance().question(QStringLiteral("Удаление файла"),
                                       QStringLiteral("Удалить файлы иконок?")))
         return;
-    const IconRemoval removal = removeIconsDirectory(workDir);
-    switch (removal.outcome) {
-    case IconRemoval::Removed:
-        showDone(QStringLiteral("Файлы удалены"));
-        break;
-    case IconRemoval::NotFound:
-        showError(QStringLiteral("Файлы для удаления не найдены!"));
-        break;
-    case IconRemoval::Failed:
-        showError(removal.error);
-        break;
-    }
+    showResult(removeIconsDirectory(workDir));
 }

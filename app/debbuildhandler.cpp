@@ -1,4 +1,5 @@
 #include "app/bexlorwindow.h"
+#include "common/dialogs.h"
 #include "package/debbuild.h"
 #include "ui_bexlorBuilderGui.h"
 

@@ -1,4 +1,5 @@
 #include "app/bexlorwindow.h"
+#include "common/dialogs.h"
 #include "exebuild/exebuild.h"
 #include "ui_bexlorBuilderGui.h"
 

@@ -9,9 +9,9 @@ void BexlorWindow::editFiles()
     const QString workDir = requireWorkDir();
     if (workDir.isEmpty())
         return;
-    const QString error = makePath(workDir + QStringLiteral("/DEBIAN"), 0767);
-    if (!error.isEmpty()) {
-        showError(error);
+    const Result written = makePath(workDir + QStringLiteral("/DEBIAN"), 0767);
+    if (written.failed()) {
+        showError(written.message);
         return;
     }
     showToolWindow(new editWindow(workDir), QStringLiteral("Создание/редактирование файлов каталога DEBIAN"),

@@ -10,9 +10,9 @@ void BexlorWindow::createShortcut()
     if (workDir.isEmpty())
         return;
     const QString directory = applicationsDirectory(workDir);
-    const QString error = makePath(directory, 0755);
-    if (!error.isEmpty()) {
-        showError(error);
+    const Result written = makePath(directory, 0755);
+    if (written.failed()) {
+        showError(written.message);
         return;
     }
     showToolWindow(new shortcutWindow(directory),

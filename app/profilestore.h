@@ -1,0 +1,34 @@
+#pragma once
+
+#include "common/result.h"
+
+#include <QString>
+#include <QStringList>
+
+// The eight fields of a project profile, under the keys they are stored with.
+struct Profile
+{
+    QString projectDir;    // ProjectDir
+    QString py;            // Py
+    QString outputC;       // OutputC
+    QString binaryDir;     // BinaryDir
+    QString binary;        // Binary
+    int source = 0;        // Source: the runtime's position in the list
+    QString projectDirDeb; // ProjectDirDeb
+    QString debDir;        // DebDir
+};
+
+// The profile names in the store, in the order it lists its groups.
+QStringList profileNames();
+
+// Stores profile under name, replacing one of the same name. Names the INI
+// store cannot keep apart are refused with the reason.
+Result saveProfile(const QString &name, const Profile &profile);
+
+// The profile stored under name; a missing profile or key reads as empty
+// text and position 0, and so does a hand-edited Source that is no number.
+Profile loadProfile(const QString &name);
+
+// Removes the profile name with all its keys; the empty name is refused,
+// since it would name the whole store.
+Result removeProfile(const QString &name);

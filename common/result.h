@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// How every operation of the core reports back: whether it succeeded, and
+// the text the user is to read either way (a completion message, warnings,
+// or what went wrong and where). Windows show it in a box, the command line
+// prints it; neither has to know which operation produced it.
+struct Result
+{
+    bool success = true;
+    QString message;
+
+    static Result failure(const QString &message) { return {false, message}; }
+    static Result done(const QString &message = QString()) { return {true, message}; }
+
+    bool failed() const { return !success; }
+};
