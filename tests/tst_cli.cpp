@@ -27,7 +27,7 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("prepare"); // a change to the fixture before the run
         QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("error");  // part of standard error
+        QTest::addColumn<QString>("error");  // part of standard error: the tools' output, then the message
         QTest::addColumn<QString>("output"); // part of standard output
         QTest::addColumn<QString>("file");   // must exist afterwards ("!" in front: must not)
         QTest::addColumn<QByteArray>("content"); // part of that file
@@ -76,7 +76,8 @@ private slots:
                                                       << QByteArray("mine") << none;
 
         // Package build.
-        QTest::newRow("deb") << QStringList{"deb", "{W}", "{O}"} << "" << 0 << done + "\ndpkg-deb: building"
+        QTest::newRow("deb") << QStringList{"deb", "{W}", "{O}"} << ""
+                             << 0 << "building package 'mytool' in '" + deb + "'.\n" + done + "\ndpkg-deb: building"
                              << "" << deb << QByteArray() << QStringList{"dpkg-deb", "--info", deb};
         QTest::newRow("deb, profile") << QStringList{"deb", "--profile", "проект"} << "" << 0 << done << ""
                                       << deb << QByteArray() << none;
