@@ -3,7 +3,6 @@
 #include "common/dialogs.h"
 #include "common/paths.h"
 #include "common/editorfiles.h"
-#include "common/textfiles.h"
 #include "common/toolform.h"
 #include "package/debianmeta.h"
 

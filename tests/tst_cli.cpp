@@ -1,6 +1,7 @@
 // bexlor-build through the real program and the real tools, without a display, in a temporary HOME.
 #include "app/profilestore.h"
 #include "app/settings.h"
+#include "exebuild/scriptnames.h"
 #include "support/testenv.h"
 
 #include <QImage>
@@ -19,7 +20,8 @@ class CliTest : public QObject
 
 private slots:
     // Placeholders: {W} work directory, {O} output directory, {S} script in
-    // {D}, {P} picture, {H} home, {B} the directory the program runs in. Every row starts from a fresh work directory with
+    // {D}, {P} picture, {H} home, {B} the directory the program runs in, {R}
+    // the last installed runtime. Every row starts from a fresh work directory with
     // a control file, usr/bin/mytool (0755) and a 2048-byte data file (0644),
     // and a profile "проект" naming that row's directories.
     void runs_data()
@@ -49,7 +51,7 @@ private slots:
         QTest::newRow("exe, profile") << QStringList{"exe", "--profile", "проект"} << "" << 0 << done << ""
                                       << "{O}/из профиля" << QByteArray() << QStringList{"{O}/из профиля"};
         QTest::newRow("exe, arguments win") << QStringList{"exe", "--profile=проект", "--name", "своё",
-                                                           "--runtime", "python3.11", "{S}"}
+                                                           "--runtime", "{R}", "{S}"}
                                             << "" << 0 << done << "" << "{O}/своё" << QByteArray()
                                             << QStringList{"{O}/своё"};
         QTest::newRow("exe, no script") << QStringList{"exe"} << "" << 1
@@ -209,7 +211,8 @@ private slots:
         const QString script = source + "/my-tool.py", picture = base + "/картинка.png";
         const auto fill = [&](QString text) {
             return text.replace("{W}", work).replace("{O}", out).replace("{S}", script).replace("{D}", source)
-                .replace("{P}", picture).replace("{H}", m_home.path()).replace("{B}", base);
+                .replace("{P}", picture).replace("{H}", m_home.path()).replace("{B}", base)
+                .replace("{R}", installedRuntimes().value(installedRuntimes().size() - 1));
         };
         QVERIFY(QDir().mkpath(out) && QDir().mkpath(work + "/usr/bin"));
         ::chmod(QFile::encodeName(work).constData(), 0755);
@@ -251,7 +254,8 @@ private slots:
         else if (prepare == "no control")
             QVERIFY(QFile::remove(work + "/DEBIAN/control"));
         else if (prepare == "fifo control")
-            QVERIFY(QFile::remove(work + "/DEBIAN/control") && QProcess::execute("mkfifo", {work + "/DEBIAN/control"}) == 0);
+            QVERIFY(QFile::remove(work + "/DEBIAN/control")
+                    && QProcess::execute("mkfifo", {work + "/DEBIAN/control"}) == 0);
         else if (prepare == "no DEBIAN")
             QVERIFY(QDir(work + "/DEBIAN").removeRecursively());
         else if (prepare == "line break")
