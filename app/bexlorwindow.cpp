@@ -99,8 +99,9 @@ void BexlorWindow::listProjectNames()
 QString BexlorWindow::requireWorkDir()
 {
     const QString workDir = ui->lineEditProjectDir_2->text();
-    if (workDir.isEmpty())
-        showError(QStringLiteral("Необходимо выбрать каталог"));
+    const Result chosen = requireWorkDirectory(workDir);
+    if (chosen.failed())
+        showError(chosen.message);
     return workDir;
 }
 

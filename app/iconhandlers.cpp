@@ -11,10 +11,6 @@ void BexlorWindow::createIcon()
     const QString picture = Dialogs::instance().openFileName(
         this, QStringLiteral("Выбрать изображение"), QString(),
         QStringLiteral("Image (*.png *.jpg *.svg)"));
-    if (picture.isEmpty()) {
-        showError(QStringLiteral("Изображение не выбрано!"));
-        return;
-    }
     showResult(writeIconSet(workDir, picture));
 }
 

@@ -14,5 +14,5 @@ void BexlorWindow::selectPy()
 
 void BexlorWindow::selectLib()
 {
-    ui->comboBoxSource->addItems(runtimeNames(QStringLiteral("/usr/include/x86_64-linux-gnu/")));
+    ui->comboBoxSource->addItems(installedRuntimes());
 }

@@ -13,6 +13,13 @@ QString lastComponent(const QString &path)
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
+Result requireWorkDirectory(const QString &workDir)
+{
+    if (workDir.isEmpty())
+        return Result::failure(QStringLiteral("Необходимо выбрать каталог"));
+    return Result::done();
+}
+
 QString packageName(const QString &workDir)
 {
     QString path = workDir;

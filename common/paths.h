@@ -14,6 +14,10 @@ QString lastComponent(const QString &path);
 // slashes ignored ("/home/u/work/mytool/" gives mytool).
 QString packageName(const QString &workDir);
 
+// The refusal of every work-directory tool when no work directory is given:
+// "Необходимо выбрать каталог" for the empty text, success otherwise.
+Result requireWorkDirectory(const QString &workDir);
+
 // Division rounding towards negative infinity, as window placement needs
 // when a window is larger than the desktop.
 int floorDiv(int numerator, int denominator);

@@ -22,6 +22,21 @@ QString ProcessResult::warnings() const
     return standardOutput + QLatin1Char('\n') + standardError;
 }
 
+namespace {
+
+OutputObserver &outputObserver()
+{
+    static OutputObserver observer;
+    return observer;
+}
+
+} // namespace
+
+void setOutputObserver(OutputObserver observer)
+{
+    outputObserver() = std::move(observer);
+}
+
 ProcessResult runProcess(const QString &program, const QStringList &arguments,
                          const QString &workingDirectory)
 {
@@ -38,9 +53,21 @@ ProcessResult runProcess(const QString &program, const QStringList &arguments,
         return result;
     }
     result.started = true;
+    QByteArray output, error;
+    if (const OutputObserver &observer = outputObserver()) {
+        // The wait below reads both pipes as they fill and signals each piece.
+        const auto pass = [&](QByteArray *captured, QByteArray chunk) {
+            *captured += chunk;
+            observer(chunk);
+        };
+        QObject::connect(&process, &QProcess::readyReadStandardOutput,
+                         [&] { pass(&output, process.readAllStandardOutput()); });
+        QObject::connect(&process, &QProcess::readyReadStandardError,
+                         [&] { pass(&error, process.readAllStandardError()); });
+    }
     process.waitForFinished(-1);
-    result.standardOutput = QString::fromUtf8(process.readAllStandardOutput());
-    result.standardError = QString::fromUtf8(process.readAllStandardError());
+    result.standardOutput = QString::fromUtf8(output + process.readAllStandardOutput());
+    result.standardError = QString::fromUtf8(error + process.readAllStandardError());
     result.crashed = process.exitStatus() != QProcess::NormalExit;
     result.exitCode = process.exitCode();
     return result;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 // What one external tool did. A run succeeded only if the tool started,
 // exited normally and returned 0; standard error alone decides nothing,
@@ -28,3 +31,9 @@ struct ProcessResult
 // characters.
 ProcessResult runProcess(const QString &program, const QStringList &arguments,
                          const QString &workingDirectory = QString());
+
+// Receives every piece of output a tool writes, standard output and standard
+// error alike, as soon as it arrives, besides the capture above. The command
+// line sets one to let the tools speak while they run; the windows set none.
+using OutputObserver = std::function<void(const QByteArray &chunk)>;
+void setOutputObserver(OutputObserver observer);

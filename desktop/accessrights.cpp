@@ -35,6 +35,13 @@ QString accessRightsText(const QString &workDir)
     return text;
 }
 
+Result accessRightsListing(const QString &workDir)
+{
+    if (!QFileInfo(workDir).isDir())
+        return Result::failure(QStringLiteral("Каталог %1 не найден").arg(workDir));
+    return Result::done(accessRightsText(workDir));
+}
+
 namespace {
 
 bool isOctal(const QString &text)

@@ -16,6 +16,10 @@ QString accessRightsPath(const QString &packageName);
 // carry them.
 QString accessRightsText(const QString &workDir);
 
+// The generated list of an existing work directory as the success text; a
+// work directory that is no directory fails with "Каталог ... не найден".
+Result accessRightsListing(const QString &workDir);
+
 // One usable line of an access-rights file.
 struct AccessRule
 {

@@ -49,15 +49,15 @@ void AccessWindow::openFile()
     if (file.isDir())
         return;
     if (!file.exists()) {
-        if (!QFileInfo(workDir).isDir()) {
-            showError(QStringLiteral("Каталог %1 не найден").arg(workDir));
+        const Result listing = accessRightsListing(workDir);
+        if (listing.failed()) {
+            showError(listing.message);
             return;
         }
-        const QString text = accessRightsText(workDir);
-        const Result written = writeFileAtomically(path, text.toUtf8());
+        const Result written = writeFileAtomically(path, listing.message.toUtf8());
         if (written.failed())
             showError(written.message);
-        textEditCopyright->setPlainText(text);
+        textEditCopyright->setPlainText(listing.message);
         return;
     }
     QString error;

@@ -65,6 +65,8 @@ QByteArray pngData(const QImage &image)
 
 Result writeIconSet(const QString &workDir, const QString &picturePath)
 {
+    if (picturePath.isEmpty())
+        return Result::failure(QStringLiteral("Изображение не выбрано!"));
     QImageReader reader(picturePath);
     const QImage picture = reader.read();
     if (picture.isNull()) {

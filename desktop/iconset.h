@@ -28,7 +28,8 @@ QString iconDirectory(const QString &workDir, const IconSize &size);
 QString iconFilePath(const QString &workDir, const IconSize &size);
 
 // Writes the nine icons, each scaled from the picture itself to N x N (a
-// picture that is not square is stretched) without smoothing. Nothing is
+// picture that is not square is stretched) without smoothing. No picture
+// path is refused with "Изображение не выбрано!". Nothing is
 // created when the picture cannot be loaded; it stops at the first directory
 // or file that fails. Success carries the completion text.
 Result writeIconSet(const QString &workDir, const QString &picturePath);

@@ -29,3 +29,8 @@ QStringList runtimeNames(const QString &includeDirectory)
     }
     return names;
 }
+
+QStringList installedRuntimes()
+{
+    return runtimeNames(QStringLiteral("/usr/include/x86_64-linux-gnu/"));
+}

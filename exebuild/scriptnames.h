@@ -23,3 +23,7 @@ QString binaryNameFor(const QString &scriptPath);
 // begin with "python" (case-sensitive), in listing order. A missing or
 // unreadable directory gives none.
 QStringList runtimeNames(const QString &includeDirectory);
+
+// The runtime names installed on this machine: those of
+// "/usr/include/x86_64-linux-gnu/", in listing order.
+QStringList installedRuntimes();

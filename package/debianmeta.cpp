@@ -1,7 +1,10 @@
 #include "package/debianmeta.h"
 
+#include "common/textfiles.h"
+
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QVector>
 #include <QtConcurrent>
 
@@ -198,4 +201,47 @@ QByteArray withInstalledSize(const QByteArray &text, qint64 sizeKiB)
         start = end;
     }
     return result;
+}
+
+Result writeChecksums(const QString &workDir)
+{
+    const QString debianDir = workDir + QStringLiteral("/DEBIAN");
+    if (!QFileInfo(debianDir).isDir())
+        return Result::failure(QStringLiteral("Файл md5sums не найден"));
+    const ChecksumList list = checksumLines(workDir);
+    const Result written = writeFileAtomically(debianDir + QStringLiteral("/md5sums"), list.content);
+    if (written.failed())
+        return written;
+    QStringList leftOut;
+    if (!list.unlistable.isEmpty()) {
+        leftOut << QStringLiteral("Имена этих файлов содержат перевод строки, в md5sums их записать нельзя:\n")
+                       + list.unlistable.join(QLatin1Char('\n'));
+    }
+    if (!list.unreadable.isEmpty()) {
+        leftOut << QStringLiteral("Эти файлы не удалось прочитать, в md5sums их нет:\n")
+                       + list.unreadable.join(QLatin1Char('\n'));
+    }
+    if (!leftOut.isEmpty())
+        return Result::failure(leftOut.join(QStringLiteral("\n\n")));
+    return Result::done();
+}
+
+Result refreshInstalledSize(const QString &workDir)
+{
+    const QString path = workDir + QStringLiteral("/DEBIAN/control");
+    // Anything but a regular file (a FIFO would block the read for ever) is refused.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return Result::failure(QStringLiteral("Не удалось прочитать файл %1: это не обычный файл").arg(path));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Result::failure(QStringLiteral("Не удалось прочитать файл %1: %2").arg(path, file.errorString()));
+    const QByteArray text = file.readAll();
+    file.close();
+    if (!hasInstalledSizeLine(text))
+        return Result::done();
+    const QByteArray updated = withInstalledSize(text, installedSizeKiB(workDir));
+    if (updated == text)
+        return Result::done();
+    return writeFileAtomically(path, updated);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/result.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -42,3 +44,14 @@ bool hasInstalledSizeLine(const QByteArray &text);
 // text with every line that begins with exactly "Installed-Size:" replaced
 // by "Installed-Size: " + sizeKiB + "\n"; all other lines stay byte for byte.
 QByteArray withInstalledSize(const QByteArray &text, qint64 sizeKiB);
+
+// Rewrites W/DEBIAN/md5sums with the checksum lines. Without a DEBIAN
+// directory it fails with "Файл md5sums не найден"; when the file cannot be
+// written it fails with the reason; once written, files left out of it (line
+// breaks in their names, unreadable) still make it a failure naming them.
+Result writeChecksums(const QString &workDir);
+
+// Brings the Installed-Size: lines of W/DEBIAN/control up to date; a control
+// file without one, or already right, is not written. A failure says which
+// file could not be read or written and why.
+Result refreshInstalledSize(const QString &workDir);

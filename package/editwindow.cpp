@@ -3,7 +3,6 @@
 #include "common/dialogs.h"
 #include "common/paths.h"
 #include "common/editorfiles.h"
-#include "common/textfiles.h"
 #include "common/toolform.h"
 #include "package/debianmeta.h"
 
@@ -107,55 +106,24 @@ void editWindow::updateMD5(const QString &workDir)
                            "Файл md5sums будет перезаписан. Вы согласны?"))) {
         return;
     }
-    const QString debianDir = workDir + QStringLiteral("/DEBIAN");
-    if (!QFileInfo(debianDir).isDir()) {
-        showError(QStringLiteral("Файл md5sums не найден"));
-        return;
-    }
-
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const ChecksumList list = checksumLines(workDir);
+    const Result written = writeChecksums(workDir);
     QGuiApplication::restoreOverrideCursor();
 
-    const QString path = debianDir + QStringLiteral("/md5sums");
-    const Result written = writeFileAtomically(path, list.content);
-    if (written.failed()) {
-        showError(written.message);
-        return;
-    }
+    // The editor shows the file as it now stands, also when some files could not be listed in it.
+    const QString path = workDir + QStringLiteral("/DEBIAN/md5sums");
     QString loadError;
-    if (!loadIntoEditor(path, textEditControl, &loadError))
+    if (QFileInfo(path).isFile() && !loadIntoEditor(path, textEditControl, &loadError))
         showError(loadError);
-    if (!list.unlistable.isEmpty()) {
-        showError(QStringLiteral("Имена этих файлов содержат перевод строки, в md5sums их "
-                                 "записать нельзя:\n")
-                  + list.unlistable.join(QLatin1Char('\n')));
-    }
-    if (!list.unreadable.isEmpty()) {
-        showError(QStringLiteral("Эти файлы не удалось прочитать, в md5sums их нет:\n")
-                  + list.unreadable.join(QLatin1Char('\n')));
-    }
+    if (written.failed())
+        showError(written.message);
 }
 
 void editWindow::replaceInstallSize(const QString &workDir)
 {
-    const QString path = workDir + QStringLiteral("/DEBIAN/control");
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        showError(QStringLiteral("Не удалось прочитать файл %1: %2").arg(path, file.errorString()));
-        return;
-    }
-    const QByteArray text = file.readAll();
-    file.close();
-    // Without a size line, or with the size already right, nothing is written.
-    if (!hasInstalledSizeLine(text))
-        return;
-    const QByteArray updated = withInstalledSize(text, folderSize(workDir));
-    if (updated == text)
-        return;
-    const Result written = writeFileAtomically(path, updated);
-    if (written.failed())
-        showError(written.message);
+    const Result refreshed = refreshInstalledSize(workDir);
+    if (refreshed.failed())
+        showError(refreshed.message);
 }
 
 qint64 editWindow::folderSize(const QString &workDir)

@@ -55,6 +55,8 @@ private slots:
         writeFile(dataDirectoryPath() + "/mytool", "/DEBIAN/control: 644\n/usr/share/my/stale: 600\n"
                                                    "/usr/share/my/key: 600\n/usr/share/my/a: b: 640\n"
                                                    "no separator\n/usr/bin/mytool: 9\n/../../etc/passwd: 600\n");
+        // As a release sets it: older than the files, whose times dpkg-deb then clamps to it.
+        qputenv("SOURCE_DATE_EPOCH", "1700000000");
         BexlorWindow window;
         window.ui->lineEditProjectDir_2->setText(workDir.replace("{W}", work));
         window.ui->lineEditDebDir->setText(output);
@@ -81,6 +83,14 @@ private slots:
         const QString info = runProcess("dpkg-deb", {"--info", package}).standardOutput;
         QVERIFY2(info.contains(QRegularExpression("lines +control"))
                      && info.contains(QRegularExpression("lines +\\* +postinst")), qPrintable(info));
+
+        // The command line packs the same work directory into the same bytes.
+        const QString again = base + "/cli";
+        QVERIFY(QDir().mkpath(again));
+        QTest::qWait(1100); // a second later, so that any clock time would show
+        QCOMPARE(QProcess::execute(qEnvironmentVariable("BEXLOR_BUILD"), {"deb", workDir, again}), 0);
+        QCOMPARE(QProcess::execute("cmp", {package, again + "/mytool_1.0_all.deb"}), 0);
+        QVERIFY(QDir(tmp).isEmpty());
     }
 };
 

@@ -1,0 +1,255 @@
+#include "cli/commands.h"
+
+#include "common/paths.h"
+#include "common/textfiles.h"
+#include "desktop/accessrights.h"
+#include "desktop/iconset.h"
+#include "exebuild/scriptnames.h"
+#include "package/debbuild.h"
+#include "package/debianmeta.h"
+
+#include <QTextStream>
+
+#include <array>
+
+namespace {
+
+const QString profileOption = QStringLiteral("--profile");
+const QString saveOption = QStringLiteral("--save");
+const QString workDirOption = QStringLiteral("--work-dir");
+const QString outputDirOption = QStringLiteral("--output-dir");
+const QString scriptOption = QStringLiteral("--script");
+
+// What a subcommand accepts: the options its operands stand for, in order,
+// the further options with a value, whether it knows --save, and its help.
+struct CommandSpec
+{
+    const char *name;
+    QStringList operands;
+    QStringList options;
+    bool save;
+    const char *help;
+};
+
+const std::array<CommandSpec, 6> &commandSpecs()
+{
+    static const std::array<CommandSpec, 6> specs{{
+        {"exe", {scriptOption}, {QStringLiteral("--runtime"), outputDirOption, QStringLiteral("--name")}, false,
+         "Использование: bexlor-build exe [СКРИПТ] [--runtime R] [--output-dir КАТАЛОГ] [--name ИМЯ]\n"
+         "                                 [--profile ИМЯ]\n"
+         "Переводит скрипт Python в C (cython3 --embed) и собирает исполняемый файл (gcc).\n\n"
+         "  СКРИПТ, --script СКРИПТ    файл .py; рядом с ним появится файл .c\n"
+         "  --runtime R                библиотека среды Python, например python3.11;\n"
+         "                             по умолчанию первая из /usr/include/x86_64-linux-gnu/\n"
+         "  --output-dir КАТАЛОГ       куда записать исполняемый файл; по умолчанию текущий каталог\n"
+         "  --name ИМЯ                 имя исполняемого файла; по умолчанию имя скрипта без \".py\"\n"
+         "  --profile ИМЯ              поля ProjectDir, Py, OutputC, BinaryDir, Binary и Source профиля;\n"
+         "                             скрипт, заданный в командной строке, приносит свои имена\n"},
+        {"deb", {workDirOption, outputDirOption}, {}, false,
+         "Использование: bexlor-build deb [КАТАЛОГ [ВЫХОД]] [--profile ИМЯ]\n"
+         "Собирает пакет .deb из рабочего каталога (fakeroot dpkg-deb --build) с правами доступа\n"
+         "из ~/.bexlor/builder/ИМЯ_ПАКЕТА. Рабочий каталог не изменяется.\n\n"
+         "  КАТАЛОГ, --work-dir КАТАЛОГ      рабочий каталог с подкаталогом DEBIAN\n"
+         "  ВЫХОД, --output-dir КАТАЛОГ      каталог для deb-файла; имя файла выбирает dpkg-deb\n"
+         "  --profile ИМЯ                    поля ProjectDirDeb и DebDir профиля\n\n"
+         "С переменной SOURCE_DATE_EPOCH пакет воспроизводим: тот же рабочий каталог даёт\n"
+         "тот же файл, что и кнопка сборки в окне.\n"},
+        {"md5sums", {workDirOption}, {}, false,
+         "Использование: bexlor-build md5sums [КАТАЛОГ] [--profile ИМЯ]\n"
+         "Перезаписывает DEBIAN/md5sums контрольными суммами всех файлов рабочего каталога,\n"
+         "кроме DEBIAN.\n\n"
+         "  КАТАЛОГ, --work-dir КАТАЛОГ      рабочий каталог\n"
+         "  --profile ИМЯ                    поле ProjectDirDeb профиля\n"},
+        {"size", {workDirOption}, {}, false,
+         "Использование: bexlor-build size [КАТАЛОГ] [--profile ИМЯ]\n"
+         "Записывает в строки Installed-Size: файла DEBIAN/control размер файлов рабочего\n"
+         "каталога без DEBIAN, в КиБ. Файл без такой строки не меняется.\n\n"
+         "  КАТАЛОГ, --work-dir КАТАЛОГ      рабочий каталог\n"
+         "  --profile ИМЯ                    поле ProjectDirDeb профиля\n"},
+        {"icons", {workDirOption, QStringLiteral("--picture")}, {}, false,
+         "Использование: bexlor-build icons [КАТАЛОГ [ИЗОБРАЖЕНИЕ]] [--profile ИМЯ]\n"
+         "Создаёт из одного изображения (PNG, JPEG, SVG) девять значков hicolor от 256 до 16 точек\n"
+         "в КАТАЛОГ/usr/share/icons/hicolor/РАЗМЕР/apps/ИМЯ_ПАКЕТА.png.\n\n"
+         "  КАТАЛОГ, --work-dir КАТАЛОГ          рабочий каталог\n"
+         "  ИЗОБРАЖЕНИЕ, --picture ИЗОБРАЖЕНИЕ   исходное изображение\n"
+         "  --profile ИМЯ                        поле ProjectDirDeb профиля\n"},
+        {"access", {workDirOption}, {}, true,
+         "Использование: bexlor-build access [КАТАЛОГ] [--save] [--profile ИМЯ]\n"
+         "Выводит в стандартный вывод список прав доступа ко всем файлам рабочего каталога,\n"
+         "по строке \"/путь: права\" на файл.\n\n"
+         "  КАТАЛОГ, --work-dir КАТАЛОГ      рабочий каталог\n"
+         "  --save                           сохранить список в ~/.bexlor/builder/ИМЯ_ПАКЕТА, откуда\n"
+         "                                   его берёт сборка пакета (прежний список заменяется)\n"
+         "  --profile ИМЯ                    поле ProjectDirDeb профиля\n"},
+    }};
+    return specs;
+}
+
+const CommandSpec *findSpec(const QString &name)
+{
+    for (const CommandSpec &spec : commandSpecs()) {
+        if (name == QLatin1String(spec.name))
+            return &spec;
+    }
+    return nullptr;
+}
+
+const char programHelp[] =
+    "Использование: bexlor-build КОМАНДА [АРГУМЕНТЫ] [--profile ИМЯ]\n"
+    "Сборка без графического интерфейса, с теми же проверками и сообщениями, что в окне\n"
+    "bexlor-builder. Дисплей не нужен.\n\n"
+    "Команды:\n"
+    "  exe СКРИПТ                   собрать исполняемый файл из скрипта Python\n"
+    "  deb КАТАЛОГ ВЫХОД            собрать пакет .deb из рабочего каталога\n"
+    "  md5sums КАТАЛОГ              перезаписать DEBIAN/md5sums\n"
+    "  size КАТАЛОГ                 обновить строку Installed-Size: в DEBIAN/control\n"
+    "  icons КАТАЛОГ ИЗОБРАЖЕНИЕ    создать набор значков hicolor\n"
+    "  access КАТАЛОГ [--save]      вывести (и сохранить) список прав доступа к файлам\n\n"
+    "Общие параметры:\n"
+    "  --profile ИМЯ   взять недостающие поля из профиля, сохранённого в окне\n"
+    "                  (~/.config/bexlor-builder.ini); аргументы командной строки важнее\n"
+    "  --help          эта справка; bexlor-build КОМАНДА --help описывает команду\n\n"
+    "Вывод программ cython3, gcc, fakeroot и dpkg-deb идёт в стандартный поток ошибок\n"
+    "по мере работы; туда же выводится итоговое сообщение.\n\n"
+    "Коды завершения:\n"
+    "  0  выполнено\n"
+    "  1  ошибка; её описание выведено в стандартный поток ошибок\n"
+    "  2  неверный вызов\n";
+
+QString value(const CommandLine &line, const QString &option, const QString &fromProfile = QString())
+{
+    return line.values.value(option, fromProfile);
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    CommandLine line;
+    if (arguments.isEmpty()) {
+        line.usageError = QStringLiteral("не указана команда");
+        return line;
+    }
+    const QString first = arguments.first();
+    if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
+        line.help = true;
+        return line;
+    }
+    const CommandSpec *spec = findSpec(first);
+    if (!spec) {
+        line.usageError = QStringLiteral("неизвестная команда «%1»").arg(first);
+        return line;
+    }
+    line.command = first;
+    const QStringList valued = spec->operands + spec->options + QStringList{profileOption};
+
+    const auto set = [&line](const QString &option, const QString &text) {
+        if (line.values.contains(option))
+            line.usageError = QStringLiteral("%1 задан дважды").arg(option);
+        line.values.insert(option, text);
+    };
+    int operands = 0;
+    bool optionsEnded = false;
+    for (int i = 1; i < arguments.size() && line.usageError.isEmpty(); ++i) {
+        const QString argument = arguments.at(i);
+        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
+            if (operands == spec->operands.size()) {
+                line.usageError = QStringLiteral("лишний аргумент «%1»").arg(argument);
+                break;
+            }
+            set(spec->operands.at(operands++), argument);
+        } else if (argument == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            line.help = true;
+        } else if (spec->save && argument == saveOption) {
+            line.save = true;
+        } else {
+            const int equals = argument.indexOf(QLatin1Char('='));
+            const QString option = equals < 0 ? argument : argument.left(equals);
+            if (!valued.contains(option)) {
+                line.usageError = QStringLiteral("неизвестный параметр «%1»").arg(option);
+            } else if (equals >= 0) {
+                set(option, argument.mid(equals + 1));
+            } else if (i + 1 == arguments.size()) {
+                line.usageError = QStringLiteral("у параметра %1 нет значения").arg(option);
+            } else {
+                set(option, arguments.at(++i));
+            }
+        }
+    }
+    if (line.help)
+        line.usageError.clear();
+    return line;
+}
+
+QString helpText(const QString &command)
+{
+    const CommandSpec *spec = findSpec(command);
+    return QString::fromUtf8(spec ? spec->help : programHelp);
+}
+
+ExecutableBuild executableBuild(const CommandLine &line, const Profile &profile, const QStringList &runtimes)
+{
+    ExecutableBuild build;
+    build.runtime = value(line, QStringLiteral("--runtime"), runtimes.value(profile.source));
+    build.binaryDir = value(line, outputDirOption, profile.binaryDir);
+    if (build.binaryDir.isEmpty())
+        build.binaryDir = QStringLiteral(".");
+    const bool ownScript = line.values.contains(scriptOption);
+    build.script = value(line, scriptOption, profile.py);
+    const ScriptNames names = scriptNames(build.script);
+    const bool fromProfile = !ownScript && !profile.py.isEmpty();
+    build.projectDir = fromProfile ? profile.projectDir
+                                   : (names.directory.isEmpty() ? QStringLiteral(".") : names.directory);
+    build.cFile = fromProfile && !profile.outputC.isEmpty() ? profile.outputC : names.cFile;
+    const QString name = fromProfile && !profile.binary.isEmpty() ? profile.binary : binaryNameFor(build.script);
+    build.binaryName = value(line, QStringLiteral("--name"), name);
+    return build;
+}
+
+namespace {
+
+Result accessList(const QString &workDir, bool save, QTextStream &out)
+{
+    const Result listing = accessRightsListing(workDir);
+    if (listing.failed())
+        return listing;
+    out << listing.message;
+    out.flush();
+    if (!save)
+        return Result::done();
+    const Result made = makePath(dataDirectoryPath(), 0755);
+    if (made.failed())
+        return made;
+    return writeFileAtomically(accessRightsPath(packageName(workDir)), listing.message.toUtf8());
+}
+
+} // namespace
+
+Result runCommand(const CommandLine &line, QTextStream &out)
+{
+    Profile profile;
+    if (line.values.contains(profileOption)) {
+        const QString name = line.values.value(profileOption);
+        if (!profileNames().contains(name))
+            return Result::failure(QStringLiteral("Профиль «%1» не найден").arg(name));
+        profile = loadProfile(name);
+    }
+    if (line.command == QLatin1String("exe"))
+        return buildExecutable(executableBuild(line, profile, installedRuntimes()));
+
+    const QString workDir = value(line, workDirOption, profile.projectDirDeb);
+    if (line.command == QLatin1String("deb"))
+        return buildPackage(workDir, value(line, outputDirOption, profile.debDir));
+    const Result chosen = requireWorkDirectory(workDir);
+    if (chosen.failed())
+        return chosen;
+    if (line.command == QLatin1String("md5sums"))
+        return writeChecksums(workDir);
+    if (line.command == QLatin1String("size"))
+        return refreshInstalledSize(workDir);
+    if (line.command == QLatin1String("icons"))
+        return writeIconSet(workDir, value(line, QStringLiteral("--picture")));
+    return accessList(workDir, line.save, out);
+}

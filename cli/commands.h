@@ -1,0 +1,40 @@
+#pragma once
+
+#include "app/profilestore.h"
+#include "common/result.h"
+#include "exebuild/exebuild.h"
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+class QTextStream;
+
+// One call of bexlor-build, as read from its arguments. Operands are stored
+// under the option they stand for, so "deb W O" and
+// "deb --work-dir W --output-dir O" read the same.
+struct CommandLine
+{
+    QString command;               // exe, deb, md5sums, size, icons, access; empty for the program itself
+    QMap<QString, QString> values; // option name (with "--") to its value
+    bool help = false;
+    bool save = false;
+    QString usageError; // what is wrong with the arguments; empty when they are usable
+};
+
+// Reads the arguments that follow the program name.
+CommandLine parseCommandLine(const QStringList &arguments);
+
+// The help text of the program (command empty) or of one subcommand.
+QString helpText(const QString &command);
+
+// The fields of the executable build: the arguments win over the profile.
+// A script given on the command line brings its own C file, directory and
+// executable name, as the window's script picker does; the profile's are used
+// only with the profile's script. The runtime is the profile's position in
+// runtimes, or the first one; the output directory is the current one when
+// neither gives one.
+ExecutableBuild executableBuild(const CommandLine &line, const Profile &profile, const QStringList &runtimes);
+
+// Does what the command line asks and reports it; the access list goes to out.
+Result runCommand(const CommandLine &line, QTextStream &out);
