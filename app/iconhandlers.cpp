@@ -1,6 +1,7 @@
 #include "app/bexlorwindow.h"
 
 #include "common/dialogs.h"
+#include "common/progressdialog.h"
 #include "desktop/iconset.h"
 
 void BexlorWindow::createIcon()
@@ -15,7 +16,8 @@ void BexlorWindow::createIcon()
         showError(QStringLiteral("Изображение не выбрано!"));
         return;
     }
-    showResult(writeIconSet(workDir, picture));
+    showResult(runWithProgress(this, QStringLiteral("Создание иконок"),
+                               [workDir, picture] { return writeIconSet(workDir, picture); }));
 }
 
 void BexlorWindow::removeImage()

@@ -1,6 +1,6 @@
 #include "common/processrunner.h"
 
-#include <QProcess>
+#include "common/job.h"
 
 QString ProcessResult::failureText() const
 {
@@ -26,7 +26,7 @@ ProcessResult runProcess(const QString &program, const QStringList &arguments,
                          const QString &workingDirectory)
 {
     ProcessResult result;
-    QProcess process;
+    GroupProcess process;
     if (!workingDirectory.isEmpty())
         process.setWorkingDirectory(workingDirectory);
     process.setProgram(program);
@@ -38,7 +38,7 @@ ProcessResult runProcess(const QString &program, const QStringList &arguments,
         return result;
     }
     result.started = true;
-    process.waitForFinished(-1);
+    waitForTool(process);
     result.standardOutput = QString::fromUtf8(process.readAllStandardOutput());
     result.standardError = QString::fromUtf8(process.readAllStandardError());
     result.crashed = process.exitStatus() != QProcess::NormalExit;

@@ -1,7 +1,9 @@
 #include "package/editwindow.h"
 
 #include "common/dialogs.h"
+#include "common/job.h"
 #include "common/paths.h"
+#include "common/progressdialog.h"
 #include "common/editorfiles.h"
 #include "common/textfiles.h"
 #include "common/toolform.h"
@@ -10,7 +12,6 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTextEdit>
@@ -113,9 +114,15 @@ void editWindow::updateMD5(const QString &workDir)
         return;
     }
 
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const ChecksumList list = checksumLines(workDir);
-    QGuiApplication::restoreOverrideCursor();
+    ChecksumList list;
+    const Result hashed = runWithProgress(this, QStringLiteral("Расчёт контрольных сумм"), [&list, workDir] {
+        list = checksumLines(workDir);
+        return jobCancelled() ? Result::failure(cancelledText()) : Result::done();
+    });
+    if (hashed.failed()) {
+        showError(hashed.message);
+        return;
+    }
 
     const QString path = debianDir + QStringLiteral("/md5sums");
     const Result written = writeFileAtomically(path, list.content);
