@@ -1,11 +1,14 @@
 // The main window's own handlers: pickers, name rules, clearing, runtime list, placement.
 #include "app/bexlorwindow.h"
+#include "app/translations.h"
 #include "common/paths.h"
 #include "exebuild/scriptnames.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"
 
+#include <QMessageBox>
+#include <QPushButton>
 #include <QtTest>
 
 class MainWindowTest : public QObject
@@ -15,6 +18,15 @@ class MainWindowTest : public QObject
     TemporaryHome home;
 
 private slots:
+    void standardButtonsReadRussian()
+    {
+        installQtTranslations(*QCoreApplication::instance());
+        QMessageBox box(QMessageBox::Question, "t", "x", QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::Yes)->text().remove('&'), QStringLiteral("Да"));
+        QCOMPARE(box.button(QMessageBox::No)->text().remove('&'), QStringLiteral("Нет"));
+        QCOMPARE(box.button(QMessageBox::Cancel)->text().remove('&'), QStringLiteral("Отмена"));
+    }
+
     void directoryPickers_data()
     {
         QTest::addColumn<QString>("button");
