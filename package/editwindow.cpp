@@ -6,6 +6,7 @@
 #include "common/progressdialog.h"
 #include "common/editorfiles.h"
 #include "common/textfiles.h"
+#include "common/unsavedtext.h"
 #include "common/toolform.h"
 #include "package/debianmeta.h"
 
@@ -35,7 +36,6 @@ editWindow::editWindow(const QString &workDir)
 
     connect(control.clean, &QAbstractButton::clicked, this, &editWindow::clean);
     connect(control.saveControl, &QAbstractButton::clicked, this, &editWindow::saveFiles);
-    connect(comboBox, QOverload<int>::of(&QComboBox::activated), this, &editWindow::openFile);
     connect(control.updateMd5sum, &QAbstractButton::clicked, this, [this] { updateMD5(m_workDir); });
     connect(control.closeControl, &QAbstractButton::clicked, this, &QWidget::close);
 
@@ -43,6 +43,8 @@ editWindow::editWindow(const QString &workDir)
     replaceInstallSize(workDir);
     searchFiles();
     openFile();
+    auto *guard = new UnsavedTextGuard(this, textEditControl, [this] { saveFiles(); });
+    guard->guardList(comboBox, [this] { openFile(); });
 }
 
 void editWindow::createStandardFiles(const QString &workDir)
