@@ -1,9 +1,12 @@
 #include "app/bexlorwindow.h"
 #include "common/dialogs.h"
+#include "common/progressdialog.h"
 #include "package/debbuild.h"
 #include "ui_bexlorBuilderGui.h"
 
 void BexlorWindow::buidDeb()
 {
-    showResult(buildPackage(ui->lineEditProjectDir_2->text(), ui->lineEditDebDir->text()));
+    const QString workDir = ui->lineEditProjectDir_2->text(), outputDir = ui->lineEditDebDir->text();
+    showResult(runWithProgress(this, QStringLiteral("Сборка пакета"),
+                               [workDir, outputDir] { return buildPackage(workDir, outputDir); }));
 }

@@ -1,5 +1,6 @@
 #include "app/bexlorwindow.h"
 #include "common/dialogs.h"
+#include "common/progressdialog.h"
 #include "exebuild/exebuild.h"
 #include "ui_bexlorBuilderGui.h"
 
@@ -12,5 +13,6 @@ void BexlorWindow::build()
     fields.cFile = ui->labelOutputC->text();
     fields.binaryDir = ui->lineEditBinaryDir->text();
     fields.binaryName = ui->lineEditBinary->text();
-    showResult(buildExecutable(fields));
+    showResult(runWithProgress(this, QStringLiteral("Сборка исполняемого файла"),
+                               [fields] { return buildExecutable(fields); }));
 }

@@ -1,6 +1,7 @@
 #include "app/bexlorwindow.h"
 
 #include "common/dialogs.h"
+#include "common/progressdialog.h"
 #include "desktop/iconset.h"
 
 void BexlorWindow::createIcon()
@@ -11,7 +12,9 @@ void BexlorWindow::createIcon()
     const QString picture = Dialogs::instance().openFileName(
         this, QStringLiteral("Выбрать изображение"), QString(),
         QStringLiteral("Image (*.png *.jpg *.svg)"));
-    showResult(writeIconSet(workDir, picture));
+    // A refusal needs no progress window.
+    const auto work = [workDir, picture] { return writeIconSet(workDir, picture); };
+    showResult(picture.isEmpty() ? work() : runWithProgress(this, QStringLiteral("Создание иконок"), work));
 }
 
 void BexlorWindow::removeImage()

@@ -2,6 +2,7 @@
 
 #include "app/bexlorwindow.h"
 #include "app/settings.h"
+#include "app/translations.h"
 #include "common/paths.h"
 
 #include <QApplication>
@@ -22,6 +23,7 @@ int runApplication(int argc, char **argv)
     }
 
     QApplication application(argc, argv);
+    installQtTranslations(application);
     // A missing icon file simply leaves the windows without an icon.
     application.setWindowIcon(
         QIcon(QStringLiteral("/usr/share/icons/hicolor/256x256/apps/bexlor-builder.png")));

@@ -1,12 +1,18 @@
 // Runs the package build on a work directory without any window and prints
-// its wall time and the peak memory of this process:
+// its wall time, the peak memory of this process and the longest stall of
+// the main thread's event loop while the build runs on a worker thread under
+// a job, its progress and output queued to the main thread as the progress
+// window gets them:
 //   bench_package_build WORK_DIR OUTPUT_DIR
-// prints "ms=<milliseconds> maxrss_kb=<kilobytes> success=<0|1>".
+// prints "ms=<milliseconds> maxrss_kb=<kilobytes> stall_ms=<milliseconds> success=<0|1>".
+#include "common/job.h"
 #include "package/debbuild.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTextStream>
+#include <QThread>
+#include <QTimer>
 
 #include <sys/resource.h>
 
@@ -18,14 +24,43 @@ int main(int argc, char *argv[])
         QTextStream(stderr) << "usage: bench_package_build WORK_DIR OUTPUT_DIR\n";
         return 2;
     }
+    Job job;
+    int lastPercent = -1;
+    job.onProgress = [&](int percent) {
+        QMetaObject::invokeMethod(&app, [&lastPercent, percent] { lastPercent = percent; }, Qt::QueuedConnection);
+    };
+    job.onOutput = [&](const QByteArray &chunk) {
+        QMetaObject::invokeMethod(&app, [chunk] { Q_UNUSED(chunk) }, Qt::QueuedConnection);
+    };
+
+    Result result;
     QElapsedTimer timer;
     timer.start();
-    const Result result = buildPackage(arguments.at(1), arguments.at(2));
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        const JobScope scope(&job);
+        result = buildPackage(arguments.at(1), arguments.at(2));
+    }));
+    QObject::connect(worker.get(), &QThread::finished, &app, &QCoreApplication::quit);
+
+    // A tick every 10 ms; the longest gap between two is the longest stall.
+    QElapsedTimer sinceTick;
+    qint64 stall = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        stall = qMax(stall, sinceTick.restart());
+    });
+    ticker.start(10);
+    sinceTick.start();
+    worker->start();
+    app.exec();
+    worker->wait();
     const qint64 elapsed = timer.elapsed();
+
     struct rusage usage;
     getrusage(RUSAGE_SELF, &usage);
     QTextStream out(stdout);
-    out << "ms=" << elapsed << " maxrss_kb=" << usage.ru_maxrss << " success=" << (result.success ? 1 : 0) << '\n';
+    out << "ms=" << elapsed << " maxrss_kb=" << usage.ru_maxrss << " stall_ms=" << stall
+        << " success=" << (result.success ? 1 : 0) << '\n';
     if (!result.success)
         QTextStream(stderr) << result.message << '\n';
     return result.success ? 0 : 1;

@@ -1,5 +1,6 @@
 #!/bin/bash
-# Package build speed and memory against the raw pipeline on the same tree:
+# Package build speed, memory and the main event loop's longest stall during a
+# build, against the raw pipeline on the same tree:
 #   cp -a  +  chmod 0755 on every entry below the copy  +  fakeroot dpkg-deb --build
 # Usage: bench/package_build.sh [build-dir] [files] [megabytes] [rounds]
 # The tree is generated in a temporary directory (removed afterwards). Each
@@ -61,15 +62,17 @@ ours_round() {
 raw_round >/dev/null
 ours_round >/dev/null
 
-raw_times=() ours_times=() peak=0
+raw_times=() ours_times=() peak=0 stall_peak=0
 for ((round = 1; round <= ROUNDS; round++)); do
     raw=$(raw_round)
     line=$(ours_round)
     ours=${line#ms=}; ours=${ours%% *}
     rss=${line#*maxrss_kb=}; rss=${rss%% *}
     ((rss > peak)) && peak=$rss
+    stall=${line#*stall_ms=}; stall=${stall%% *}
+    ((stall > stall_peak)) && stall_peak=$stall
     raw_times+=("$raw") ours_times+=("$ours")
-    echo "round $round: raw pipeline ${raw} ms, buildPackage ${ours} ms (with removal of its copy), peak RSS ${rss} kB"
+    echo "round $round: raw pipeline ${raw} ms, buildPackage ${ours} ms (with removal of its copy), peak RSS ${rss} kB, longest event-loop stall ${stall} ms"
 done
 
 median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
@@ -78,3 +81,4 @@ ours_median=$(median "${ours_times[@]}")
 ratio=$(awk -v a="$ours_median" -v b="$raw_median" 'BEGIN { printf "%.3f", a / b }')
 echo "median: raw ${raw_median} ms, buildPackage ${ours_median} ms, ratio ${ratio} (target <= 1.05)"
 echo "peak memory of buildPackage process: $((peak / 1024)) MB (target < 50 MB)"
+echo "longest stall of the main event loop during a build: ${stall_peak} ms (target <= 100 ms)"

@@ -2,7 +2,7 @@
 // where there is no display. The core does the work; this only reads the
 // arguments and reports.
 #include "cli/commands.h"
-#include "common/processrunner.h"
+#include "common/job.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -37,10 +37,13 @@ int main(int argc, char **argv)
         return 0;
     }
 
-    setOutputObserver([](const QByteArray &chunk) {
+    // The tools speak on stderr while they run, as the window's log shows them.
+    Job job;
+    job.onOutput = [](const QByteArray &chunk) {
         std::fwrite(chunk.constData(), 1, size_t(chunk.size()), stderr);
         std::fflush(stderr);
-    });
+    };
+    const JobScope scope(&job);
     const Result result = runCommand(line, out);
     if (!result.message.isEmpty())
         printError(result.message);

@@ -34,6 +34,20 @@ public:
     {
         return QFileDialog::getOpenFileName(parent, caption, dir, filter);
     }
+
+    SaveAnswer askToSave(const QString &title, const QString &text) override
+    {
+        switch (QMessageBox::question(nullptr, title, text,
+                                      QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                      QMessageBox::Save)) {
+        case QMessageBox::Save:
+            return SaveAnswer::Save;
+        case QMessageBox::Discard:
+            return SaveAnswer::Discard;
+        default:
+            return SaveAnswer::Cancel;
+        }
+    }
 };
 
 QtDialogs qtDialogs;

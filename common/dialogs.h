@@ -29,6 +29,10 @@ public:
     static Dialogs &instance();
     // Installs a replacement (not owned); nullptr restores the Qt boxes.
     static void install(Dialogs *dialogs);
+
+    enum class SaveAnswer { Save, Discard, Cancel };
+    // Question with Save, Discard and Cancel, asked before unsaved text would be lost.
+    virtual SaveAnswer askToSave(const QString &title, const QString &text) = 0;
 };
 
 // Shorthands for the two boxes every handler shows.

@@ -9,6 +9,7 @@
 bool loadIntoEditor(const QString &path, QTextEdit *editor, QString *error)
 {
     editor->clear();
+    editor->document()->setModified(false);
     const QFileInfo info(path);
     if (!info.exists() || info.isDir())
         return true;
@@ -22,10 +23,14 @@ bool loadIntoEditor(const QString &path, QTextEdit *editor, QString *error)
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     editor->setPlainText(text);
+    editor->document()->setModified(false);
     return true;
 }
 
 Result saveEditor(const QString &path, const QTextEdit *editor)
 {
-    return writeFileAtomically(path, editor->toPlainText().toUtf8());
+    const Result written = writeFileAtomically(path, editor->toPlainText().toUtf8());
+    if (written.success)
+        editor->document()->setModified(false);
+    return written;
 }

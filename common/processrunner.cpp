@@ -1,6 +1,6 @@
 #include "common/processrunner.h"
 
-#include <QProcess>
+#include "common/job.h"
 
 QString ProcessResult::failureText() const
 {
@@ -22,26 +22,11 @@ QString ProcessResult::warnings() const
     return standardOutput + QLatin1Char('\n') + standardError;
 }
 
-namespace {
-
-OutputObserver &outputObserver()
-{
-    static OutputObserver observer;
-    return observer;
-}
-
-} // namespace
-
-void setOutputObserver(OutputObserver observer)
-{
-    outputObserver() = std::move(observer);
-}
-
 ProcessResult runProcess(const QString &program, const QStringList &arguments,
                          const QString &workingDirectory)
 {
     ProcessResult result;
-    QProcess process;
+    GroupProcess process;
     if (!workingDirectory.isEmpty())
         process.setWorkingDirectory(workingDirectory);
     process.setProgram(program);
@@ -53,21 +38,9 @@ ProcessResult runProcess(const QString &program, const QStringList &arguments,
         return result;
     }
     result.started = true;
-    QByteArray output, error;
-    if (const OutputObserver &observer = outputObserver()) {
-        // The wait below reads both pipes as they fill and signals each piece.
-        const auto pass = [&](QByteArray *captured, QByteArray chunk) {
-            *captured += chunk;
-            observer(chunk);
-        };
-        QObject::connect(&process, &QProcess::readyReadStandardOutput,
-                         [&] { pass(&output, process.readAllStandardOutput()); });
-        QObject::connect(&process, &QProcess::readyReadStandardError,
-                         [&] { pass(&error, process.readAllStandardError()); });
-    }
-    process.waitForFinished(-1);
-    result.standardOutput = QString::fromUtf8(output + process.readAllStandardOutput());
-    result.standardError = QString::fromUtf8(error + process.readAllStandardError());
+    waitForTool(process);
+    result.standardOutput = QString::fromUtf8(process.readAllStandardOutput());
+    result.standardError = QString::fromUtf8(process.readAllStandardError());
     result.crashed = process.exitStatus() != QProcess::NormalExit;
     result.exitCode = process.exitCode();
     return result;

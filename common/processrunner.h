@@ -4,7 +4,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 
 // What one external tool did. A run succeeded only if the tool started,
 // exited normally and returned 0; standard error alone decides nothing,
@@ -32,8 +31,3 @@ struct ProcessResult
 ProcessResult runProcess(const QString &program, const QStringList &arguments,
                          const QString &workingDirectory = QString());
 
-// Receives every piece of output a tool writes, standard output and standard
-// error alike, as soon as it arrives, besides the capture above. The command
-// line sets one to let the tools speak while they run; the windows set none.
-using OutputObserver = std::function<void(const QByteArray &chunk)>;
-void setOutputObserver(OutputObserver observer);

@@ -48,15 +48,19 @@ QTextEdit *addFileEditorRows(Ui::Form &form, FileEditorWidgets &widgets, const Q
                                        QFormLayout::LabelRole);
     widgets.labelFolderValue = addToolLabel(form, QStringLiteral("labelFolderValue"), folder, 0,
                                             QFormLayout::FieldRole);
-    widgets.labelFileName = addToolLabel(form, QStringLiteral("labelFileName"), fileNameCaption, 1,
+    // The two captions get their mnemonic on the first letter, through their field.
+    widgets.labelFileName = addToolLabel(form, QStringLiteral("labelFileName"), QLatin1Char('&') + fileNameCaption, 1,
                                          QFormLayout::LabelRole);
     widgets.lineEditFileName = new QLineEdit(form.scrollAreaWidgetContents);
     widgets.lineEditFileName->setObjectName(QStringLiteral("lineEditFileName"));
     form.formLayout->setWidget(1, QFormLayout::FieldRole, widgets.lineEditFileName);
-    widgets.labelFiles = addToolLabel(form, QStringLiteral("labelFiles"), filesCaption, 2, QFormLayout::LabelRole);
+    widgets.labelFiles = addToolLabel(form, QStringLiteral("labelFiles"), QLatin1Char('&') + filesCaption, 2,
+                                      QFormLayout::LabelRole);
     widgets.comboBox = new QComboBox(form.scrollAreaWidgetContents);
     widgets.comboBox->setMinimumSize(200, 0);
     widgets.comboBox->setLayoutDirection(Qt::LeftToRight);
     form.formLayout->setWidget(2, QFormLayout::FieldRole, widgets.comboBox);
+    widgets.labelFileName->setBuddy(widgets.lineEditFileName);
+    widgets.labelFiles->setBuddy(widgets.comboBox);
     return addToolTextEdit(form, textEditName, 3);
 }

@@ -4,6 +4,7 @@
 #include "common/paths.h"
 #include "common/editorfiles.h"
 #include "common/textfiles.h"
+#include "common/unsavedtext.h"
 #include "common/toolform.h"
 #include "desktop/accessrights.h"
 #include "ui_control.h"
@@ -29,6 +30,7 @@ AccessWindow::AccessWindow(const QString &workDir)
     connect(control->closeControl, &QAbstractButton::clicked, this, &QWidget::close);
 
     openFile();
+    new UnsavedTextGuard(this, textEditCopyright, [this] { saveAccess(); });
 }
 
 AccessWindow::~AccessWindow() = default;

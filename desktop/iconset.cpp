@@ -1,6 +1,7 @@
 #include "desktop/iconset.h"
 
 #include "common/filetree.h"
+#include "common/job.h"
 #include "common/paths.h"
 #include "common/textfiles.h"
 
@@ -11,6 +12,7 @@
 #include <QImageReader>
 
 #include <cstring>
+#include <vector>
 
 const std::array<IconSize, 9> &iconSizes()
 {
@@ -73,15 +75,26 @@ Result writeIconSet(const QString &workDir, const QString &picturePath)
         return Result::failure(QStringLiteral("Не удалось загрузить изображение %1: %2")
                                    .arg(picturePath, reader.errorString()));
     }
+    // All nine are made before the first is written, so that a cancel
+    // leaves the work directory as it was.
+    std::vector<QByteArray> pngs;
     for (const IconSize &size : iconSizes()) {
+        if (jobCancelled())
+            return Result::failure(cancelledText());
+        pngs.push_back(pngData(picture.scaled(size.pixels, size.pixels)));
+        if (pngs.back().isEmpty())
+            return Result::failure(QStringLiteral("Не удалось преобразовать изображение в PNG для %1")
+                                       .arg(iconFilePath(workDir, size)));
+        reportJobProgress(qint64(pngs.size()), qint64(iconSizes().size()));
+    }
+    if (jobCancelled())
+        return Result::failure(cancelledText());
+    for (std::size_t i = 0; i < iconSizes().size(); ++i) {
+        const IconSize &size = iconSizes()[i];
         const Result made = makePath(iconDirectory(workDir, size), 0755);
         if (made.failed())
             return made;
-        const QByteArray png = pngData(picture.scaled(size.pixels, size.pixels));
-        const QString path = iconFilePath(workDir, size);
-        if (png.isEmpty())
-            return Result::failure(QStringLiteral("Не удалось преобразовать изображение в PNG для %1").arg(path));
-        const Result written = writeFileAtomically(path, png);
+        const Result written = writeFileAtomically(iconFilePath(workDir, size), pngs[i]);
         if (written.failed())
             return written;
     }

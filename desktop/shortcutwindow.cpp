@@ -4,6 +4,7 @@
 #include "common/paths.h"
 #include "common/editorfiles.h"
 #include "common/textfiles.h"
+#include "common/unsavedtext.h"
 #include "common/toolform.h"
 
 #include <QComboBox>
@@ -39,11 +40,12 @@ shortcutWindow::shortcutWindow(const QString &directory)
 
     connect(copyright.clean, &QAbstractButton::clicked, this, &shortcutWindow::clean);
     connect(copyright.saveControl, &QAbstractButton::clicked, this, &shortcutWindow::saveShortcut);
-    connect(comboBox, QOverload<int>::of(&QComboBox::activated), this, &shortcutWindow::openFile);
     connect(copyright.closeControl, &QAbstractButton::clicked, this, &QWidget::close);
 
     searchFiles();
     openFile();
+    auto *guard = new UnsavedTextGuard(this, textEditCopyright, [this] { saveShortcut(); });
+    guard->guardList(comboBox, [this] { openFile(); });
 }
 
 shortcutWindow::~shortcutWindow() = default;

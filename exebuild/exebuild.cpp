@@ -1,10 +1,12 @@
 #include "exebuild/exebuild.h"
 
+#include "common/job.h"
 #include "common/paths.h"
 #include "common/processrunner.h"
 #include "exebuild/scriptnames.h"
 
 #include <QFile>
+#include <QDateTime>
 #include <QFileInfo>
 
 QStringList translationArguments(const QString &workingCopy)
@@ -56,6 +58,8 @@ Result translateAndCompile(const ExecutableBuild &build, const QString &workingC
     if (!translation.succeeded())
         return Result::failure(QStringLiteral("Ошибка при сборке файла .c:\n") + translation.failureText());
 
+    if (jobCancelled())
+        return Result::failure(cancelledText());
     const ProcessResult compilation = runProcess(QStringLiteral("gcc"), compilationArguments(build));
     if (!compilation.started)
         return Result::failure(unexpectedError + compilation.startError);
@@ -66,6 +70,28 @@ Result translateAndCompile(const ExecutableBuild &build, const QString &workingC
     return Result::done(QStringLiteral("Команда сборки завершена.\n\nПредупреждения при сборке:")
                              + translation.warnings() + QStringLiteral("\n\n") + compilation.warnings());
 }
+
+// A file the build writes, as it stood before: a cancelled build removes it
+// if the tools created or rewrote it, half-written as it may be.
+class BuildOutput
+{
+public:
+    explicit BuildOutput(const QString &path)
+        : m_path(path)
+        , m_before(QFileInfo(path).lastModified())
+    {
+    }
+    void removeIfWritten() const
+    {
+        const QFileInfo now(m_path);
+        if (now.isFile() && now.lastModified() != m_before)
+            QFile::remove(m_path);
+    }
+
+private:
+    QString m_path;
+    QDateTime m_before;
+};
 
 } // namespace
 
@@ -83,7 +109,12 @@ Result buildExecutable(const ExecutableBuild &build)
         if (!error.isEmpty())
             return Result::failure(error);
     }
+    const BuildOutput cFile(build.cFile), binary(build.binaryDir + QLatin1Char('/') + build.binaryName);
     const Result result = translateAndCompile(build, names.workingCopy);
+    if (result.failed() && jobCancelled()) {
+        cFile.removeIfWritten();
+        binary.removeIfWritten();
+    }
     if (copied)
         QFile::remove(names.workingCopy);
     return result;

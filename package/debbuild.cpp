@@ -4,6 +4,7 @@
 #include "common/privatedir.h"
 #include "common/processrunner.h"
 #include "desktop/accessrights.h"
+#include "package/packageoutput.h"
 #include "package/stagingcopy.h"
 
 #include <QFile>
@@ -55,10 +56,17 @@ Result stageAndBuild(const QString &workDir, const QString &outputDir, const QSt
     QStringList notes;
     applyAccessRules(staging, rules, &notes);
 
-    const ProcessResult package = runProcess(QStringLiteral("fakeroot"), packageArguments(staging, outputDir));
+    PackageOutput output(outputDir);
+    if (!output.error.isEmpty())
+        return Result::failure(buildError + output.error);
+    const ProcessResult package = runProcess(QStringLiteral("fakeroot"), packageArguments(staging, output.path()));
+    // dpkg-deb names the private directory; the user knows the output directory.
     if (!package.succeeded())
-        return Result::failure(buildError + package.failureText());
-    QString warnings = package.warnings();
+        return Result::failure(buildError + package.failureText().replace(output.path(), outputDir));
+    const QString moved = output.deliver();
+    if (!moved.isEmpty())
+        return Result::failure(buildError + moved);
+    QString warnings = package.warnings().replace(output.path(), outputDir);
     if (!notes.isEmpty()) {
         if (!warnings.isEmpty() && !warnings.endsWith(QLatin1Char('\n')))
             warnings += QLatin1Char('\n');

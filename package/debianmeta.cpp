@@ -1,5 +1,6 @@
 #include "package/debianmeta.h"
 
+#include "common/job.h"
 #include "common/textfiles.h"
 
 #include <QCryptographicHash>
@@ -16,6 +17,7 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -78,7 +80,7 @@ struct Digest
     QString error;
 };
 
-Digest md5Of(const QByteArray &path)
+Digest md5Of(const QByteArray &path, const Job *job)
 {
     Digest digest;
     const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
@@ -91,6 +93,10 @@ Digest md5Of(const QByteArray &path)
     // and its page faults for each of thousands of small files.
     thread_local std::vector<char> buffer(256 * 1024);
     for (;;) {
+        if (job && job->cancelled()) {
+            digest.error = cancelledText();
+            break;
+        }
         const ssize_t got = ::read(fd, buffer.data(), buffer.size());
         if (got < 0 && errno == EINTR)
             continue;
@@ -108,12 +114,23 @@ Digest md5Of(const QByteArray &path)
     return digest;
 }
 
-// Hashes one file below the work directory; QtConcurrent needs the result type named.
+// Hashes one file below the work directory for the job of the thread that
+// started the refresh (the pool threads have none of their own), counting
+// the files done; QtConcurrent needs the result type named.
 struct HashBelow
 {
     using result_type = Digest;
     QByteArray root;
-    Digest operator()(const QByteArray &relative) const { return md5Of(root + relative); }
+    Job *job;
+    std::shared_ptr<std::atomic<qint64>> done;
+    qint64 total;
+    Digest operator()(const QByteArray &relative) const
+    {
+        const Digest digest = md5Of(root + relative, job);
+        if (job)
+            job->reportProgress(++*done, total);
+        return digest;
+    }
 };
 
 // A name as the user reads it in a message: line breaks made visible.
@@ -144,7 +161,9 @@ ChecksumList checksumLines(const QString &workDir)
     });
 
     const QVector<Digest> digests =
-        QtConcurrent::blockingMapped<QVector<Digest>>(files, HashBelow{root});
+        QtConcurrent::blockingMapped<QVector<Digest>>(files, HashBelow{root, Job::current(),
+                                                                      std::make_shared<std::atomic<qint64>>(0),
+                                                                      files.size()});
 
     for (int i = 0; i < files.size(); ++i) {
         const Digest &digest = digests.at(i);
@@ -209,6 +228,8 @@ Result writeChecksums(const QString &workDir)
     if (!QFileInfo(debianDir).isDir())
         return Result::failure(QStringLiteral("Файл md5sums не найден"));
     const ChecksumList list = checksumLines(workDir);
+    if (jobCancelled())
+        return Result::failure(cancelledText());
     const Result written = writeFileAtomically(debianDir + QStringLiteral("/md5sums"), list.content);
     if (written.failed())
         return written;

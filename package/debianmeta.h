@@ -26,7 +26,8 @@ struct ChecksumList
 // followed), leaving out every path that begins with workDir + "/DEBIAN",
 // in the order a depth-first walk of the directory listings meets them.
 // Files are hashed in parallel across the cores; the call returns when all
-// are done.
+// are done, or early and with an incomplete list when the current job is
+// cancelled.
 ChecksumList checksumLines(const QString &workDir);
 
 // Bytes of the regular files below workDir, the DEBIAN directory left out.

@@ -2,14 +2,15 @@
 
 #include "common/dialogs.h"
 #include "common/paths.h"
+#include "common/progressdialog.h"
 #include "common/editorfiles.h"
+#include "common/unsavedtext.h"
 #include "common/toolform.h"
 #include "package/debianmeta.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTextEdit>
@@ -33,7 +34,6 @@ editWindow::editWindow(const QString &workDir)
 
     connect(control.clean, &QAbstractButton::clicked, this, &editWindow::clean);
     connect(control.saveControl, &QAbstractButton::clicked, this, &editWindow::saveFiles);
-    connect(comboBox, QOverload<int>::of(&QComboBox::activated), this, &editWindow::openFile);
     connect(control.updateMd5sum, &QAbstractButton::clicked, this, [this] { updateMD5(m_workDir); });
     connect(control.closeControl, &QAbstractButton::clicked, this, &QWidget::close);
 
@@ -41,6 +41,8 @@ editWindow::editWindow(const QString &workDir)
     replaceInstallSize(workDir);
     searchFiles();
     openFile();
+    auto *guard = new UnsavedTextGuard(this, textEditControl, [this] { saveFiles(); });
+    guard->guardList(comboBox, [this] { openFile(); });
 }
 
 void editWindow::createStandardFiles(const QString &workDir)
@@ -106,9 +108,8 @@ void editWindow::updateMD5(const QString &workDir)
                            "Файл md5sums будет перезаписан. Вы согласны?"))) {
         return;
     }
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const Result written = writeChecksums(workDir);
-    QGuiApplication::restoreOverrideCursor();
+    const Result written = runWithProgress(this, QStringLiteral("Расчёт контрольных сумм"),
+                                           [workDir] { return writeChecksums(workDir); });
 
     // The editor shows the file as it now stands, also when some files could not be listed in it.
     const QString path = workDir + QStringLiteral("/DEBIAN/md5sums");

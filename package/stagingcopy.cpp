@@ -1,5 +1,8 @@
 #include "package/stagingcopy.h"
 
+#include "common/job.h"
+#include "package/debianmeta.h"
+
 #include <QFile>
 
 #include <dirent.h>
@@ -97,8 +100,10 @@ private:
 class TreeCopier
 {
 public:
-    explicit TreeCopier(const struct stat &skipped)
+    // total: the bytes expected, for the progress of the current job.
+    TreeCopier(const struct stat &skipped, qint64 total)
         : m_skipped(skipped)
+        , m_total(total)
     {
     }
 
@@ -149,6 +154,8 @@ private:
 
     QString copyEntry(int sourceDir, int targetDir, const char *name, const QString &path)
     {
+        if (jobCancelled())
+            return cancelledText();
         struct stat status;
         if (::fstatat(sourceDir, name, &status, 0) != 0) {
             const int error = errno;
@@ -195,6 +202,8 @@ private:
             if (!finished.isEmpty())
                 return finished;
             error = target.close();
+            m_copied += status.st_size;
+            reportJobProgress(m_copied, m_total);
         }
         if (error != 0)
             return QStringLiteral("Не удалось скопировать файл %1: %2").arg(path, systemError(error));
@@ -254,12 +263,15 @@ private:
     struct stat m_skipped;
     std::vector<std::pair<dev_t, ino_t>> m_ancestors;
     std::vector<char> m_buffer;
+    qint64 m_total;
+    qint64 m_copied = 0;
 };
 
 } // namespace
 
 Result copyStagingTree(const QString &source, const QString &target, const struct stat &skipped)
 {
-    const QString error = TreeCopier(skipped).copy(source, target);
+    const qint64 total = Job::current() ? payloadBytes(source) : 0;
+    const QString error = TreeCopier(skipped, total).copy(source, target);
     return error.isEmpty() ? Result::done() : Result::failure(error);
 }

@@ -79,7 +79,7 @@ private slots:
 
         // Package build.
         QTest::newRow("deb") << QStringList{"deb", "{W}", "{O}"} << ""
-                             << 0 << "building package 'mytool' in '" + deb + "'.\n" + done + "\ndpkg-deb: building"
+                             << 0 << "_all.deb'.\n" + done + "\ndpkg-deb: building package 'mytool' in '" + deb + "'."
                              << "" << deb << QByteArray() << QStringList{"dpkg-deb", "--info", deb};
         QTest::newRow("deb, profile") << QStringList{"deb", "--profile", "проект"} << "" << 0 << done << ""
                                       << deb << QByteArray() << none;

@@ -1,11 +1,15 @@
 // The main window's own handlers: pickers, name rules, clearing, runtime list, placement.
 #include "app/bexlorwindow.h"
+#include "app/translations.h"
 #include "common/paths.h"
 #include "exebuild/scriptnames.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"
 
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QtTest>
 
 class MainWindowTest : public QObject
@@ -15,6 +19,54 @@ class MainWindowTest : public QObject
     TemporaryHome home;
 
 private slots:
+    void standardButtonsReadRussian()
+    {
+        installQtTranslations(*QCoreApplication::instance());
+        QMessageBox box(QMessageBox::Question, "t", "x", QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::Yes)->text().remove('&'), QStringLiteral("Да"));
+        QCOMPARE(box.button(QMessageBox::No)->text().remove('&'), QStringLiteral("Нет"));
+        QCOMPARE(box.button(QMessageBox::Cancel)->text().remove('&'), QStringLiteral("Отмена"));
+    }
+
+    // Every button and labelled field is reachable by a mnemonic unique on its page, the tool buttons say what they
+    // change, and Tab follows the rows.
+    void keyboardAndHints()
+    {
+        BexlorWindow window;
+        QWidget *profiles = window.ui->groupBoxProfiles;
+        for (QWidget *page : {window.ui->tabExecutable, window.ui->tabPackage}) {
+            QStringList keys;
+            QList<QWidget *> widgets = page->findChildren<QWidget *>() + profiles->findChildren<QWidget *>();
+            for (QWidget *widget : widgets) {
+                QString text;
+                if (auto *button = qobject_cast<QPushButton *>(widget))
+                    text = button->text();
+                else if (auto *label = qobject_cast<QLabel *>(widget); label && label->buddy())
+                    text = label->text();
+                else if (auto *label = qobject_cast<QLabel *>(widget); label && label != window.ui->labelOutputC
+                         && label->objectName() != "label_labelOutputC")
+                    QFAIL(qPrintable(label->objectName() + " has no buddy"));
+                if (text.isEmpty())
+                    continue;
+                const int amp = text.indexOf('&');
+                QVERIFY2(amp >= 0, qPrintable(text));
+                keys << text.mid(amp + 1, 1).toLower();
+            }
+            QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), keys.size());
+        }
+        for (QPushButton *button : window.ui->groupBoxTools->findChildren<QPushButton *>()
+                 + QList<QPushButton *>{window.ui->pushButtonBuild, window.ui->pushButtonBuild_2})
+            QVERIFY2(button->toolTip().size() > 40, qPrintable(button->objectName()));
+        QStringList order;
+        for (QWidget *widget = window.ui->lineEditProjectDir; order.size() < 9; widget = widget->nextInFocusChain()) {
+            if (widget->focusPolicy() & Qt::TabFocus)
+                order << widget->objectName();
+        }
+        QCOMPARE(order.join(' '), QStringLiteral("lineEditProjectDir BrowseProjectDir lineEditPy browsePy "
+                                                 "lineEditBinaryDir browseBinaryDir lineEditBinary comboBoxSource "
+                                                 "pushButtonBuild"));
+    }
+
     void directoryPickers_data()
     {
         QTest::addColumn<QString>("button");

@@ -39,6 +39,12 @@ QString FakeDialogs::openFileName(QWidget *parent, const QString &caption, const
     return paths.isEmpty() ? QString() : paths.dequeue();
 }
 
+Dialogs::SaveAnswer FakeDialogs::askToSave(const QString &title, const QString &text)
+{
+    shown.append({QStringLiteral("save"), title, text});
+    return saveAnswers.isEmpty() ? SaveAnswer::Cancel : saveAnswers.dequeue();
+}
+
 QStringList FakeDialogs::take()
 {
     QStringList lines;

@@ -14,7 +14,7 @@ class FakeDialogs final : public Dialogs
 public:
     struct Shown
     {
-        QString kind; // "critical", "information", "question", "directory", "file"
+        QString kind; // "critical", "information", "question", "directory", "file", "save"
         QString title;
         QString text;
         QWidget *parent = nullptr;
@@ -39,4 +39,8 @@ public:
     // The kinds and texts shown so far as "kind: title / text" lines, then forgets them.
     QStringList take();
     const Shown &last() const { return shown.last(); }
+
+    // Answers to the save questions; unscripted ones are answered Cancel.
+    QQueue<SaveAnswer> saveAnswers;
+    SaveAnswer askToSave(const QString &title, const QString &text) override;
 };

@@ -1,0 +1,203 @@
+// Long work under a job: cancelled early and late, it leaves no process, staging directory, partial package or
+// changed file; the progress window shows the tools' output and its cancel button stops the work.
+#include "app/bexlorwindow.h"
+#include "common/job.h"
+#include "common/progressdialog.h"
+#include "desktop/iconset.h"
+#include "exebuild/exebuild.h"
+#include "package/debbuild.h"
+#include "package/debianmeta.h"
+#include "support/fakedialogs.h"
+#include "support/testenv.h"
+#include "ui_bexlorBuilderGui.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <mutex>
+
+namespace {
+
+// Every entry below root with its kind and content, to see that nothing changed.
+QStringList snapshot(const QString &root)
+{
+    QStringList entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info(path);
+        entries << path.mid(root.size()) + (info.isDir() ? QStringLiteral("/") : ": " + readFile(path).toHex());
+    }
+    entries.sort();
+    return entries;
+}
+
+// True while the process exists and is no zombie.
+bool alive(const QString &pid)
+{
+    const QByteArray stat = readFile("/proc/" + pid + "/stat");
+    return !stat.isEmpty() && stat.mid(stat.lastIndexOf(')') + 2, 1) != "Z";
+}
+
+// A stand-in tool: starts a child, notes both process ids, says "ready" and waits.
+const QByteArray hangingTool = "sleep 300 & echo $$ $! > \"$PIDS\"; echo ready; wait\n";
+
+} // namespace
+
+class ProgressTest : public QObject
+{
+    Q_OBJECT
+
+    TemporaryHome home;
+    QTemporaryDir root;
+
+private slots:
+    void cancelLeavesNothing_data()
+    {
+        QTest::addColumn<QString>("work");
+        QTest::addColumn<QString>("tool");    // the stand-in tool put first on PATH, if any
+        QTest::addColumn<QByteArray>("script"); // its body before the hanging part
+        QTest::addColumn<QString>("trigger"); // "ready" in the output, or a percent reached
+        const QByteArray partialOutput = "while [ \"$1\" != -o ]; do shift; done; printf partial > \"$2\"\n";
+        const QByteArray partialPackage = "for last; do :; done; printf partial > \"$last/mytool_1.0_all.deb\"\n";
+        QTest::newRow("executable, translating") << "exe" << "cython3" << QByteArray() << "ready";
+        QTest::newRow("executable, compiling") << "exe" << "gcc" << partialOutput << "ready";
+        QTest::newRow("package, copying") << "deb" << "" << QByteArray() << "0";
+        QTest::newRow("package, building") << "deb" << "fakeroot" << partialPackage << "ready";
+        QTest::newRow("package, TERM ignored") << "deb" << "fakeroot" << "trap '' TERM\n" + partialPackage << "ready";
+        QTest::newRow("checksums, first file") << "md5" << "" << QByteArray() << "0";
+        QTest::newRow("checksums, half") << "md5" << "" << QByteArray() << "50";
+        QTest::newRow("icons, first size") << "icons" << "" << QByteArray() << "0";
+        QTest::newRow("icons, last size") << "icons" << "" << QByteArray() << "88";
+    }
+
+    void cancelLeavesNothing()
+    {
+        QFETCH(QString, work);
+        QFETCH(QString, tool);
+        QFETCH(QByteArray, script);
+        QFETCH(QString, trigger);
+        const QString base = root.path() + "/отмена " + QTest::currentDataTag() + " $x; 'q'";
+        const QString project = base + "/work dir/mytool", output = base + "/out", tmp = base + "/tmp";
+        const QString tools = base + "/tools", pids = tools + "/pids";
+        QVERIFY(QDir().mkpath(output) && QDir().mkpath(tmp) && QDir().mkpath(tools));
+        writeFile(project + "/my-tool.py", "print('hi')\n");
+        writeFile(project + "/DEBIAN/control", "Package: mytool\nVersion: 1.0\nArchitecture: all\n");
+        for (int i = 0; i < 200; ++i)
+            writeFile(project + QStringLiteral("/usr/share/mytool/f%1").arg(i), QByteArray(4096 + i, 'x'));
+        writeFile(project + "/usr/share/icons/hicolor/256x256/apps/mytool.png", "old icon");
+        QImage picture(300, 100, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QVERIFY(picture.save(base + "/picture.png"));
+        if (!tool.isEmpty()) {
+            writeFile(tools + '/' + tool, "#!/bin/sh\n" + script + hangingTool);
+            QVERIFY(QFile::setPermissions(tools + '/' + tool, QFile::ReadOwner | QFile::ExeOwner));
+        }
+        const QStringList before = snapshot(base);
+
+        Job job;
+        QElapsedTimer sinceCancel;
+        const auto cancel = [&] {
+            if (!job.cancelled())
+                sinceCancel.start();
+            job.cancel();
+        };
+        std::mutex lock;
+        QByteArray output_;
+        job.onOutput = [&](const QByteArray &chunk) {
+            const std::lock_guard<std::mutex> guard(lock);
+            output_ += chunk;
+            if (trigger == "ready" && output_.contains("ready\n"))
+                cancel();
+        };
+        job.onProgress = [&](int percent) {
+            const std::lock_guard<std::mutex> guard(lock);
+            if (trigger != "ready" && percent >= trigger.toInt())
+                cancel();
+        };
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(tools) + ':' + path);
+        qputenv("PIDS", QFile::encodeName(pids));
+        qputenv("TMPDIR", QFile::encodeName(tmp));
+        Result result;
+        int hashed = 0;
+        {
+            const JobScope scope(&job);
+            if (work == "exe") {
+                ExecutableBuild build{"python3.11", project, project + "/my-tool.py", project + "/my_tool.c",
+                                      project, "my tool"};
+                result = buildExecutable(build);
+            } else if (work == "deb") {
+                result = buildPackage(project, output);
+            } else if (work == "md5") {
+                hashed = checksumLines(project).content.count('\n');
+                result = Result::failure(cancelledText());
+            } else {
+                result = writeIconSet(project, base + "/picture.png");
+            }
+        }
+        const qint64 afterCancel = sinceCancel.elapsed();
+        qputenv("PATH", path);
+        qunsetenv("TMPDIR");
+
+        QVERIFY(job.cancelled());
+        QVERIFY2(result.failed(), qPrintable(result.message));
+        QVERIFY(hashed < 150);
+        const QStringList ids = QString::fromUtf8(readFile(pids)).split(' ', Qt::SkipEmptyParts);
+        QCOMPARE(ids.size(), tool.isEmpty() ? 0 : 2);
+        for (const QString &id : ids)
+            QVERIFY2(!alive(id.trimmed()), qPrintable(id));
+        // TERM first; KILL only 2 s later, for a tool that ignores TERM.
+        QVERIFY(!script.startsWith("trap") || afterCancel >= 2000);
+        QFile::remove(pids);
+        QCOMPARE(snapshot(base), before);
+    }
+
+    // Through the window: the tool's output shows while it runs, and the cancel button ends it.
+    void cancelButtonStopsThePackageBuild()
+    {
+        const QString base = root.path() + "/окно", project = base + "/mytool", output = base + "/out";
+        QVERIFY(QDir().mkpath(output));
+        writeFile(project + "/DEBIAN/control", "Package: mytool\nVersion: 1.0\nArchitecture: all\n");
+        writeFile(base + "/tools/fakeroot", "#!/bin/sh\necho 'вывод инструмента'\n" + hangingTool);
+        QVERIFY(QFile::setPermissions(base + "/tools/fakeroot", QFile::ReadOwner | QFile::ExeOwner));
+        const QString pids = base + "/tools/pids";
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(base + "/tools") + ':' + path);
+        qputenv("PIDS", QFile::encodeName(pids));
+
+        BexlorWindow window;
+        window.ui->lineEditProjectDir_2->setText(project);
+        window.ui->lineEditDebDir->setText(output);
+        QString title, log;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (!dialog || dialog->objectName() != "progressDialog")
+                return;
+            title = dialog->windowTitle();
+            log = dialog->findChild<QPlainTextEdit *>("plainTextEditLog")->toPlainText();
+            if (log.contains("ready"))
+                dialog->findChild<QPushButton *>("pushButtonCancel")->click();
+        });
+        poll.start(20);
+        FakeDialogs dialogs;
+        window.buidDeb();
+        poll.stop();
+        qputenv("PATH", path);
+
+        QCOMPARE(title, QStringLiteral("Сборка пакета"));
+        QCOMPARE(log, QStringLiteral("вывод инструмента\nready\n"));
+        QCOMPARE(dialogs.take(), QStringList{"critical: Ошибка / Работа «Сборка пакета» отменена. "
+                                             "То, что она успела создать, удалено."});
+        for (const QString &id : QString::fromUtf8(readFile(pids)).split(' ', Qt::SkipEmptyParts))
+            QVERIFY2(!alive(id.trimmed()), qPrintable(id));
+        QVERIFY(QDir(output).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+};
+
+QTEST_MAIN(ProgressTest)
+#include "tst_progress.moc"
