@@ -12,6 +12,11 @@ bool loadIntoEditor(const QString &path, QTextEdit *editor, QString *error)
     const QFileInfo info(path);
     if (!info.exists() || info.isDir())
         return true;
+    const Result regular = checkRegularFile(path);
+    if (regular.failed()) {
+        *error = regular.message;
+        return false;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("Не удалось прочитать файл %1: %2").arg(path, file.errorString());

@@ -71,3 +71,13 @@ Result writeFileAtomically(const QString &path, const QByteArray &data)
     }
     return Result::done();
 }
+
+Result checkRegularFile(const QString &path)
+{
+    struct stat status;
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return Result::failure(QStringLiteral("Файл %1 не найден").arg(path));
+    if (!S_ISREG(status.st_mode))
+        return Result::failure(QStringLiteral("%1 не является обычным файлом: программа его не открывает").arg(path));
+    return Result::done();
+}

@@ -12,3 +12,9 @@
 // the new file, never written through. A failure names the path and the
 // reason.
 Result writeFileAtomically(const QString &path, const QByteArray &data);
+
+// Whether path can be read without blocking: a regular file, or a link to
+// one. A FIFO would block the window for ever, so anything else (a FIFO, a
+// device, a socket, a directory) is refused with a message naming it, and
+// so is a missing path.
+Result checkRegularFile(const QString &path);

@@ -65,6 +65,9 @@ QByteArray pngData(const QImage &image)
 
 Result writeIconSet(const QString &workDir, const QString &picturePath)
 {
+    const Result regular = checkRegularFile(picturePath);
+    if (regular.failed())
+        return regular;
     QImageReader reader(picturePath);
     const QImage picture = reader.read();
     if (picture.isNull()) {

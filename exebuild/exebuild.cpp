@@ -2,6 +2,7 @@
 
 #include "common/paths.h"
 #include "common/processrunner.h"
+#include "common/textfiles.h"
 #include "exebuild/scriptnames.h"
 
 #include <QFile>
@@ -76,6 +77,10 @@ Result buildExecutable(const ExecutableBuild &build)
         return Result::failure(QStringLiteral("Необходимо выбрать каталог и файл .py"));
     if (build.binaryName.isEmpty())
         return Result::failure(QStringLiteral("Необходимо ввести имя бинарного файла"));
+
+    const Result regular = checkRegularFile(build.script);
+    if (regular.failed())
+        return regular;
 
     const bool copied = names.workingCopy != build.script;
     if (copied) {

@@ -48,8 +48,11 @@ void editWindow::createStandardFiles(const QString &workDir)
 {
     QStringList failures;
     for (const char *name : {"control", "preinst", "postinst", "prerm", "postrm"}) {
-        // Appending creates a missing file and leaves an existing one as it is.
+        // Only a missing file is created: an existing one is left as it is,
+        // and opening a FIFO there would block.
         QFile file(workDir + QStringLiteral("/DEBIAN/") + QLatin1String(name));
+        if (QFileInfo::exists(file.fileName()) || QFileInfo(file.fileName()).isSymLink())
+            continue;
         if (!file.open(QIODevice::Append))
             failures << file.fileName() + QStringLiteral(": ") + file.errorString();
     }
@@ -140,6 +143,11 @@ void editWindow::updateMD5(const QString &workDir)
 void editWindow::replaceInstallSize(const QString &workDir)
 {
     const QString path = workDir + QStringLiteral("/DEBIAN/control");
+    const Result regular = checkRegularFile(path);
+    if (regular.failed()) {
+        showError(regular.message);
+        return;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         showError(QStringLiteral("Не удалось прочитать файл %1: %2").arg(path, file.errorString()));

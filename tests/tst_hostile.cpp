@@ -1,14 +1,17 @@
-// Hostile conditions a user really meets, one table per kind: a full disk.
+// Hostile conditions a user really meets, one table per kind: a full disk,
+// FIFOs where files are read.
 #include "app/bexlorwindow.h"
 #include "app/settings.h"
 #include "common/paths.h"
 #include "desktop/accesswindow.h"
 #include "desktop/shortcutwindow.h"
+#include "package/editwindow.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"
 #include "ui_control.h"
 
+#include <QComboBox>
 #include <QImage>
 #include <QSettings>
 #include <QTextEdit>
@@ -147,6 +150,61 @@ private slots:
                  qPrintable(shown.join('|')));
         QCOMPARE(readFile(file), before);
         QCOMPARE(QDir(QFileInfo(file).path()).entryList(QDir::Files | QDir::Hidden), entries);
+    }
+
+    void fifoIsRefused_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("script to build") << "script";
+        QTest::newRow("DEBIAN postinst") << "debian";
+        QTest::newRow(".desktop file") << "shortcut";
+        QTest::newRow("access list") << "access";
+        QTest::newRow("icon picture") << "picture";
+    }
+
+    // A FIFO where a file is read would block the window for ever: it is
+    // refused with a box naming it.
+    void fifoIsRefused()
+    {
+        QFETCH(QString, target);
+        const QString work = m_dir->path() + "/пакет $x";
+        BexlorWindow main;
+        main.ui->lineEditProjectDir_2->setText(work);
+        FakeDialogs dialogs;
+        QString fifo;
+        std::function<void()> act;
+        if (target == "script") {
+            fifo = m_dir->path() + "/мой-tool.py";
+            main.ui->lineEditProjectDir->setText(m_dir->path());
+            main.ui->lineEditPy->setText(fifo);
+            main.ui->lineEditBinary->setText("tool");
+            act = [&] { main.build(); };
+        } else if (target == "debian") {
+            fifo = work + "/DEBIAN/postinst";
+            act = [&] {
+                main.editFiles();
+                auto *window = qobject_cast<editWindow *>(main.newWindow.data());
+                window->comboBox->setCurrentText("postinst");
+                window->openFile();
+            };
+        } else if (target == "shortcut") {
+            fifo = work + "/usr/share/applications/app.desktop";
+            act = [&] { main.createShortcut(); };
+        } else if (target == "access") {
+            fifo = dataDirectoryPath() + "/пакет $x";
+            act = [&] { main.editAccess(); };
+        } else {
+            fifo = m_dir->path() + "/picture.png";
+            dialogs.paths.enqueue(fifo);
+            act = [&] { main.createIcon(); };
+        }
+        QVERIFY(QDir().mkpath(QFileInfo(fifo).path()) && QDir().mkpath(work));
+        QCOMPARE(QProcess::execute("mkfifo", {fifo}), 0);
+        act();
+        QFile::remove(fifo);
+        const QString refusal = "critical: Ошибка / " + fifo + " не является обычным файлом: программа его не открывает";
+        QVERIFY2(dialogs.take().contains(refusal), qPrintable(refusal));
+        QVERIFY(!QFileInfo::exists(m_dir->path() + "/мой_tool.py"));
     }
 };
 
