@@ -75,6 +75,9 @@ Result writeIconSet(const QString &workDir, const QString &picturePath)
                                    .arg(picturePath, reader.errorString()));
     }
     for (const IconSize &size : iconSizes()) {
+        const Result linked = refuseLinksBelow(workDir, QLatin1String(size.directory));
+        if (linked.failed())
+            return linked;
         const Result made = makePath(iconDirectory(workDir, size), 0755);
         if (made.failed())
             return made;
@@ -91,20 +94,12 @@ Result writeIconSet(const QString &workDir, const QString &picturePath)
 
 Result removeIconsDirectory(const QString &workDir)
 {
+    const Result linked = refuseLinksBelow(workDir, QStringLiteral("usr/share/icons"));
+    if (linked.failed())
+        return linked;
     const QString icons = iconsDirectory(workDir);
     if (!QFileInfo(icons).isDir())
         return Result::failure(QStringLiteral("Файлы для удаления не найдены!"));
-    // The first link on the way down ends the walk: what lies behind it may
-    // be outside the work directory, so only the link itself is removed.
-    QString path = workDir;
-    for (const char *component : {"/usr", "/share", "/icons"}) {
-        path += QLatin1String(component);
-        if (QFileInfo(path).isSymLink()) {
-            if (!QFile::remove(path))
-                return Result::failure(QStringLiteral("Не удалось удалить ссылку %1").arg(path));
-            return Result::done(QStringLiteral("Файлы удалены"));
-        }
-    }
     const Result removed = removeTree(icons);
     return removed.failed() ? removed : Result::done(QStringLiteral("Файлы удалены"));
 }

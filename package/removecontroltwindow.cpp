@@ -26,12 +26,14 @@ QString reasonText(int error)
 
 } // namespace
 
-removeControltWindow::removeControltWindow(const QString &workDir)
+removeControltWindow::removeControltWindow(const QString &workDir, const QString &subdirectory)
+    : m_workDir(workDir)
+    , m_subdirectory(subdirectory)
 {
     delete_.setupUi(this);
     // The path is shown as typed, even where it looks like markup.
     delete_.labelWorkDir->setTextFormat(Qt::PlainText);
-    delete_.labelWorkDir->setText(workDir);
+    delete_.labelWorkDir->setText(workDir + QLatin1Char('/') + subdirectory + QLatin1Char('/'));
     connect(delete_.deleteFiles, &QAbstractButton::clicked, this, &removeControltWindow::removeFile);
     connect(delete_.closeWindow, &QAbstractButton::clicked, this, &QWidget::close);
     searchFiles();
@@ -60,6 +62,14 @@ void removeControltWindow::relist()
     searchFiles();
 }
 
+bool removeControltWindow::crossesLink(const QString &relative)
+{
+    const Result linked = refuseLinksBelow(m_workDir, relative);
+    if (linked.failed())
+        showError(linked.message);
+    return linked.failed();
+}
+
 void removeControltWindow::removeFile()
 {
     const QString directory = shownDirectory();
@@ -76,6 +86,9 @@ void removeControltWindow::removeFile()
 
 void removeControltWindow::removeDirectory(const QString &directory)
 {
+    // The directory itself may be a link: then only the link goes.
+    if (crossesLink(m_subdirectory.section(QLatin1Char('/'), 0, -2)))
+        return;
     if (!Dialogs::instance().question(
             removalTitle,
             QStringLiteral("Будут удалены все файлы вместе с рабочим каталогом.\nДействительно это сделать?"))) {
@@ -106,6 +119,8 @@ void removeControltWindow::removeDirectory(const QString &directory)
 
 void removeControltWindow::removeSingle(const QString &directory, const QString &name)
 {
+    if (crossesLink(m_subdirectory))
+        return;
     const QByteArray path = QFile::encodeName(directory + name);
     struct stat status;
     if (::lstat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode)) {
