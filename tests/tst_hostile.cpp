@@ -152,6 +152,32 @@ private slots:
         QCOMPARE(QDir(QFileInfo(file).path()).entryList(QDir::Files | QDir::Hidden), entries);
     }
 
+    void trailingSlashNamesThePackage_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("one slash") << "/mytool/";
+        QTest::newRow("two slashes") << "/mytool//";
+    }
+
+    // The access window and its deletion use the list the package build
+    // applies: ~/.bexlor/builder/mytool for ".../mytool/".
+    void trailingSlashNamesThePackage()
+    {
+        QFETCH(QString, typed);
+        writeFile(m_dir->path() + "/mytool/usr/bin/tool", "x");
+        const QString list = dataDirectoryPath() + "/mytool";
+        writeFile(list, "/usr/bin/tool: 700\n");
+        BexlorWindow main;
+        main.ui->lineEditProjectDir_2->setText(m_dir->path() + typed);
+        FakeDialogs dialogs;
+        main.editAccess();
+        auto *window = qobject_cast<AccessWindow *>(main.newWindow.data());
+        QCOMPARE(window->textEditCopyright->toPlainText(), QStringLiteral("/usr/bin/tool: 700\n"));
+        main.delAccess();
+        QCOMPARE(dialogs.take(), QStringList{"information: Выполнено! / Настройки прав доступа очищены!"});
+        QVERIFY(!QFileInfo::exists(list));
+    }
+
     void fifoIsRefused_data()
     {
         QTest::addColumn<QString>("target");
