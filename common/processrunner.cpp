@@ -2,6 +2,22 @@
 
 #include <QProcess>
 
+#include <signal.h>
+#include <unistd.h>
+
+namespace {
+
+// A tool started as the leader of its own process group, so that whatever
+// it leaves running (tar below dpkg-deb, a blocked child) can be ended with
+// the group.
+class GroupLeaderProcess final : public QProcess
+{
+protected:
+    void setupChildProcess() override { ::setpgid(0, 0); }
+};
+
+} // namespace
+
 QString ProcessResult::failureText() const
 {
     if (!started)
@@ -26,7 +42,7 @@ ProcessResult runProcess(const QString &program, const QStringList &arguments,
                          const QString &workingDirectory)
 {
     ProcessResult result;
-    QProcess process;
+    GroupLeaderProcess process;
     if (!workingDirectory.isEmpty())
         process.setWorkingDirectory(workingDirectory);
     process.setProgram(program);
@@ -38,7 +54,10 @@ ProcessResult runProcess(const QString &program, const QStringList &arguments,
         return result;
     }
     result.started = true;
+    const pid_t group = pid_t(process.processId());
     process.waitForFinished(-1);
+    // The tool has ended; nothing it started may outlive it.
+    ::kill(-group, SIGKILL);
     result.standardOutput = QString::fromUtf8(process.readAllStandardOutput());
     result.standardError = QString::fromUtf8(process.readAllStandardError());
     result.crashed = process.exitStatus() != QProcess::NormalExit;

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <unistd.h>
+
 QStringList translationArguments(const QString &workingCopy)
 {
     return {QStringLiteral("-3"), operandPath(workingCopy), QStringLiteral("--embed")};
@@ -32,11 +34,29 @@ namespace {
 
 const QString unexpectedError = QStringLiteral("Непредвиденная ошибка:\n");
 
-// Copies the script to the working copy with its permission bits. A file
-// already standing there belongs to the user (my_tool.py beside my-tool.py)
-// and would be overwritten now and deleted after the build, so it is refused.
+QByteArray fileContent(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A regular file holding exactly the script: the working copy of a build
+// that was killed before it could remove it.
+bool leftoverCopy(const QString &script, const QString &workingCopy)
+{
+    const QFileInfo existing(workingCopy);
+    return existing.isFile() && !existing.isSymLink() && existing.size() == QFileInfo(script).size()
+           && fileContent(workingCopy) == fileContent(script);
+}
+
+// Copies the script to the working copy with its permission bits. Any other
+// file already standing there belongs to the user (my_tool.py beside
+// my-tool.py) and would be overwritten now and deleted after the build, so
+// it is refused.
 QString makeWorkingCopy(const QString &script, const QString &workingCopy)
 {
+    if (leftoverCopy(script, workingCopy))
+        QFile::remove(workingCopy);
     const QFileInfo existing(workingCopy);
     if (existing.exists() || existing.isSymLink())
         return QStringLiteral("Файл %1 уже существует: сборка удалила бы его. "
@@ -49,9 +69,13 @@ QString makeWorkingCopy(const QString &script, const QString &workingCopy)
     return QString();
 }
 
-Result translateAndCompile(const ExecutableBuild &build, const QString &workingCopy)
+// The translator runs in the script's directory on the bare file name: given
+// an absolute path with letters outside Latin-1 it fails on the C file's
+// comments in any locale. Its C file lands beside the working copy either way.
+Result translateAndCompile(const ExecutableBuild &build, const ScriptNames &names)
 {
-    const ProcessResult translation = runProcess(QStringLiteral("cython3"), translationArguments(workingCopy));
+    const ProcessResult translation = runProcess(QStringLiteral("cython3"),
+                                                 translationArguments(names.underscoredName), names.directory);
     if (!translation.started)
         return Result::failure(unexpectedError + translation.startError);
     if (!translation.succeeded())
@@ -81,6 +105,11 @@ Result buildExecutable(const ExecutableBuild &build)
     const Result regular = checkRegularFile(build.script);
     if (regular.failed())
         return regular;
+    // Checked before the compile, whose warnings would bury the message.
+    const QString outputDir = build.binaryDir + QLatin1Char('/');
+    if (!QFileInfo(outputDir).isDir() || ::access(QFile::encodeName(outputDir).constData(), W_OK) != 0)
+        return Result::failure(QStringLiteral("Каталог для бинарного файла %1 не найден или недоступен для записи")
+                                   .arg(build.binaryDir));
 
     const bool copied = names.workingCopy != build.script;
     if (copied) {
@@ -88,7 +117,7 @@ Result buildExecutable(const ExecutableBuild &build)
         if (!error.isEmpty())
             return Result::failure(error);
     }
-    const Result result = translateAndCompile(build, names.workingCopy);
+    const Result result = translateAndCompile(build, names);
     if (copied)
         QFile::remove(names.workingCopy);
     return result;

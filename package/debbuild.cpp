@@ -6,6 +6,7 @@
 #include "desktop/accessrights.h"
 #include "package/stagingcopy.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -42,6 +43,33 @@ void applyAccessRules(const QString &staging, const AccessRules &rules, QStringL
     }
 }
 
+// Runs dpkg-deb into a private directory inside the output directory and
+// moves only a complete package up to its own name there: a failed or
+// killed build leaves no partial .deb behind (the private directory goes
+// with it, or at the next build if the program was killed).
+ProcessResult packageInto(const QString &staging, const QString &outputDir)
+{
+    PrivateDirectory unfinished(outputDir);
+    ProcessResult package;
+    if (unfinished.path().isEmpty()) {
+        package.startError = unfinished.error();
+        return package;
+    }
+    package = runProcess(QStringLiteral("fakeroot"), packageArguments(staging, unfinished.path()));
+    for (const QString &name : QDir(unfinished.path()).entryList(QDir::Files | QDir::Hidden)) {
+        const QByteArray from = QFile::encodeName(unfinished.path() + QLatin1Char('/') + name);
+        const QByteArray to = QFile::encodeName(outputDir + QLatin1Char('/') + name);
+        if (package.succeeded() && ::rename(from.constData(), to.constData()) != 0) {
+            package.exitCode = -1;
+            package.standardError = QStringLiteral("Не удалось переместить %1 в %2: %3")
+                                        .arg(QFile::decodeName(from), outputDir, systemError(errno));
+        }
+    }
+    package.standardOutput.replace(unfinished.path(), outputDir);
+    package.standardError.replace(unfinished.path(), outputDir);
+    return package;
+}
+
 Result stageAndBuild(const QString &workDir, const QString &outputDir, const QString &privateDir,
                           const QString &staging, const AccessRules &rules)
 {
@@ -55,7 +83,7 @@ Result stageAndBuild(const QString &workDir, const QString &outputDir, const QSt
     QStringList notes;
     applyAccessRules(staging, rules, &notes);
 
-    const ProcessResult package = runProcess(QStringLiteral("fakeroot"), packageArguments(staging, outputDir));
+    const ProcessResult package = packageInto(staging, outputDir);
     if (!package.succeeded())
         return Result::failure(buildError + package.failureText());
     QString warnings = package.warnings();

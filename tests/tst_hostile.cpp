@@ -3,6 +3,7 @@
 #include "app/bexlorwindow.h"
 #include "app/settings.h"
 #include "common/paths.h"
+#include "common/processrunner.h"
 #include "desktop/accesswindow.h"
 #include "desktop/shortcutwindow.h"
 #include "package/editwindow.h"
@@ -13,6 +14,7 @@
 
 #include <QComboBox>
 #include <QImage>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QTextEdit>
 #include <QtTest>
@@ -176,6 +178,69 @@ private slots:
         main.delAccess();
         QCOMPARE(dialogs.take(), QStringList{"information: Выполнено! / Настройки прав доступа очищены!"});
         QVERIFY(!QFileInfo::exists(list));
+    }
+
+    void nothingLeftBehind_data()
+    {
+        QTest::addColumn<QString>("leftover");
+        QTest::newRow("staging directory of a killed build") << "staging";
+        QTest::newRow("children of a failed tool") << "children";
+        QTest::newRow("package on a full output disk") << "package";
+    }
+
+    void nothingLeftBehind()
+    {
+        QFETCH(QString, leftover);
+        if (leftover == "children") {
+            const ProcessResult run = runProcess("sh", {"-c", "sleep 300 & echo $!; exit 1"});
+            QVERIFY(run.started && !run.succeeded());
+            const QString stat = "/proc/" + run.standardOutput.trimmed() + "/stat";
+            QTRY_VERIFY(!QFileInfo::exists(stat) || readFile(stat).contains(") Z "));
+            return;
+        }
+        const QString work = m_dir->path() + "/пакет $x", output = m_dir->path() + "/out", tmp = m_dir->path() + "/tmp";
+        writeFile(work + "/DEBIAN/control", "Package: tool\nVersion: 1.0\nArchitecture: all\nMaintainer: T <t@e>\n"
+                                            "Description: x\n");
+        QVERIFY(QDir().mkpath(output) && QDir().mkpath(tmp));
+        const QByteArray tmpDir = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(tmp));
+        QProcess holder;
+        if (leftover == "staging") {
+            // A dead build's directory, a living build's (locked), another user's and a link.
+            writeFile(tmp + "/bexlor-dead01/tool/usr/bin/x", "x");
+            QVERIFY(QDir().mkpath(tmp + "/bexlor-live01") && QDir().mkpath(tmp + "/bexlor-other") && QDir().mkpath(output + "/kept"));
+            QVERIFY(::chown(QFile::encodeName(tmp + "/bexlor-other").constData(), 65534, 65534) == 0 || ::geteuid() != 0);
+            QVERIFY(QFile::link(output, tmp + "/bexlor-link01"));
+            holder.start("flock", {"-n", tmp + "/bexlor-live01", "sleep", "60"});
+            QVERIFY(holder.waitForStarted());
+            QTest::qWait(300);
+        } else {
+            if (!mountSmallDisk(output))
+                QSKIP("mounting a small tmpfs needs root");
+            QByteArray noise(300 * 1024, 0);
+            for (char &byte : noise)
+                byte = char(QRandomGenerator::global()->generate());
+            writeFile(work + "/usr/share/tool/data", noise);
+        }
+        BexlorWindow main;
+        main.ui->lineEditProjectDir_2->setText(work);
+        main.ui->lineEditDebDir->setText(output);
+        FakeDialogs dialogs;
+        main.buidDeb();
+        qputenv("TMPDIR", tmpDir);
+        holder.kill();
+        holder.waitForFinished();
+        const QStringList shown = dialogs.take();
+        QVERIFY2(shown.size() == 1 && shown[0].startsWith(leftover == "staging" ? "information" : "critical"),
+                 qPrintable(shown.join('|')));
+        if (leftover == "staging") {
+            QCOMPARE(QDir(tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                     (QStringList{"bexlor-link01", "bexlor-live01", "bexlor-other"}));
+            QCOMPARE(QDir(output).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                     (QStringList{"kept", "tool_1.0_all.deb"}));
+        } else {
+            QCOMPARE(QDir(output).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{});
+        }
     }
 
     void fifoIsRefused_data()
