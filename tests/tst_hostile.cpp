@@ -243,6 +243,53 @@ private slots:
         }
     }
 
+    void readableMessages_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::newRow("30 listed names: 20 shown, all in the details") << "long list";
+        QTest::newRow("read-only DEBIAN with all files: no complaint") << "read-only";
+    }
+
+    void readableMessages()
+    {
+        QFETCH(QString, situation);
+        const QString work = m_dir->path() + "/пакет", debian = work + "/DEBIAN";
+        for (const char *name : {"control", "preinst", "postinst", "prerm", "postrm", "md5sums"})
+            writeFile(debian + '/' + name, "");
+        BexlorWindow main;
+        main.ui->lineEditProjectDir_2->setText(work);
+        FakeDialogs dialogs;
+        if (situation == "read-only") {
+            if (mountSmallDisk(debian)) {
+                for (const char *name : {"control", "preinst", "postinst", "prerm", "postrm"})
+                    writeFile(debian + '/' + name, "");
+                QCOMPARE(QProcess::execute("mount", {"-o", "remount,ro", debian}), 0);
+            } else {
+                QVERIFY(QFile::setPermissions(debian, QFile::ReadOwner | QFile::ExeOwner));
+            }
+            main.editFiles();
+            QCOMPARE(dialogs.take(), QStringList());
+            return;
+        }
+        QStringList names;
+        for (int i = 0; i < 30; ++i) {
+            names << QString("usr/share/bad\\nname %1").arg(i, 2, 10, QChar('0'));
+            writeFile(work + QString("/usr/share/bad\nname %1").arg(i, 2, 10, QChar('0')), "x");
+        }
+        main.editFiles();
+        auto *window = qobject_cast<editWindow *>(main.newWindow.data());
+        dialogs.answers.enqueue(true);
+        window->updateMD5(work);
+        const FakeDialogs::Shown box = dialogs.last();
+        const QString header = "Имена этих файлов содержат перевод строки, в md5sums их записать нельзя:\n";
+        QStringList listed = box.details.mid(header.size()).split('\n');
+        listed.sort();
+        QCOMPARE(listed, names);
+        QCOMPARE(box.text.split('\n').size(), 21);
+        QVERIFY(box.details.startsWith(box.text.section('\n', 0, 19) + '\n'));
+        QVERIFY(box.text.endsWith("\n… и ещё 11 строк"));
+    }
+
     void fifoIsRefused_data()
     {
         QTest::addColumn<QString>("target");
