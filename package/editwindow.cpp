@@ -92,7 +92,11 @@ void editWindow::saveFiles()
         showError(written.message);
         return;
     }
+    // The typed name goes and the saved file is the one shown, so that the
+    // next save cannot write this text over another file under that name.
+    lineEditFileName->clear();
     searchFiles();
+    comboBox->setCurrentIndex(qMax(0, comboBox->findText(name)));
     showDone(QStringLiteral("Изменения сохранены!"));
     openFile();
 }
