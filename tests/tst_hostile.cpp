@@ -1,5 +1,6 @@
-// Hostile conditions a user really meets, one table per kind: a full disk,
-// FIFOs where files are read.
+// Hostile conditions a user really meets, one table per kind (a full disk,
+// FIFOs where files are read, links, leftovers, long messages), and rules
+// that no other test holds.
 #include "app/bexlorwindow.h"
 #include "app/settings.h"
 #include "common/paths.h"
@@ -288,6 +289,58 @@ private slots:
         QCOMPARE(box.text.split('\n').size(), 21);
         QVERIFY(box.details.startsWith(box.text.section('\n', 0, 19) + '\n'));
         QVERIFY(box.text.endsWith("\n… и ещё 11 строк"));
+    }
+
+    void heldRules_data()
+    {
+        QTest::addColumn<QString>("rule");
+        for (const char *handler : {"editFiles", "removeControlFiles", "createShortcut", "removeShotcut", "createIcon",
+                                    "removeImage", "editAccess"}) {
+            QTest::newRow(qPrintable(QString("empty field refused: ") + handler)) << handler;
+        }
+        QTest::newRow("package build checks the output directory first") << "check order";
+        QTest::newRow("Installed-Size counts a link to a file") << "linked size";
+        QTest::newRow("checksum button hidden after leaving md5sums") << "md5sums button";
+    }
+
+    void heldRules()
+    {
+        QFETCH(QString, rule);
+        BexlorWindow main;
+        FakeDialogs dialogs;
+        const QString work = m_dir->path() + "/пакет";
+        if (rule == "check order") {
+            main.buidDeb();
+            QCOMPARE(dialogs.take(), QStringList{"critical: Ошибка / Необходимо выбрать каталог для deb-файла"});
+        } else if (rule == "linked size") {
+            writeFile(m_dir->path() + "/outside", QByteArray(2048, 'x'));
+            writeFile(work + "/DEBIAN/control", "Installed-Size: 0\n");
+            QVERIFY(QDir().mkpath(work + "/usr") && QFile::link(m_dir->path() + "/outside", work + "/usr/link"));
+            main.ui->lineEditProjectDir_2->setText(work);
+            main.editFiles();
+            QCOMPARE(readFile(work + "/DEBIAN/control"), QByteArray("Installed-Size: 2\n"));
+        } else if (rule == "md5sums button") {
+            writeFile(work + "/DEBIAN/md5sums", "");
+            main.ui->lineEditProjectDir_2->setText(work);
+            main.editFiles();
+            auto *window = qobject_cast<editWindow *>(main.newWindow.data());
+            for (const char *name : {"md5sums", "control"}) {
+                window->comboBox->setCurrentText(name);
+                emit window->comboBox->activated(window->comboBox->currentIndex());
+                QCOMPARE(window->control.updateMd5sum->isVisible(), QByteArray(name) == "md5sums");
+            }
+        } else {
+            dialogs.answers.enqueue(true);
+            dialogs.paths.enqueue(m_dir->path() + "/picture.png");
+            const QMap<QString, void (BexlorWindow::*)()> handlers{
+                {"editFiles", &BexlorWindow::editFiles},           {"removeControlFiles", &BexlorWindow::removeControlFiles},
+                {"createShortcut", &BexlorWindow::createShortcut}, {"removeShotcut", &BexlorWindow::removeShotcut},
+                {"createIcon", &BexlorWindow::createIcon},         {"removeImage", &BexlorWindow::removeImage},
+                {"editAccess", &BexlorWindow::editAccess}};
+            (main.*handlers.value(rule))();
+            QCOMPARE(dialogs.take(), QStringList{"critical: Ошибка / Необходимо выбрать каталог"});
+            QVERIFY(!main.newWindow);
+        }
     }
 
     void fifoIsRefused_data()
