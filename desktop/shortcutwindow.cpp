@@ -81,8 +81,7 @@ void shortcutWindow::saveShortcut()
 
 void shortcutWindow::searchFiles()
 {
-    comboBox->clear();
-    comboBox->addItems(directoryEntries(folder()));
+    listEditorFiles(*this);
 }
 
 void shortcutWindow::openFile()

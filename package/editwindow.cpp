@@ -62,8 +62,7 @@ void editWindow::createStandardFiles(const QString &workDir)
 
 void editWindow::searchFiles()
 {
-    comboBox->clear();
-    comboBox->addItems(directoryEntries(labelFolderValue->text()));
+    listEditorFiles(*this);
 }
 
 void editWindow::openFile()

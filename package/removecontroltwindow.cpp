@@ -53,7 +53,10 @@ void removeControltWindow::searchFiles()
     if (directory.isEmpty() || !QFileInfo(directory).isDir())
         return;
     delete_.comboBox->addItem(removeAllEntry);
-    delete_.comboBox->addItems(directoryEntries(directory));
+    // Each entry keeps its name's bytes: one that is not UTF-8 is shown with
+    // its stray bytes as \xNN and is still deleted by its real name.
+    for (const EntryName &entry : directoryEntryNames(directory))
+        delete_.comboBox->addItem(entry.text, entry.bytes);
 }
 
 void removeControltWindow::relist()
@@ -121,7 +124,7 @@ void removeControltWindow::removeSingle(const QString &directory, const QString 
 {
     if (crossesLink(m_subdirectory))
         return;
-    const QByteArray path = QFile::encodeName(directory + name);
+    const QByteArray path = QFile::encodeName(directory) + delete_.comboBox->currentData().toByteArray();
     struct stat status;
     if (::lstat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode)) {
         showError(QStringLiteral("%1 - это каталог; удалить его можно только вместе со всеми файлами "

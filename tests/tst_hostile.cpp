@@ -8,6 +8,7 @@
 #include "desktop/accesswindow.h"
 #include "desktop/shortcutwindow.h"
 #include "package/editwindow.h"
+#include "package/removecontroltwindow.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"
@@ -20,6 +21,7 @@
 #include <QTextEdit>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 class HostileTest : public QObject
@@ -291,6 +293,84 @@ private slots:
         QVERIFY(box.text.endsWith("\n… и ещё 11 строк"));
     }
 
+    void bytesKeptAsTheyAre_data()
+    {
+        QTest::addColumn<QString>("editor");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("content"); // null: the name is the point
+        QTest::newRow("Latin-1 control") << "debian" << QByteArray("control") << QByteArray("Package: caf\xe9\n");
+        QTest::newRow("templates with a NUL") << "debian" << QByteArray("templates") << QByteArray("a\0b\n", 4);
+        QTest::newRow("Latin-1 shortcut") << "shortcut" << QByteArray("app.desktop") << QByteArray("Name=caf\xe9\n");
+        QTest::newRow("access list with a NUL") << "access" << QByteArray() << QByteArray("/x: 600\0\n", 9);
+        QTest::newRow("Latin-1 name in the DEBIAN editor") << "debian" << QByteArray("caf\xe9") << QByteArray();
+        QTest::newRow("Latin-1 name in the removal list") << "removal" << QByteArray("caf\xe9") << QByteArray();
+    }
+
+    // What cannot be shown faithfully is opened read-only or listed in a
+    // message, and never changed or dropped without a word.
+    void bytesKeptAsTheyAre()
+    {
+        QFETCH(QString, editor);
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, content);
+        const QString work = m_dir->path() + "/пакет";
+        const QString directory = editor == "shortcut" ? work + "/usr/share/applications/"
+                                  : editor == "access" ? dataDirectoryPath() + '/' : work + "/DEBIAN/";
+        const QByteArray path = QFile::encodeName(directory) + (editor == "access" ? QByteArray("пакет") : name);
+        QVERIFY(QDir().mkpath(directory));
+        QVERIFY(::close(::creat(path.constData(), 0644)) == 0);
+        if (!content.isNull())
+            writeFile(QFile::decodeName(path), content);
+        BexlorWindow main;
+        main.ui->lineEditProjectDir_2->setText(work);
+        FakeDialogs dialogs;
+        if (content.isNull()) {
+            if (editor == "removal") {
+                main.removeControlFiles();
+                auto *window = qobject_cast<removeControltWindow *>(main.newWindow.data());
+                window->delete_.comboBox->setCurrentText("caf\\xe9");
+                dialogs.answers.enqueue(true);
+                window->removeFile();
+                QCOMPARE(dialogs.take().last(), QStringLiteral("information: Выполнено! / Файл caf\\xe9 удален!"));
+                QVERIFY(::access(path.constData(), F_OK) != 0);
+            } else {
+                main.editFiles();
+                QCOMPARE(dialogs.take(), QStringList{"critical: Ошибка / Имена этих файлов не в кодировке UTF-8, "
+                                                     "открыть их здесь нельзя:\ncaf\\xe9"});
+            }
+            return;
+        }
+        QTextEdit *text = nullptr;
+        QAbstractButton *save = nullptr;
+        if (editor == "debian") {
+            main.editFiles();
+            auto *window = qobject_cast<editWindow *>(main.newWindow.data());
+            window->comboBox->setCurrentText(QString::fromUtf8(name));
+            window->openFile();
+            text = window->textEditControl;
+            save = window->control.saveControl;
+        } else if (editor == "shortcut") {
+            main.createShortcut();
+            auto *window = qobject_cast<shortcutWindow *>(main.newWindow.data());
+            text = window->textEditCopyright;
+            save = window->copyright.saveControl;
+        } else {
+            QVERIFY(QDir().mkpath(work));
+            main.editAccess();
+            auto *window = qobject_cast<AccessWindow *>(main.newWindow.data());
+            text = window->textEditCopyright;
+            save = window->control->saveControl;
+        }
+        const QString readOnly = "critical: Ошибка / Файл " + QFile::decodeName(path) + " содержит нулевые байты или "
+                                 "текст не в кодировке UTF-8: показать его точно нельзя, поэтому он открыт только для "
+                                 "чтения";
+        QVERIFY2(dialogs.take().contains(readOnly), qPrintable(readOnly));
+        QVERIFY(text->isReadOnly());
+        save->click();
+        QVERIFY(dialogs.take().value(0).startsWith("critical: Ошибка / Текст открыт только для чтения"));
+        QCOMPARE(readFile(QFile::decodeName(path)), content);
+    }
+
     void heldRules_data()
     {
         QTest::addColumn<QString>("rule");
@@ -325,7 +405,7 @@ private slots:
             main.editFiles();
             auto *window = qobject_cast<editWindow *>(main.newWindow.data());
             for (const char *name : {"md5sums", "control"}) {
-                window->comboBox->setCurrentText(name);
+                window->comboBox->setCurrentText(QString::fromUtf8(name));
                 emit window->comboBox->activated(window->comboBox->currentIndex());
                 QCOMPARE(window->control.updateMd5sum->isVisible(), QByteArray(name) == "md5sums");
             }
