@@ -17,6 +17,9 @@
 namespace {
 
 const QString prefix = QStringLiteral("bexlor-");
+// Marks a directory as made here: a user's own "bexlor-…" directory lacks
+// it and is never taken for a leftover.
+const QByteArray marker = "/.bexlor-builder-private";
 
 // Opens and locks a directory without blocking; -1 if it cannot be opened
 // or another process holds the lock.
@@ -40,8 +43,10 @@ void removeStaleDirectories(const QString &parent)
     for (const QString &name : names) {
         const QByteArray path = QFile::encodeName(parent + QLatin1Char('/') + name);
         struct stat status;
-        if (::lstat(path.constData(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != ::getuid())
+        if (::lstat(path.constData(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != ::getuid()
+            || ::lstat((path + marker).constData(), &status) != 0 || !S_ISREG(status.st_mode)) {
             continue;
+        }
         const int fd = lockDirectory(path);
         if (fd < 0)
             continue;
@@ -59,10 +64,15 @@ PrivateDirectory::PrivateDirectory(const QString &parent)
     QByteArray name = QFile::encodeName(base + QLatin1Char('/') + prefix + QStringLiteral("XXXXXX"));
     if (::mkdtemp(name.data())) {
         m_lock = lockDirectory(name);
-        if (m_lock >= 0) {
+        const int markerFd = m_lock < 0 ? -1 : ::open((name + marker).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (markerFd >= 0) {
+            ::close(markerFd);
             m_path = QFile::decodeName(name);
             return;
         }
+        if (m_lock >= 0)
+            ::close(m_lock);
+        m_lock = -1;
         ::rmdir(name.constData());
     }
     m_error = QStringLiteral("Не удалось создать временный каталог: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));

@@ -6,9 +6,9 @@
 // name "bexlor-XXXXXX" in a parent directory (the temporary directory unless
 // given), so no other user or program instance can place anything in it;
 // removed with everything in it when done. It stays locked (flock) while it
-// exists, so that a directory left behind by a killed build is told from one
-// in use: making a new one first removes this user's unlocked ones in the
-// same parent.
+// exists and holds a marker file, so that a directory left behind by a
+// killed build is told from one in use and from a user's own: making a new
+// one first removes this user's marked, unlocked ones in the same parent.
 class PrivateDirectory
 {
 public:

@@ -56,7 +56,7 @@ ProcessResult packageInto(const QString &staging, const QString &outputDir)
         return package;
     }
     package = runProcess(QStringLiteral("fakeroot"), packageArguments(staging, unfinished.path()));
-    for (const QString &name : QDir(unfinished.path()).entryList(QDir::Files | QDir::Hidden)) {
+    for (const QString &name : QDir(unfinished.path()).entryList({QStringLiteral("*.deb")}, QDir::Files)) {
         const QByteArray from = QFile::encodeName(unfinished.path() + QLatin1Char('/') + name);
         const QByteArray to = QFile::encodeName(outputDir + QLatin1Char('/') + name);
         if (package.succeeded() && ::rename(from.constData(), to.constData()) != 0) {

@@ -209,11 +209,15 @@ private slots:
         qputenv("TMPDIR", QFile::encodeName(tmp));
         QProcess holder;
         if (leftover == "staging") {
-            // A dead build's directory, a living build's (locked), another user's and a link.
+            // A dead build's directory, a living build's (locked), another
+            // user's, a link and the user's own directory without the marker.
             writeFile(tmp + "/bexlor-dead01/tool/usr/bin/x", "x");
-            QVERIFY(QDir().mkpath(tmp + "/bexlor-live01") && QDir().mkpath(tmp + "/bexlor-other") && QDir().mkpath(output + "/kept"));
+            for (const char *name : {"dead01", "live01", "other", "link01"})
+                writeFile(tmp + "/bexlor-" + name + "/.bexlor-builder-private", "");
+            writeFile(tmp + "/bexlor-builds/mine", "mine");
+            QVERIFY(QDir().mkpath(output + "/kept"));
             QVERIFY(::chown(QFile::encodeName(tmp + "/bexlor-other").constData(), 65534, 65534) == 0 || ::geteuid() != 0);
-            QVERIFY(QFile::link(output, tmp + "/bexlor-link01"));
+            QVERIFY(QDir(tmp + "/bexlor-link01").removeRecursively() && QFile::link(output, tmp + "/bexlor-link01"));
             holder.start("flock", {"-n", tmp + "/bexlor-live01", "sleep", "60"});
             QVERIFY(holder.waitForStarted());
             QTest::qWait(300);
@@ -238,7 +242,7 @@ private slots:
                  qPrintable(shown.join('|')));
         if (leftover == "staging") {
             QCOMPARE(QDir(tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                     (QStringList{"bexlor-link01", "bexlor-live01", "bexlor-other"}));
+                     (QStringList{"bexlor-builds", "bexlor-link01", "bexlor-live01", "bexlor-other"}));
             QCOMPARE(QDir(output).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                      (QStringList{"kept", "tool_1.0_all.deb"}));
         } else {
