@@ -18,10 +18,10 @@ void BexlorWindow::editAccess()
 
 void BexlorWindow::delAccess()
 {
-    const QString packageName = lastComponent(ui->lineEditProjectDir_2->text());
+    const QString name = packageName(ui->lineEditProjectDir_2->text());
     // An empty name would make the path the data directory itself.
-    const QString path = accessRightsPath(packageName);
-    if (packageName.isEmpty() || !QFileInfo(path).isFile()) {
+    const QString path = accessRightsPath(name);
+    if (name.isEmpty() || !QFileInfo(path).isFile()) {
         showError(QStringLiteral("Файл настроек прав доступа не найден"));
         return;
     }

@@ -2,7 +2,12 @@
 
 #include "app/settings.h"
 
+#include "common/paths.h"
+#include "common/textfiles.h"
+
+#include <QFile>
 #include <QSettings>
+#include <QTemporaryFile>
 
 namespace {
 
@@ -11,6 +16,46 @@ namespace {
 bool storableProfileName(const QString &name)
 {
     return !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+}
+
+// The INI store writes every spelling of "general" as its own [%General]
+// section and reads it back as "General": only that one spelling survives.
+bool generalAlias(const QString &name)
+{
+    return name != QLatin1String("General") && name.compare(QLatin1String("general"), Qt::CaseInsensitive) == 0;
+}
+
+// Why the store could not be written: the file's own complaint when it
+// cannot even be opened, otherwise a write that did not reach the disk.
+QString writeFailureReason(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::Append))
+        return file.errorString();
+    return QStringLiteral("файл записан не полностью (нет места на диске?)");
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The profile as the bytes on disk hold it. The store can believe a write
+// done that a full disk cut short (its save file drops the error of the
+// final flush), and a second store object on the same path would only share
+// the first one's memory, so the bytes are read through a private copy.
+bool storedOnDisk(const QString &name, const Profile &profile)
+{
+    QTemporaryFile copy;
+    const QByteArray bytes = fileBytes(settingsFilePath());
+    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush())
+        return false;
+    QSettings disk(copy.fileName(), QSettings::IniFormat);
+    disk.setIniCodec("UTF-8");
+    disk.beginGroup(name);
+    return disk.value(QStringLiteral("Binary")).toString() == profile.binary
+           && disk.value(QStringLiteral("DebDir")).toString() == profile.debDir;
 }
 
 } // namespace
@@ -24,6 +69,9 @@ Result saveProfile(const QString &name, const Profile &profile)
 {
     if (!storableProfileName(name))
         return Result::failure(QStringLiteral("Имя настроек не может содержать символы «/» и «\\»: %1").arg(name));
+    if (generalAlias(name))
+        return Result::failure(QStringLiteral("Имя настроек %1 файл настроек не отличает от General: "
+                                              "выберите другое имя").arg(name));
     QSettings &store = settings();
     store.beginGroup(name);
     store.setValue(QStringLiteral("ProjectDir"), profile.projectDir);
@@ -35,6 +83,21 @@ Result saveProfile(const QString &name, const Profile &profile)
     store.setValue(QStringLiteral("ProjectDirDeb"), profile.projectDirDeb);
     store.setValue(QStringLiteral("DebDir"), profile.debDir);
     store.endGroup();
+    const QString path = settingsFilePath();
+    const QByteArray before = fileBytes(path);
+    store.sync();
+    if (store.status() != QSettings::NoError || !storedOnDisk(name, profile)) {
+        QString message = QStringLiteral("Не удалось сохранить настройки в файл %1: %2")
+                              .arg(path, writeFailureReason(path));
+        reopenSettings();
+        // What a cut-short write replaced goes back.
+        if (!before.isEmpty()) {
+            const Result restored = writeFileAtomically(path, before);
+            if (restored.failed())
+                message += QLatin1Char('\n') + restored.message;
+        }
+        return Result::failure(message);
+    }
     return Result::done(QStringLiteral("Настройки сохранены"));
 }
 

@@ -8,7 +8,7 @@ void BexlorWindow::removeControlFiles()
     const QString workDir = requireWorkDir();
     if (workDir.isEmpty())
         return;
-    showToolWindow(new removeControltWindow(workDir + QStringLiteral("/DEBIAN/")),
+    showToolWindow(new removeControltWindow(workDir, QStringLiteral("DEBIAN")),
                    QStringLiteral("Удалить файл из каталога DEBIAN"), 200, 50, false);
 }
 
@@ -19,6 +19,6 @@ void BexlorWindow::removeShotcut()
     const QString workDir = requireWorkDir();
     if (workDir.isEmpty())
         return;
-    showToolWindow(new removeControltWindow(applicationsDirectory(workDir) + QLatin1Char('/')),
+    showToolWindow(new removeControltWindow(workDir, applicationsSubdirectory()),
                    QStringLiteral("Удалить ярлыки"), 200, 50, false);
 }

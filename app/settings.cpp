@@ -5,10 +5,29 @@
 #include <QSettings>
 #include <QTextCodec>
 
+#include <memory>
+
+namespace {
+
+std::unique_ptr<QSettings> &store()
+{
+    static std::unique_ptr<QSettings> opened;
+    return opened;
+}
+
+} // namespace
+
 QSettings &settings()
 {
-    static QSettings store(settingsFilePath(), QSettings::IniFormat);
-    static const bool codecSet = (store.setIniCodec(QTextCodec::codecForName("UTF-8")), true);
-    Q_UNUSED(codecSet)
-    return store;
+    std::unique_ptr<QSettings> &opened = store();
+    if (!opened) {
+        opened = std::make_unique<QSettings>(settingsFilePath(), QSettings::IniFormat);
+        opened->setIniCodec(QTextCodec::codecForName("UTF-8"));
+    }
+    return *opened;
+}
+
+void reopenSettings()
+{
+    store().reset();
 }

@@ -5,3 +5,7 @@ class QSettings;
 // The one profile store of the process: home + "/.config/bexlor-builder.ini",
 // INI format, UTF-8. Opened on first use (start-up opens it before any window).
 QSettings &settings();
+
+// Opens the store afresh. Its status keeps the first error for good, so
+// after a failed save this is how the next save gets judged on its own.
+void reopenSettings();

@@ -8,14 +8,14 @@ namespace {
 class QtDialogs final : public Dialogs
 {
 public:
-    void critical(const QString &title, const QString &text) override
+    void critical(const QString &title, const QString &text, const QString &details) override
     {
-        QMessageBox::critical(nullptr, title, text, QMessageBox::Ok);
+        show(QMessageBox::Critical, title, text, details);
     }
 
-    void information(const QString &title, const QString &text) override
+    void information(const QString &title, const QString &text, const QString &details) override
     {
-        QMessageBox::information(nullptr, title, text, QMessageBox::Ok);
+        show(QMessageBox::Information, title, text, details);
     }
 
     bool question(const QString &title, const QString &text) override
@@ -48,7 +48,17 @@ public:
             return SaveAnswer::Cancel;
         }
     }
+
+private:
+    static void show(QMessageBox::Icon icon, const QString &title, const QString &text, const QString &details)
+    {
+        QMessageBox box(icon, title, text, QMessageBox::Ok);
+        box.setDetailedText(details);
+        box.exec();
+    }
 };
+
+const int shownLines = 20;
 
 QtDialogs qtDialogs;
 Dialogs *current = &qtDialogs;
@@ -67,14 +77,26 @@ void Dialogs::install(Dialogs *dialogs)
     current = dialogs ? dialogs : &qtDialogs;
 }
 
+BoxText boxText(const QString &text)
+{
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    if (lines.size() <= shownLines)
+        return {text, QString()};
+    return {lines.mid(0, shownLines).join(QLatin1Char('\n'))
+                + QStringLiteral("\n… и ещё %1 строк").arg(lines.size() - shownLines),
+            text};
+}
+
 void showError(const QString &text)
 {
-    Dialogs::instance().critical(QStringLiteral("Ошибка"), text);
+    const BoxText shown = boxText(text);
+    Dialogs::instance().critical(QStringLiteral("Ошибка"), shown.text, shown.details);
 }
 
 void showDone(const QString &text)
 {
-    Dialogs::instance().information(QStringLiteral("Выполнено!"), text);
+    const BoxText shown = boxText(text);
+    Dialogs::instance().information(QStringLiteral("Выполнено!"), shown.text, shown.details);
 }
 
 void showResult(const Result &result)

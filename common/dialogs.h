@@ -13,10 +13,10 @@ class Dialogs
 public:
     virtual ~Dialogs();
 
-    // Critical box with one Ok button.
-    virtual void critical(const QString &title, const QString &text) = 0;
-    // Information box with one Ok button.
-    virtual void information(const QString &title, const QString &text) = 0;
+    // Critical box with one Ok button; details, if any, behind its details button.
+    virtual void critical(const QString &title, const QString &text, const QString &details = QString()) = 0;
+    // Information box with one Ok button; details as for critical.
+    virtual void information(const QString &title, const QString &text, const QString &details = QString()) = 0;
     // Question with Yes and No and no default button; true only for Yes.
     virtual bool question(const QString &title, const QString &text) = 0;
     // Modal directory picker; the empty text when cancelled.
@@ -35,7 +35,17 @@ public:
     virtual SaveAnswer askToSave(const QString &title, const QString &text) = 0;
 };
 
-// Shorthands for the two boxes every handler shows.
+// What a box shows of a long text: its first 20 lines, then
+// "… и ещё N строк"; the whole text goes into the details. A text of 20
+// lines or fewer is shown whole, without details.
+struct BoxText
+{
+    QString text;
+    QString details;
+};
+BoxText boxText(const QString &text);
+
+// Shorthands for the two boxes every handler shows, long texts cut as boxText says.
 void showError(const QString &text);
 void showDone(const QString &text);
 // The completion box for a result that succeeded, the error box otherwise.

@@ -77,3 +77,20 @@ Result removeTree(const QString &path)
     }
     return Result::done();
 }
+
+Result refuseLinksBelow(const QString &root, const QString &relative)
+{
+    QString path = root;
+    for (const QString &piece : relative.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        path += QLatin1Char('/') + piece;
+        struct stat status;
+        if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+            break;
+        if (S_ISLNK(status.st_mode)) {
+            return Result::failure(
+                QStringLiteral("%1 - символическая ссылка: то, что за ней, может лежать вне рабочего каталога, "
+                               "поэтому программа туда не пишет и ничего там не удаляет").arg(path));
+        }
+    }
+    return Result::done();
+}

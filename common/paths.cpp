@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -78,8 +79,55 @@ QString operandPath(const QString &path)
     return path.startsWith(QLatin1Char('-')) ? QStringLiteral("./") + path : path;
 }
 
+namespace {
+
+QString escapedName(const QByteArray &bytes)
+{
+    QString text;
+    for (const char byte : bytes) {
+        const uchar code = uchar(byte);
+        text += code >= 0x20 && code < 0x7f ? QString(QLatin1Char(byte))
+                                            : QStringLiteral("\\x%1").arg(code, 2, 16, QLatin1Char('0'));
+    }
+    return text;
+}
+
+} // namespace
+
+QList<EntryName> directoryEntryNames(const QString &directory)
+{
+    QList<EntryName> entries;
+    DIR *dir = ::opendir(QFile::encodeName(directory).constData());
+    if (!dir)
+        return entries;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray bytes(entry->d_name);
+        if (bytes == "." || bytes == "..")
+            continue;
+        const QString text = QFile::decodeName(bytes);
+        if (QFile::encodeName(text) == bytes)
+            entries.append({bytes, text, true});
+        else
+            entries.append({bytes, escapedName(bytes), false});
+    }
+    ::closedir(dir);
+    return entries;
+}
+
 QStringList directoryEntries(const QString &directory)
 {
-    return QDir(directory).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    QStringList texts;
+    for (const EntryName &entry : directoryEntryNames(directory))
+        texts << entry.text;
+    return texts;
+}
+
+QStringList unshowableNames(const QList<EntryName> &entries)
+{
+    QStringList texts;
+    for (const EntryName &entry : entries) {
+        if (!entry.showable)
+            texts << entry.text;
+    }
+    return texts;
 }

@@ -5,18 +5,77 @@
 #include <QDir>
 #include <QFile>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
-PrivateDirectory::PrivateDirectory()
+namespace {
+
+const QString prefix = QStringLiteral("bexlor-");
+// Marks a directory as made here: a user's own "bexlor-…" directory lacks
+// it and is never taken for a leftover.
+const QByteArray marker = "/.bexlor-builder-private";
+
+// Opens and locks a directory without blocking; -1 if it cannot be opened
+// or another process holds the lock.
+int lockDirectory(const QByteArray &path)
 {
-    QByteArray name = QFile::encodeName(QDir::tempPath() + QStringLiteral("/bexlor-XXXXXX"));
-    if (::mkdtemp(name.data()))
-        m_path = QFile::decodeName(name);
-    else
-        m_error = QStringLiteral("Не удалось создать временный каталог: %1")
-                      .arg(QString::fromLocal8Bit(std::strerror(errno)));
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Removes the private directories in parent that belong to this user and
+// that no living process holds locked: the leftovers of killed builds.
+// Other users' entries and links are never touched.
+void removeStaleDirectories(const QString &parent)
+{
+    const QStringList names = QDir(parent).entryList({prefix + QStringLiteral("??????")},
+                                                     QDir::Dirs | QDir::Hidden | QDir::NoSymLinks);
+    for (const QString &name : names) {
+        const QByteArray path = QFile::encodeName(parent + QLatin1Char('/') + name);
+        struct stat status;
+        if (::lstat(path.constData(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != ::getuid()
+            || ::lstat((path + marker).constData(), &status) != 0 || !S_ISREG(status.st_mode)) {
+            continue;
+        }
+        const int fd = lockDirectory(path);
+        if (fd < 0)
+            continue;
+        removeTree(QFile::decodeName(path));
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+PrivateDirectory::PrivateDirectory(const QString &parent)
+{
+    const QString base = parent.isEmpty() ? QDir::tempPath() : parent;
+    removeStaleDirectories(base);
+    QByteArray name = QFile::encodeName(base + QLatin1Char('/') + prefix + QStringLiteral("XXXXXX"));
+    if (::mkdtemp(name.data())) {
+        m_lock = lockDirectory(name);
+        const int markerFd = m_lock < 0 ? -1 : ::open((name + marker).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (markerFd >= 0) {
+            ::close(markerFd);
+            m_path = QFile::decodeName(name);
+            return;
+        }
+        if (m_lock >= 0)
+            ::close(m_lock);
+        m_lock = -1;
+        ::rmdir(name.constData());
+    }
+    m_error = QStringLiteral("Не удалось создать временный каталог: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 QString PrivateDirectory::remove()
@@ -25,5 +84,7 @@ QString PrivateDirectory::remove()
         return QString();
     const Result removed = removeTree(m_path);
     m_path.clear();
+    ::close(m_lock);
+    m_lock = -1;
     return removed.message;
 }

@@ -25,8 +25,9 @@ struct ProcessResult
     QString warnings() const;
 };
 
-// Runs program with the arguments as given (no shell) and waits for it,
-// reading both pipes to the end. Invalid UTF-8 is decoded with replacement
+// Runs program with the arguments as given (no shell) in a process group of
+// its own and waits for it, reading both pipes to the end; then ends the
+// group, so no child of the tool is left running. Invalid UTF-8 is decoded with replacement
 // characters.
 ProcessResult runProcess(const QString &program, const QStringList &arguments,
                          const QString &workingDirectory = QString());

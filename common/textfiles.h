@@ -5,7 +5,16 @@
 #include <QByteArray>
 #include <QString>
 
-// Writes data to path through a temporary file that replaces the target only
-// once complete, so a failed write leaves the old file as it was; an existing
-// file keeps its mode. A failure names the path and the reason.
+// Writes data to path through a temporary file beside it that is written,
+// synced to the disk and only then renamed over the target, every step
+// checked: a failed write (a full disk above all) leaves the old file as it
+// was. An existing file keeps its mode; a link at the path is replaced by
+// the new file, never written through. A failure names the path and the
+// reason.
 Result writeFileAtomically(const QString &path, const QByteArray &data);
+
+// Whether path can be read without blocking: a regular file, or a link to
+// one. A FIFO would block the window for ever, so anything else (a FIFO, a
+// device, a socket, a directory) is refused with a message naming it, and
+// so is a missing path.
+Result checkRegularFile(const QString &path);

@@ -1,5 +1,7 @@
 #include "common/toolform.h"
 
+#include "common/dialogs.h"
+#include "common/paths.h"
 #include "ui_control.h"
 
 #include <QComboBox>
@@ -63,4 +65,19 @@ QTextEdit *addFileEditorRows(Ui::Form &form, FileEditorWidgets &widgets, const Q
     widgets.labelFileName->setBuddy(widgets.lineEditFileName);
     widgets.labelFiles->setBuddy(widgets.comboBox);
     return addToolTextEdit(form, textEditName, 3);
+}
+
+void listEditorFiles(FileEditorWidgets &widgets)
+{
+    widgets.comboBox->clear();
+    const QList<EntryName> entries = directoryEntryNames(widgets.labelFolderValue->text());
+    for (const EntryName &entry : entries) {
+        if (entry.showable)
+            widgets.comboBox->addItem(entry.text);
+    }
+    const QStringList unshowable = unshowableNames(entries);
+    if (!unshowable.isEmpty()) {
+        showError(QStringLiteral("Имена этих файлов не в кодировке UTF-8, открыть их здесь нельзя:\n")
+                  + unshowable.join(QLatin1Char('\n')));
+    }
 }

@@ -34,6 +34,11 @@ struct FileEditorWidgets
     QComboBox *comboBox = nullptr;
 };
 
+// Fills the editor's list with the entries of its folder, unsorted. Names
+// that are not UTF-8 cannot be opened faithfully here: they are left out of
+// the list and named in an error box instead.
+void listEditorFiles(FileEditorWidgets &widgets);
+
 // Adds the rows of a file editor to the form, filling widgets, and returns
 // the text area below them.
 QTextEdit *addFileEditorRows(Ui::Form &form, FileEditorWidgets &widgets, const QString &folder,

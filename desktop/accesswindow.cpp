@@ -37,7 +37,7 @@ AccessWindow::~AccessWindow() = default;
 
 QString AccessWindow::accessFile() const
 {
-    return accessRightsPath(lastComponent(labelFolderValue->text()));
+    return accessRightsPath(packageName(labelFolderValue->text()));
 }
 
 void AccessWindow::openFile()
@@ -46,8 +46,8 @@ void AccessWindow::openFile()
     const QString workDir = labelFolderValue->text();
     const QString path = accessFile();
     const QFileInfo file(path);
-    // Without a package name (a directory text ending in "/") the path is
-    // the data directory itself: there is no file to show.
+    // Without a package name (the root directory) the path is the data
+    // directory itself: there is no file to show.
     if (file.isDir())
         return;
     if (!file.exists()) {

@@ -69,6 +69,9 @@ Result writeIconSet(const QString &workDir, const QString &picturePath)
 {
     if (picturePath.isEmpty())
         return Result::failure(QStringLiteral("Изображение не выбрано!"));
+    const Result regular = checkRegularFile(picturePath);
+    if (regular.failed())
+        return regular;
     QImageReader reader(picturePath);
     const QImage picture = reader.read();
     if (picture.isNull()) {
@@ -91,6 +94,9 @@ Result writeIconSet(const QString &workDir, const QString &picturePath)
         return Result::failure(cancelledText());
     for (std::size_t i = 0; i < iconSizes().size(); ++i) {
         const IconSize &size = iconSizes()[i];
+        const Result linked = refuseLinksBelow(workDir, QLatin1String(size.directory));
+        if (linked.failed())
+            return linked;
         const Result made = makePath(iconDirectory(workDir, size), 0755);
         if (made.failed())
             return made;
@@ -103,20 +109,12 @@ Result writeIconSet(const QString &workDir, const QString &picturePath)
 
 Result removeIconsDirectory(const QString &workDir)
 {
+    const Result linked = refuseLinksBelow(workDir, QStringLiteral("usr/share/icons"));
+    if (linked.failed())
+        return linked;
     const QString icons = iconsDirectory(workDir);
     if (!QFileInfo(icons).isDir())
         return Result::failure(QStringLiteral("Файлы для удаления не найдены!"));
-    // The first link on the way down ends the walk: what lies behind it may
-    // be outside the work directory, so only the link itself is removed.
-    QString path = workDir;
-    for (const char *component : {"/usr", "/share", "/icons"}) {
-        path += QLatin1String(component);
-        if (QFileInfo(path).isSymLink()) {
-            if (!QFile::remove(path))
-                return Result::failure(QStringLiteral("Не удалось удалить ссылку %1").arg(path));
-            return Result::done(QStringLiteral("Файлы удалены"));
-        }
-    }
     const Result removed = removeTree(icons);
     return removed.failed() ? removed : Result::done(QStringLiteral("Файлы удалены"));
 }

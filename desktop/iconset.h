@@ -31,12 +31,14 @@ QString iconFilePath(const QString &workDir, const IconSize &size);
 // picture that is not square is stretched) without smoothing. No picture
 // path is refused with "Изображение не выбрано!". Nothing is
 // created when the picture cannot be loaded; it stops at the first directory
-// or file that fails. Success carries the completion text.
+// or file that fails, and at a directory on the way that is a link, since
+// nothing is written outside the work directory. A link at an icon's own
+// path is replaced by the new file. Success carries the completion text.
 Result writeIconSet(const QString &workDir, const QString &picturePath);
 
 // Deletes the icons directory of the work directory with everything in it.
 // If it, or a directory above it inside the work directory, is a symbolic
-// link, only that link goes: nothing outside the work directory is touched.
+// link, nothing is deleted and the link is named.
 // The result carries the completion text, or "not found" when there is no
 // icons directory.
 Result removeIconsDirectory(const QString &workDir);

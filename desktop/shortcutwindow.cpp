@@ -12,9 +12,14 @@
 #include <QLineEdit>
 #include <QTextEdit>
 
+QString applicationsSubdirectory()
+{
+    return QStringLiteral("usr/share/applications");
+}
+
 QString applicationsDirectory(const QString &workDir)
 {
-    return workDir + QStringLiteral("/usr/share/applications");
+    return workDir + QLatin1Char('/') + applicationsSubdirectory();
 }
 
 QString shortcutPath(const QString &folder, const QString &typedName, const QString &selected)
@@ -78,8 +83,7 @@ void shortcutWindow::saveShortcut()
 
 void shortcutWindow::searchFiles()
 {
-    comboBox->clear();
-    comboBox->addItems(directoryEntries(folder()));
+    listEditorFiles(*this);
 }
 
 void shortcutWindow::openFile()

@@ -8,7 +8,10 @@
 
 class QTextEdit;
 
-// workDir + "/usr/share/applications", where the package's shortcuts live.
+// "usr/share/applications", where the package's shortcuts live below the
+// work directory.
+QString applicationsSubdirectory();
+// workDir + "/usr/share/applications"
 QString applicationsDirectory(const QString &workDir);
 
 // Where a shortcut is saved: folder + the typed name + ".desktop", or else

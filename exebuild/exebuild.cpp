@@ -3,11 +3,14 @@
 #include "common/job.h"
 #include "common/paths.h"
 #include "common/processrunner.h"
+#include "common/textfiles.h"
 #include "exebuild/scriptnames.h"
 
 #include <QFile>
 #include <QDateTime>
 #include <QFileInfo>
+
+#include <unistd.h>
 
 QStringList translationArguments(const QString &workingCopy)
 {
@@ -33,11 +36,29 @@ namespace {
 
 const QString unexpectedError = QStringLiteral("Непредвиденная ошибка:\n");
 
-// Copies the script to the working copy with its permission bits. A file
-// already standing there belongs to the user (my_tool.py beside my-tool.py)
-// and would be overwritten now and deleted after the build, so it is refused.
+QByteArray fileContent(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A regular file holding exactly the script: the working copy of a build
+// that was killed before it could remove it.
+bool leftoverCopy(const QString &script, const QString &workingCopy)
+{
+    const QFileInfo existing(workingCopy);
+    return existing.isFile() && !existing.isSymLink() && existing.size() == QFileInfo(script).size()
+           && fileContent(workingCopy) == fileContent(script);
+}
+
+// Copies the script to the working copy with its permission bits. Any other
+// file already standing there belongs to the user (my_tool.py beside
+// my-tool.py) and would be overwritten now and deleted after the build, so
+// it is refused.
 QString makeWorkingCopy(const QString &script, const QString &workingCopy)
 {
+    if (leftoverCopy(script, workingCopy))
+        QFile::remove(workingCopy);
     const QFileInfo existing(workingCopy);
     if (existing.exists() || existing.isSymLink())
         return QStringLiteral("Файл %1 уже существует: сборка удалила бы его. "
@@ -50,9 +71,13 @@ QString makeWorkingCopy(const QString &script, const QString &workingCopy)
     return QString();
 }
 
-Result translateAndCompile(const ExecutableBuild &build, const QString &workingCopy)
+// The translator runs in the script's directory on the bare file name: given
+// an absolute path with letters outside Latin-1 it fails on the C file's
+// comments in any locale. Its C file lands beside the working copy either way.
+Result translateAndCompile(const ExecutableBuild &build, const ScriptNames &names)
 {
-    const ProcessResult translation = runProcess(QStringLiteral("cython3"), translationArguments(workingCopy));
+    const ProcessResult translation = runProcess(QStringLiteral("cython3"),
+                                                 translationArguments(names.underscoredName), names.directory);
     if (!translation.started)
         return Result::failure(unexpectedError + translation.startError);
     if (!translation.succeeded())
@@ -103,6 +128,15 @@ Result buildExecutable(const ExecutableBuild &build)
     if (build.binaryName.isEmpty())
         return Result::failure(QStringLiteral("Необходимо ввести имя бинарного файла"));
 
+    const Result regular = checkRegularFile(build.script);
+    if (regular.failed())
+        return regular;
+    // Checked before the compile, whose warnings would bury the message.
+    const QString outputDir = build.binaryDir + QLatin1Char('/');
+    if (!QFileInfo(outputDir).isDir() || ::access(QFile::encodeName(outputDir).constData(), W_OK) != 0)
+        return Result::failure(QStringLiteral("Каталог для бинарного файла %1 не найден или недоступен для записи")
+                                   .arg(build.binaryDir));
+
     const bool copied = names.workingCopy != build.script;
     if (copied) {
         const QString error = makeWorkingCopy(build.script, names.workingCopy);
@@ -110,7 +144,7 @@ Result buildExecutable(const ExecutableBuild &build)
             return Result::failure(error);
     }
     const BuildOutput cFile(build.cFile), binary(build.binaryDir + QLatin1Char('/') + build.binaryName);
-    const Result result = translateAndCompile(build, names.workingCopy);
+    const Result result = translateAndCompile(build, names);
     if (result.failed() && jobCancelled()) {
         cFile.removeIfWritten();
         binary.removeIfWritten();

@@ -16,15 +16,18 @@ struct ExecutableBuild
     QString binaryName; // E: the executable's file name
 };
 
-// cython3 arguments for the working copy W: Python 3 semantics unless the
-// script sets its own language level, with a program entry point.
+// cython3 arguments for the working copy W (its bare name when cython3 runs
+// in its directory): Python 3 semantics unless the script sets its own
+// language level, with a program entry point.
 QStringList translationArguments(const QString &workingCopy);
 
 // gcc arguments: size optimisation, the runtime's headers and library,
 // output B + "/" + E.
 QStringList compilationArguments(const ExecutableBuild &build);
 
-// Checks the fields, makes the working copy when the script name holds "-",
+// Checks the fields, the script (a regular file) and the output directory (a
+// writable directory), makes the working copy when the script name holds "-"
+// (replacing a leftover of a killed build, which holds exactly the script),
 // translates and compiles, and removes the working copy again whatever
 // happened. The result carries the text of the box to show.
 Result buildExecutable(const ExecutableBuild &build);

@@ -4,9 +4,9 @@
 #include "common/privatedir.h"
 #include "common/processrunner.h"
 #include "desktop/accessrights.h"
-#include "package/packageoutput.h"
 #include "package/stagingcopy.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -43,6 +43,33 @@ void applyAccessRules(const QString &staging, const AccessRules &rules, QStringL
     }
 }
 
+// Runs dpkg-deb into a private directory inside the output directory and
+// moves only a complete package up to its own name there: a failed or
+// killed build leaves no partial .deb behind (the private directory goes
+// with it, or at the next build if the program was killed).
+ProcessResult packageInto(const QString &staging, const QString &outputDir)
+{
+    PrivateDirectory unfinished(outputDir);
+    ProcessResult package;
+    if (unfinished.path().isEmpty()) {
+        package.startError = unfinished.error();
+        return package;
+    }
+    package = runProcess(QStringLiteral("fakeroot"), packageArguments(staging, unfinished.path()));
+    for (const QString &name : QDir(unfinished.path()).entryList({QStringLiteral("*.deb")}, QDir::Files)) {
+        const QByteArray from = QFile::encodeName(unfinished.path() + QLatin1Char('/') + name);
+        const QByteArray to = QFile::encodeName(outputDir + QLatin1Char('/') + name);
+        if (package.succeeded() && ::rename(from.constData(), to.constData()) != 0) {
+            package.exitCode = -1;
+            package.standardError = QStringLiteral("Не удалось переместить %1 в %2: %3")
+                                        .arg(QFile::decodeName(from), outputDir, systemError(errno));
+        }
+    }
+    package.standardOutput.replace(unfinished.path(), outputDir);
+    package.standardError.replace(unfinished.path(), outputDir);
+    return package;
+}
+
 Result stageAndBuild(const QString &workDir, const QString &outputDir, const QString &privateDir,
                           const QString &staging, const AccessRules &rules)
 {
@@ -56,17 +83,10 @@ Result stageAndBuild(const QString &workDir, const QString &outputDir, const QSt
     QStringList notes;
     applyAccessRules(staging, rules, &notes);
 
-    PackageOutput output(outputDir);
-    if (!output.error.isEmpty())
-        return Result::failure(buildError + output.error);
-    const ProcessResult package = runProcess(QStringLiteral("fakeroot"), packageArguments(staging, output.path()));
-    // dpkg-deb names the private directory; the user knows the output directory.
+    const ProcessResult package = packageInto(staging, outputDir);
     if (!package.succeeded())
-        return Result::failure(buildError + package.failureText().replace(output.path(), outputDir));
-    const QString moved = output.deliver();
-    if (!moved.isEmpty())
-        return Result::failure(buildError + moved);
-    QString warnings = package.warnings().replace(output.path(), outputDir);
+        return Result::failure(buildError + package.failureText());
+    QString warnings = package.warnings();
     if (!notes.isEmpty()) {
         if (!warnings.isEmpty() && !warnings.endsWith(QLatin1Char('\n')))
             warnings += QLatin1Char('\n');

@@ -251,9 +251,9 @@ Result refreshInstalledSize(const QString &workDir)
 {
     const QString path = workDir + QStringLiteral("/DEBIAN/control");
     // Anything but a regular file (a FIFO would block the read for ever) is refused.
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile())
-        return Result::failure(QStringLiteral("Не удалось прочитать файл %1: это не обычный файл").arg(path));
+    const Result regular = checkRegularFile(path);
+    if (regular.failed())
+        return regular;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Result::failure(QStringLiteral("Не удалось прочитать файл %1: %2").arg(path, file.errorString()));

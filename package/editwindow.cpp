@@ -49,8 +49,11 @@ void editWindow::createStandardFiles(const QString &workDir)
 {
     QStringList failures;
     for (const char *name : {"control", "preinst", "postinst", "prerm", "postrm"}) {
-        // Appending creates a missing file and leaves an existing one as it is.
+        // Only a missing file is created: an existing one is left as it is,
+        // and opening a FIFO there would block.
         QFile file(workDir + QStringLiteral("/DEBIAN/") + QLatin1String(name));
+        if (QFileInfo::exists(file.fileName()) || QFileInfo(file.fileName()).isSymLink())
+            continue;
         if (!file.open(QIODevice::Append))
             failures << file.fileName() + QStringLiteral(": ") + file.errorString();
     }
@@ -60,8 +63,7 @@ void editWindow::createStandardFiles(const QString &workDir)
 
 void editWindow::searchFiles()
 {
-    comboBox->clear();
-    comboBox->addItems(directoryEntries(labelFolderValue->text()));
+    listEditorFiles(*this);
 }
 
 void editWindow::openFile()
@@ -90,7 +92,11 @@ void editWindow::saveFiles()
         showError(written.message);
         return;
     }
+    // The typed name goes and the saved file is the one shown, so that the
+    // next save cannot write this text over another file under that name.
+    lineEditFileName->clear();
     searchFiles();
+    comboBox->setCurrentIndex(qMax(0, comboBox->findText(name)));
     showDone(QStringLiteral("Изменения сохранены!"));
     openFile();
 }

@@ -26,12 +26,14 @@ QString reasonText(int error)
 
 } // namespace
 
-removeControltWindow::removeControltWindow(const QString &workDir)
+removeControltWindow::removeControltWindow(const QString &workDir, const QString &subdirectory)
+    : m_workDir(workDir)
+    , m_subdirectory(subdirectory)
 {
     delete_.setupUi(this);
     // The path is shown as typed, even where it looks like markup.
     delete_.labelWorkDir->setTextFormat(Qt::PlainText);
-    delete_.labelWorkDir->setText(workDir);
+    delete_.labelWorkDir->setText(workDir + QLatin1Char('/') + subdirectory + QLatin1Char('/'));
     connect(delete_.deleteFiles, &QAbstractButton::clicked, this, &removeControltWindow::removeFile);
     connect(delete_.closeWindow, &QAbstractButton::clicked, this, &QWidget::close);
     searchFiles();
@@ -51,13 +53,24 @@ void removeControltWindow::searchFiles()
     if (directory.isEmpty() || !QFileInfo(directory).isDir())
         return;
     delete_.comboBox->addItem(removeAllEntry);
-    delete_.comboBox->addItems(directoryEntries(directory));
+    // Each entry keeps its name's bytes: one that is not UTF-8 is shown with
+    // its stray bytes as \xNN and is still deleted by its real name.
+    for (const EntryName &entry : directoryEntryNames(directory))
+        delete_.comboBox->addItem(entry.text, entry.bytes);
 }
 
 void removeControltWindow::relist()
 {
     delete_.comboBox->clear();
     searchFiles();
+}
+
+bool removeControltWindow::crossesLink(const QString &relative)
+{
+    const Result linked = refuseLinksBelow(m_workDir, relative);
+    if (linked.failed())
+        showError(linked.message);
+    return linked.failed();
 }
 
 void removeControltWindow::removeFile()
@@ -76,6 +89,9 @@ void removeControltWindow::removeFile()
 
 void removeControltWindow::removeDirectory(const QString &directory)
 {
+    // The directory itself may be a link: then only the link goes.
+    if (crossesLink(m_subdirectory.section(QLatin1Char('/'), 0, -2)))
+        return;
     if (!Dialogs::instance().question(
             removalTitle,
             QStringLiteral("Будут удалены все файлы вместе с рабочим каталогом.\nДействительно это сделать?"))) {
@@ -106,7 +122,9 @@ void removeControltWindow::removeDirectory(const QString &directory)
 
 void removeControltWindow::removeSingle(const QString &directory, const QString &name)
 {
-    const QByteArray path = QFile::encodeName(directory + name);
+    if (crossesLink(m_subdirectory))
+        return;
+    const QByteArray path = QFile::encodeName(directory) + delete_.comboBox->currentData().toByteArray();
     struct stat status;
     if (::lstat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode)) {
         showError(QStringLiteral("%1 - это каталог; удалить его можно только вместе со всеми файлами "

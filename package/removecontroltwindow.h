@@ -5,15 +5,17 @@
 #include <QString>
 #include <QWidget>
 
-// Lists the entries of one directory and deletes a single file or the whole
-// directory, each after a confirmation. Works on any directory path given
-// with a trailing "/"; the path is kept in labelWorkDir.
+// Lists the entries of one directory below a work directory and deletes a
+// single file or the whole directory, each after a confirmation. The
+// directory's path, with a trailing "/", is kept in labelWorkDir.
 class removeControltWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit removeControltWindow(const QString &workDir);
+    // Works on workDir + "/" + subdirectory + "/". Nothing is deleted through
+    // a link on the way from workDir down to the entry.
+    removeControltWindow(const QString &workDir, const QString &subdirectory);
 
     Ui::delForm delete_;
 
@@ -28,4 +30,10 @@ private:
     void removeDirectory(const QString &directory);
     void removeSingle(const QString &directory, const QString &name);
     void relist();
+    // Refuses, with a box, a deletion whose path below the work directory
+    // passes through a link; relative is the path below it.
+    bool crossesLink(const QString &relative);
+
+    QString m_workDir;
+    QString m_subdirectory;
 };

@@ -131,10 +131,10 @@ private slots:
         QTest::newRow("size, no work directory") << QStringList{"size", ""} << "" << 1
                                                  << "Необходимо выбрать каталог" << "" << "" << QByteArray() << none;
         QTest::newRow("size, no control") << QStringList{"size", "{W}"} << "no control" << 1
-                                          << "Не удалось прочитать файл {W}/DEBIAN/control" << "" << ""
+                                          << "Файл {W}/DEBIAN/control не найден" << "" << ""
                                           << QByteArray() << none;
         QTest::newRow("size, control a FIFO") << QStringList{"size", "{W}"} << "fifo control" << 1
-                                              << "Не удалось прочитать файл {W}/DEBIAN/control: это не обычный файл"
+                                              << "{W}/DEBIAN/control не является обычным файлом"
                                               << "" << "" << QByteArray() << none;
 
         // Icons.

@@ -28,6 +28,10 @@ private slots:
         QTest::newRow("no runtime") << "tool.py" << failed + "бинарного файла:\n.*Python.h" << "tool.c|tool.py";
         QTest::newRow("user copy") << "my-tool.py" << error + ".*/my_tool.py" << "my-tool.py|my_tool.py";
         QTest::newRow("no cython3") << "my-tool.py" << error + "Непредвиденная ошибка:\n.*cython3" << "my-tool.py";
+        QTest::newRow("leftover copy of a killed build") << "my-tool.py" << done << "my tool $x|my-tool.py|my_tool.c";
+        QTest::newRow("C locale") << "my-tool.py" << done << "my tool $x|my-tool.py|my_tool.c";
+        QTest::newRow("no output directory") << "my-tool.py" << error + "Каталог для бинарного файла .*/missing не "
+                                                "найден или недоступен для записи$" << "my-tool.py";
     }
 
     void builds()
@@ -42,19 +46,24 @@ private slots:
                                                                            "print(sys.argv[1:])\n");
         if (setup == "user copy")
             writeFile(project + "/my_tool.py", "# own\n");
+        if (setup == "leftover copy of a killed build")
+            QVERIFY(QFile::copy(project + '/' + script, project + "/my_tool.py"));
         BexlorWindow window;
         if (setup == "no runtime")
             window.ui->comboBoxSource->clear();
         window.ui->lineEditProjectDir->setText(project);
         window.ui->lineEditPy->setText(project + '/' + script);
         window.ui->labelOutputC->setText(project + '/' + QString(script).chopped(2).replace('-', '_') + 'c');
-        window.ui->lineEditBinaryDir->setText(project);
+        window.ui->lineEditBinaryDir->setText(setup == "no output directory" ? project + "/missing" : project);
         window.ui->lineEditBinary->setText("my tool $x");
         const QByteArray path = qgetenv("PATH");
+        const QByteArray locale = qgetenv("LC_ALL");
         qputenv("PATH", setup == "no cython3" ? QFile::encodeName(project) : path);
+        qputenv("LC_ALL", setup == "C locale" ? "C" : locale);
         FakeDialogs dialogs;
         window.build();
         qputenv("PATH", path);
+        qputenv("LC_ALL", locale);
 
         const QStringList boxes = dialogs.take();
         QVERIFY2(boxes.size() == 1 && boxes.first().contains(QRegularExpression("(?s)" + box)),

@@ -38,11 +38,15 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("typed"); // relative to the current directory
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("linked"); // made a link to a directory outside the work directory
+        // Made a link to a directory outside the work directory, or to a file there for a ".png".
+        QTest::addColumn<QString>("linked");
         QTest::newRow("png, blanks, quotes") << "png" << "new/my 'app' \"x\"" << "my 'app' \"x\"" << "";
-        QTest::newRow("jpeg, Cyrillic, $, ;, usr a link") << "jpg" << "new/Мой $HOME; x" << "Мой $HOME; x" << "usr";
-        QTest::newRow("no slash, icons a link") << "png" << "Пакет app" << "Пакет app" << "usr/share/icons";
+        QTest::newRow("jpeg, Cyrillic, $, ;, usr a link: refused") << "jpg" << "new/Мой $HOME; x" << "Мой $HOME; x"
+                                                                   << "usr";
+        QTest::newRow("no slash, icons a link: refused") << "png" << "Пакет app" << "Пакет app" << "usr/share/icons";
         QTest::newRow("trailing slash, link in a theme") << "png" << "pkg/" << "" << "usr/share/icons/hicolor/linked";
+        QTest::newRow("icon a link to a file outside: replaced") << "png" << "pkg2" << "pkg2"
+                                                                 << "usr/share/icons/hicolor/16x16/apps/pkg2.png";
     }
 
     void writeOverwriteAndRemove()
@@ -56,8 +60,14 @@ private slots:
         const QString workDir = QDir::cleanPath(current.path() + '/' + typed);
         const QString outside = current.path() + QStringLiteral("/outside");
         writeFile(outside + QStringLiteral("/keep.png"), "keep");
+        const QString target = linked.endsWith(".png") ? outside + "/keep.png" : outside;
         QVERIFY(linked.isEmpty() || (QDir().mkpath(QFileInfo(workDir + '/' + linked).path())
-                                     && QFile::link(outside, workDir + '/' + linked)));
+                                     && QFile::link(target, workDir + '/' + linked)));
+        // Nothing is written or deleted through a directory link on the way.
+        const bool refused = linked == "usr" || linked == "usr/share/icons";
+        const QString refusal = "critical: Ошибка / " + typed + '/' + linked + " - символическая ссылка: то, что за ней, "
+                                "может лежать вне рабочего каталога, поэтому программа туда не пишет и ничего там не "
+                                "удаляет";
         writeFile(QStringLiteral("band.svg"), band);
         // Scattered dots: only unsmoothed stretching of the picture itself puts each where expected.
         QImage wide = QImage(QStringLiteral("band.svg")).convertToFormat(QImage::Format_RGB32);
@@ -66,8 +76,10 @@ private slots:
         QVERIFY(wide.save(QStringLiteral("wide.") + kind));
         // The second run overwrites the first set in place.
         for (const QString &picture : {QStringLiteral("wide.") + kind, QStringLiteral("band.svg")}) {
-            QCOMPARE(run(&BexlorWindow::createIcon, typed, current.path() + '/' + picture),
-                     (QStringList{"file: Выбрать изображение / ", "information: Выполнено! / Файлы иконон созданы"}));
+            QCOMPARE(run(&BexlorWindow::createIcon, typed, current.path() + '/' + picture).value(1),
+                     refused ? refusal : "information: Выполнено! / Файлы иконон созданы");
+            if (refused)
+                continue;
             const QImage source = QImage(picture).convertToFormat(QImage::Format_RGB32);
             for (int n : {256, 192, 128, 96, 64, 48, 32, 22, 16}) {
                 const QString icon =
@@ -77,14 +89,16 @@ private slots:
             }
         }
 
-        // Removal takes other themes too, but only the link where there is one.
+        // Removal takes other themes too, and only a link inside the icons directory.
         writeFile(workDir + QStringLiteral("/usr/share/icons/Adwaita/index.theme"), "[Icon Theme]\n");
         const QString icon =
             QFileInfo(workDir + "/usr/share/icons/hicolor/16x16/apps/" + name + ".png").canonicalFilePath();
         QCOMPARE(run(&BexlorWindow::removeImage, typed, {}, false),
                  QStringList{QStringLiteral("question: Удаление файла / Удалить файлы иконок?")});
-        QCOMPARE(run(&BexlorWindow::removeImage, typed).value(1), QString("information: Выполнено! / Файлы удалены"));
-        QVERIFY(!QFileInfo::exists(workDir + "/usr/share/icons") && !QFileInfo(workDir + '/' + linked).isSymLink());
+        QCOMPARE(run(&BexlorWindow::removeImage, typed).value(1),
+                 refused ? refusal : "information: Выполнено! / Файлы удалены");
+        QCOMPARE(QFileInfo(workDir + '/' + linked).isSymLink(), refused);
+        QCOMPARE(QDir(outside).entryList(QDir::Files), QStringList{"keep.png"});
         QCOMPARE(QFileInfo::exists(icon), icon.startsWith(QFileInfo(outside).canonicalFilePath()));
         QCOMPARE(readFile(outside + QStringLiteral("/keep.png")), QByteArray("keep"));
     }

@@ -6,6 +6,7 @@
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"
 
+#include <QApplication>
 #include <QSettings>
 #include <QtTest>
 
@@ -43,12 +44,17 @@ class ProfilesTest : public QObject
         return w;
     }
 
+    // The groups as a new process reads them from the file: this process's
+    // store objects share one parsed copy and would not show what the file
+    // really holds.
     static QStringList storedGroups()
     {
         settings().sync();
-        QSettings disk(settingsFilePath(), QSettings::IniFormat);
-        disk.setIniCodec("UTF-8");
-        return disk.childGroups();
+        QProcess reader;
+        reader.start(QCoreApplication::applicationFilePath(), {"--groups", settingsFilePath()});
+        reader.waitForFinished();
+        const QString out = QString::fromUtf8(reader.readAllStandardOutput());
+        return out.isEmpty() ? QStringList() : out.split('\n', Qt::SkipEmptyParts);
     }
 
 private slots:
@@ -66,6 +72,10 @@ private slots:
         QTest::newRow("ini syntax") << "a=b;c#d[e]%f" << "x=y;z#w[v]%u\"q\"'" << saved;
         QTest::newRow("list and variant look") << "@Variant(x), y" << "a, b, @c $(rm -rf ~)" << saved;
         QTest::newRow("general") << "General" << "value" << saved;
+        const QString general = "critical: Ошибка / Имя настроек %1 файл настроек не отличает от General: "
+                                "выберите другое имя";
+        QTest::newRow("general, lower case") << "general" << "v" << general.arg("general");
+        QTest::newRow("general, upper case") << "GENERAL" << "v" << general.arg("GENERAL");
         QTest::newRow("empty") << "" << "v" << "critical: Ошибка / Необходимо ввести имя бинарного файла";
         QTest::newRow("slash") << "a/b" << "v" << refused + "a/b";
         QTest::newRow("backslash") << "a\\b" << "v" << refused + "a\\b";
@@ -145,7 +155,37 @@ private slots:
         groups.sort();
         QCOMPARE(groups, remaining);
     }
+
+    // A store file that cannot be written is reported, never saved over.
+    void saveFailureIsReported()
+    {
+        QVERIFY(QFile::remove(settingsFilePath()) && QDir().mkpath(settingsFilePath()));
+        FakeDialogs dialogs;
+        saved({"p", "s", "c", "b", "tool", "w", "d"}, 0, dialogs);
+        const QStringList shown = dialogs.take();
+        QVERIFY(QDir().rmdir(settingsFilePath()));
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].startsWith("critical: Ошибка / Не удалось сохранить настройки в файл " + settingsFilePath()),
+                 qPrintable(shown[0]));
+        saved({"p", "s", "c", "b", "tool", "w", "d"}, 0, dialogs);
+        QCOMPARE(dialogs.take(), QStringList{"information: Выполнено! / Настройки сохранены"});
+    }
 };
 
-QTEST_MAIN(ProfilesTest)
+// With "--groups FILE" the executable only prints the groups of FILE, one a
+// line: the re-reading process of storedGroups().
+int main(int argc, char **argv)
+{
+    if (argc == 3 && qstrcmp(argv[1], "--groups") == 0) {
+        QCoreApplication application(argc, argv);
+        QSettings disk(QString::fromLocal8Bit(argv[2]), QSettings::IniFormat);
+        disk.setIniCodec("UTF-8");
+        for (const QString &group : disk.childGroups())
+            std::printf("%s\n", qUtf8Printable(group));
+        return 0;
+    }
+    QApplication application(argc, argv);
+    ProfilesTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_profiles.moc"

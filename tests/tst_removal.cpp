@@ -48,35 +48,45 @@ private slots:
     {
         QTest::addColumn<bool>("shortcuts");
         QTest::addColumn<QString>("entry");
-        QTest::newRow("blanks, quotes, Cyrillic") << false << QStringLiteral("мой файл $x;'q\"");
-        QTest::newRow("link to a directory outside") << false << QStringLiteral("dirlink");
-        QTest::newRow("sub-directory, refused") << false << QStringLiteral("sub");
-        QTest::newRow("whole DEBIAN, a link") << false << removeAll;
-        QTest::newRow("whole shortcuts directory") << true << removeAll;
+        QTest::addColumn<QString>("linked"); // made a link to a directory beside the work directory
+        const QString name = "мой файл $x;'q\"";
+        QTest::newRow("blanks, quotes, Cyrillic") << false << name << "";
+        QTest::newRow("link to a directory outside") << false << QStringLiteral("dirlink") << "";
+        QTest::newRow("sub-directory, refused") << false << QStringLiteral("sub") << "";
+        QTest::newRow("whole DEBIAN, a link: the link goes") << false << removeAll << "DEBIAN";
+        QTest::newRow("file in DEBIAN, a link: refused") << false << name << "DEBIAN";
+        QTest::newRow("whole shortcuts directory") << true << removeAll << "";
+        QTest::newRow("shortcut, usr a link: refused") << true << QStringLiteral("app.desktop") << "usr";
+        QTest::newRow("whole shortcuts, usr a link: refused") << true << removeAll << "usr";
     }
 
-    // DEBIAN is a link to a directory beside the work directory; the shortcuts
-    // directory is a real one holding a link. Deleting never reaches a target.
+    // The shortcuts directory holds a link. Deleting never reaches a link's
+    // target, and never passes through a link below the work directory.
     void deletion()
     {
         QFETCH(bool, shortcuts);
         QFETCH(QString, entry);
-        const QString meta = m_dir->path() + "/meta/", outside = m_dir->path() + "/outside";
+        QFETCH(QString, linked);
+        const QString outside = m_dir->path() + "/outside";
         writeFile(outside + "/keep", "keep");
-        writeFile(meta + "мой файл $x;'q\"", "x");
-        writeFile(meta + "sub/inner", "x");
-        QVERIFY(QFile::link(outside, meta + "dirlink"));
+        writeFile(path("/DEBIAN/мой файл $x;'q\""), "x");
+        writeFile(path("/DEBIAN/sub/inner"), "x");
+        QVERIFY(QFile::link(outside, path("/DEBIAN/dirlink")));
         writeFile(path("/usr/share/doc/readme"), "doc");
+        writeFile(path("/usr/share/applications/app.desktop"), "[Desktop Entry]\n");
         writeFile(path("/usr/share/applications/sub/.hidden"), "h");
         QVERIFY(QFile::link(outside, path("/usr/share/applications/sub/dirlink")));
-        QVERIFY(QFile::link(meta, path("/DEBIAN")));
+        const QString moved = m_dir->path() + "/moved";
+        QVERIFY(linked.isEmpty() || (QDir().rename(path("/" + linked), moved) && QFile::link(moved, path("/" + linked))));
+        const QString meta = linked == "DEBIAN" ? moved + "/" : path("/DEBIAN/");
 
         FakeDialogs dialogs;
         shortcuts ? m_main->removeShotcut() : m_main->removeControlFiles();
         removeControltWindow *window = shown();
         const QString label = window->delete_.labelWorkDir->text();
         QCOMPARE(label, path(shortcuts ? "/usr/share/applications/" : "/DEBIAN/"));
-        const bool whole = entry == removeAll, refused = entry == "sub";
+        const bool whole = entry == removeAll, throughLink = linked == "usr" || (linked == "DEBIAN" && !whole);
+        const bool refused = entry == "sub" || throughLink;
         const QString target = whole ? label.chopped(1) : label + entry;
         window->delete_.comboBox->setCurrentText(entry);
         window->delete_.deleteFiles->click();
@@ -89,12 +99,15 @@ private slots:
                                  "каталогом.\nДействительно это сделать?" : "Удалить файл " + entry + "?");
         const QString done = "information: Выполнено! / "
                              + (whole ? QStringLiteral("Катлалог и файлы удалены!") : "Файл " + entry + " удален!");
-        const QString refusal = "critical: Ошибка / sub - это каталог; удалить его можно только вместе со всеми "
-                                "файлами («УДАЛИТЬ ВСЕ ФАЙЛЫ»)";
+        const QString refusal = throughLink ? "critical: Ошибка / " + path("/" + linked) + " - символическая ссылка: то, "
+                                              "что за ней, может лежать вне рабочего каталога, поэтому программа туда "
+                                              "не пишет и ничего там не удаляет"
+                                            : "critical: Ошибка / sub - это каталог; удалить его можно только вместе "
+                                              "со всеми файлами («УДАЛИТЬ ВСЕ ФАЙЛЫ»)";
         QCOMPARE(dialogs.take(), refused ? QStringList({refusal, refusal}) : QStringList({question, question, done}));
         QCOMPARE(QFileInfo::exists(target) || QFileInfo(target).isSymLink(), refused);
         QCOMPARE(window->delete_.comboBox->findText(entry) >= 0, refused);
-        QCOMPARE(window->isVisible(), !whole);
+        QCOMPARE(window->isVisible(), !whole || refused);
         QCOMPARE(readFile(outside + "/keep") + readFile(meta + "sub/inner") + readFile(path("/usr/share/doc/readme")),
                  QByteArray("keepxdoc"));
     }

@@ -46,28 +46,36 @@ private slots:
         }
     }
 
-    void stopsWhenDataDirectoryCannotBeMade_data()
+    void stopsWhenAPathIsBlocked_data()
     {
         QTest::addColumn<QString>("blocker");
-        QTest::newRow("file at ~/.bexlor") << QStringLiteral("/.bexlor");
-        QTest::newRow("file at ~/.bexlor/builder") << QStringLiteral("/.bexlor/builder");
+        QTest::addColumn<bool>("fifo");
+        QTest::newRow("file at ~/.bexlor") << QStringLiteral("/.bexlor") << false;
+        QTest::newRow("file at ~/.bexlor/builder") << QStringLiteral("/.bexlor/builder") << false;
+        QTest::newRow("settings file a FIFO") << QStringLiteral("/.config/bexlor-builder.ini") << true;
     }
 
-    void stopsWhenDataDirectoryCannotBeMade()
+    // The data directory cannot be made, or the settings file would block.
+    void stopsWhenAPathIsBlocked()
     {
         QFETCH(QString, blocker);
+        QFETCH(bool, fifo);
         QTemporaryDir home;
         QDir().mkpath(QFileInfo(home.path() + blocker).path());
         QFile file(home.path() + blocker);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        if (fifo) {
+            QCOMPARE(QProcess::execute("mkfifo", {file.fileName()}), 0);
+        } else {
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.close();
+        }
 
         QProcess program;
         start(program, home.path());
         QCOMPARE(program.state(), QProcess::NotRunning);
         QCOMPARE(program.exitCode(), 1);
         QVERIFY(QString::fromUtf8(program.readAllStandardError()).contains(home.path() + blocker));
-        QVERIFY(QFileInfo(home.path() + blocker).isFile());
+        QVERIFY(QFileInfo::exists(home.path() + blocker));
     }
 };
 

@@ -10,14 +10,14 @@ FakeDialogs::~FakeDialogs()
     Dialogs::install(nullptr);
 }
 
-void FakeDialogs::critical(const QString &title, const QString &text)
+void FakeDialogs::critical(const QString &title, const QString &text, const QString &details)
 {
-    shown.append({QStringLiteral("critical"), title, text});
+    shown.append({QStringLiteral("critical"), title, text, nullptr, QString(), QString(), details});
 }
 
-void FakeDialogs::information(const QString &title, const QString &text)
+void FakeDialogs::information(const QString &title, const QString &text, const QString &details)
 {
-    shown.append({QStringLiteral("information"), title, text});
+    shown.append({QStringLiteral("information"), title, text, nullptr, QString(), QString(), details});
 }
 
 bool FakeDialogs::question(const QString &title, const QString &text)

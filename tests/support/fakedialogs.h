@@ -20,6 +20,7 @@ public:
         QWidget *parent = nullptr;
         QString dir;
         QString filter;
+        QString details;
     };
 
     FakeDialogs();
@@ -29,8 +30,8 @@ public:
     QQueue<QString> paths;
     QList<Shown> shown;
 
-    void critical(const QString &title, const QString &text) override;
-    void information(const QString &title, const QString &text) override;
+    void critical(const QString &title, const QString &text, const QString &details) override;
+    void information(const QString &title, const QString &text, const QString &details) override;
     bool question(const QString &title, const QString &text) override;
     QString existingDirectory(QWidget *parent, const QString &caption) override;
     QString openFileName(QWidget *parent, const QString &caption, const QString &dir,
