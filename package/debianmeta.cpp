@@ -157,15 +157,17 @@ qint64 payloadBytes(const QString &workDir)
 {
     qint64 total = 0;
     walkTree(workDir, [&total](int fd, const QByteArray &relative, unsigned char type) {
+        // The control area is no part of what gets installed, whatever it is.
+        if (relative == "DEBIAN")
+            return Visit::Skip;
         if (type == DT_DIR)
-            return relative == "DEBIAN" ? Visit::Skip : Visit::Descend;
-        if (type == DT_REG || type == DT_LNK) {
-            struct stat status;
-            const int flags = type == DT_LNK ? 0 : AT_SYMLINK_NOFOLLOW;
-            if (::fstatat(fd, lastName(relative).constData(), &status, flags) == 0
-                && S_ISREG(status.st_mode)) {
-                total += status.st_size;
-            }
+            return Visit::Descend;
+        // A link is installed as a link: it counts once, by its own size.
+        struct stat status;
+        if ((type == DT_REG || type == DT_LNK)
+            && ::fstatat(fd, lastName(relative).constData(), &status, AT_SYMLINK_NOFOLLOW) == 0
+            && (S_ISREG(status.st_mode) || S_ISLNK(status.st_mode))) {
+            total += status.st_size;
         }
         return Visit::Skip;
     });
