@@ -53,12 +53,17 @@ void AccessWindow::openFile()
             showError(QStringLiteral("Каталог %1 не найден").arg(workDir));
             return;
         }
-        const QString text = accessRightsText(workDir);
-        const Result written = writeFileAtomically(path, text.toUtf8());
-        if (written.failed())
+        const AccessList list = accessRightsText(workDir);
+        if (!list.leftOut.isEmpty())
+            showError(QStringLiteral("Имена этих файлов содержат перевод строки, в список прав доступа их "
+                                     "записать нельзя:\n")
+                      + list.leftOut.join(QLatin1Char('\n')));
+        const Result written = writeFileAtomically(path, list.text);
+        if (written.failed()) {
             showError(written.message);
-        textEditCopyright->setPlainText(text);
-        return;
+            textEditCopyright->setPlainText(QString::fromUtf8(list.text));
+            return;
+        }
     }
     QString error;
     if (!loadIntoEditor(path, textEditCopyright, &error))

@@ -71,7 +71,7 @@ void applyAccessRules(const QString &staging, const AccessRules &rules, QStringL
     *notes << rules.skipped;
     const int root = ::open(QFile::encodeName(staging).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     for (const AccessRule &rule : rules.rules) {
-        QByteArray relative = QFile::encodeName(rule.path);
+        QByteArray relative = rule.path;
         while (relative.startsWith('/'))
             relative.remove(0, 1);
         while (relative.endsWith('/'))

@@ -52,18 +52,27 @@ private slots:
         qputenv("TMPDIR", QFile::encodeName(tmp));
         // No Description: dpkg-deb warns on standard error and still succeeds.
         writeFile(work + "/DEBIAN/control", "Package: mytool\nVersion: 1.0\nArchitecture: all\nMaintainer: Т <t@e>\n");
-        for (const char *file : {"/DEBIAN/postinst", "/usr/bin/mytool", "/usr/share/my/key", "/usr/share/my/a: b"})
+        for (const char *file : {"/DEBIAN/postinst", "/usr/bin/mytool", "/usr/bin/su", "/usr/share/my/key",
+                                 "/usr/share/my/a: b", "/usr/share/my/caf"})
             writeFile(work + file, "#!/bin/sh\n");
+        // A name that is not UTF-8 (Latin-1 "café").
+        QVERIFY(::rename(QFile::encodeName(work + "/usr/share/my/caf").constData(),
+                         QFile::encodeName(work + "/usr/share/my/caf").append('\xe9').constData()) == 0);
+        // A line through a link must never reach the host file behind it.
         writeFile(base + "/outside", "linked\n");
-        QVERIFY(QFile::link(base + "/outside", work + "/usr/share/my/link"));
+        QVERIFY(::chmod(QFile::encodeName(base + "/outside").constData(), 0644) == 0);
+        QVERIFY(QFile::link(base + "/outside", work + "/usr/share/my/link") && QFile::link("my", work + "/usr/share/dir"));
         if (link == "|")
             QCOMPARE(QProcess::execute("mkfifo", {work + "/usr/bin/x"}), 0);
         else
             QVERIFY(link.isEmpty() || QFile::link(link, work + "/usr/bin/x"));
         QVERIFY(::chmod(QFile::encodeName(work + "/DEBIAN/postinst").constData(), 0755) == 0);
+        const QByteArray unreadable("/usr/share/my/\0x: 600\n", 22); // a NUL byte cannot be part of a path
         writeFile(dataDirectoryPath() + "/mytool", "/DEBIAN/control: 644\n/usr/share/my/stale: 600\n"
                                                    "/usr/share/my/key: 600\n/usr/share/my/a: b: 640\n"
-                                                   "no separator\n/usr/bin/mytool: 9\n/../../etc/passwd: 600\n");
+                                                   "no separator\n/usr/bin/mytool: 9\n/../../etc/passwd: 600\n"
+                                                   "/usr/share/my/link: 4777\n/usr/share/dir/key: 4777\n"
+                                                                                                      + unreadable + "/usr/share/my/caf\xe9: 640\n/usr/bin/su: 4755\n");
         BexlorWindow window;
         window.ui->lineEditProjectDir_2->setText(workDir.replace("{W}", work));
         window.ui->lineEditDebDir->setText(output);
@@ -78,17 +87,22 @@ private slots:
         if (!built)
             return;
         QStringList notes{"missing 'Description'", "stale: 600", "no separator", "mytool: 9", "passwd: 600",
+                          "(это ссылка): /usr/share/my/link: 4777", "(путь проходит через ссылку): /usr/share/dir/key",
+                          "(путь содержит нулевой байт)",
                           "Ссылка /usr/share/my/link указывает на " + base + "/outside, которого нет в пакете"};
         if (!link.isEmpty()) // dangling, or a loop, which leads nowhere either
             notes << "Ссылка /usr/bin/x указывает на " + link + ", которого нет в пакете";
         for (const QString &note : notes)
             QVERIFY2(shown.contains(note), qPrintable(note));
-        QCOMPARE(shown.count("которого нет в пакете"), notes.size() - 5);
+        QCOMPARE(shown.count("которого нет в пакете"), notes.size() - 8);
+        QCOMPARE(int(QFile::permissions(base + "/outside")), 0x6644);
         const QString package = output + "/mytool_1.0_all.deb";
         QStringList modes = runProcess("dpkg-deb", {"--contents", package}).standardOutput.split('\n');
         modes.replaceInStrings(QRegularExpression(" \\S+ +\\d+ \\S+ \\S+ "), " "); // owner, size, date, time
         QStringList expected{"", "-rw------- ./usr/share/my/key", "-rw-r----- ./usr/share/my/a: b",
                              "-rwxr-xr-x ./usr/bin/mytool", "lrwxrwxrwx ./usr/share/my/link -> " + base + "/outside",
+                             "-rwsr-xr-x ./usr/bin/su", "-rw-r----- ./usr/share/my/caf\\351",
+                             "lrwxrwxrwx ./usr/share/dir -> my",
                              "drwxr-xr-x ./", "drwxr-xr-x ./scratch/", "drwxr-xr-x ./usr/", "drwxr-xr-x ./usr/bin/",
                              "drwxr-xr-x ./usr/share/", "drwxr-xr-x ./usr/share/empty/", "drwxr-xr-x ./usr/share/my/"};
         if (!link.isEmpty())
