@@ -22,6 +22,13 @@ QString systemError(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+// A file is a program when any of its execute bits is set; everything else
+// is data, readable by all.
+mode_t baseFileMode(mode_t own)
+{
+    return (own & 0111) ? 0755 : 0644;
+}
+
 // Whether the link at relative below root leads to something inside the
 // tree, resolved as on the installed system: an absolute target starts at
 // root and ".." stops there, so nothing outside root is ever looked at.
@@ -114,8 +121,8 @@ private:
 
 // Copies a tree the way the staging copy needs it: a link is copied as a
 // link with the same target and never followed, contents and times are kept,
-// every directory and file below the top gets mode 0755 and the top keeps its
-// own mode. Files are copied in the kernel
+// directories get mode 0755, a file 0755 when it has any execute bit and 0644
+// otherwise, and the top keeps its own mode. Files are copied in the kernel
 // where possible and otherwise through a small buffer, never read whole.
 class TreeCopier
 {
@@ -233,7 +240,7 @@ private:
             return QStringLiteral("Не удалось создать копию файла %1: %2").arg(shown(relative), systemError(errno));
         int error = copyContent(source.get(), target.get());
         if (error == 0) {
-            const QString finished = finish(target.get(), status, 0755, relative);
+            const QString finished = finish(target.get(), status, baseFileMode(status.st_mode), relative);
             if (!finished.isEmpty())
                 return finished;
             error = target.close();

@@ -1,5 +1,6 @@
 // The access-rights tool: generation from the current modes, editing, saving and deletion.
 #include "app/bexlorwindow.h"
+#include "common/filetree.h"
 #include "common/paths.h"
 #include "desktop/accesswindow.h"
 #include "support/fakedialogs.h"
@@ -23,6 +24,9 @@ private:
     QTemporaryDir root;
 
 private slots:
+    // QTemporaryDir cannot remove a name that is not UTF-8.
+    void cleanupTestCase() { QVERIFY(removeTree(root.path()).success); }
+
     void generatesSavesAndDeletes()
     {
         const QString work = root.path() + "/права $(x) 'q'/mytool", file = dataDirectoryPath() + "/mytool";
