@@ -11,6 +11,7 @@
 #include <QTextStream>
 
 #include <array>
+#include <cstdio>
 
 namespace {
 
@@ -212,17 +213,24 @@ namespace {
 
 Result accessList(const QString &workDir, bool save, QTextStream &out)
 {
-    const Result listing = accessRightsListing(workDir);
+    AccessList list;
+    const Result listing = accessRightsListing(workDir, &list);
     if (listing.failed())
         return listing;
-    out << listing.message;
+    // The list goes out as the bytes it holds: names need not be UTF-8.
     out.flush();
-    if (!save)
-        return Result::done();
-    const Result made = makePath(dataDirectoryPath(), 0755);
-    if (made.failed())
-        return made;
-    return writeFileAtomically(accessRightsPath(packageName(workDir)), listing.message.toUtf8());
+    std::fwrite(list.text.constData(), 1, size_t(list.text.size()), stdout);
+    std::fflush(stdout);
+    const QString note = leftOutNote(list);
+    if (save) {
+        const Result made = makePath(dataDirectoryPath(), 0755);
+        if (made.failed())
+            return made;
+        const Result written = writeFileAtomically(accessRightsPath(packageName(workDir)), list.text);
+        if (written.failed())
+            return written;
+    }
+    return note.isEmpty() ? Result::done() : Result::failure(note);
 }
 
 } // namespace

@@ -1,11 +1,13 @@
 #include "desktop/accessrights.h"
 
 #include "common/paths.h"
+#include "common/treewalk.h"
 
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 QString accessRightsPath(const QString &packageName)
@@ -13,43 +15,54 @@ QString accessRightsPath(const QString &packageName)
     return dataDirectoryPath() + QLatin1Char('/') + packageName;
 }
 
-QString accessRightsText(const QString &workDir)
+AccessList accessRightsText(const QString &workDir)
 {
-    QString text;
-    // FollowSymlinks descends into linked directories once each, so a link
-    // loop ends the descent instead of running forever.
-    QDirIterator entries(workDir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                         QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
-    while (entries.hasNext()) {
-        const QString path = entries.next();
+    AccessList list;
+    walkTree(workDir, [&list](int fd, const QByteArray &relative, unsigned char type) {
+        if (type == DT_DIR)
+            return Visit::Descend;
         struct stat status;
-        if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
-            continue;
-        const QString relative = path.mid(workDir.size());
-        if (relative.contains(QLatin1Char('\n')))
-            continue;
-        text += relative + QStringLiteral(": ")
-                + QStringLiteral("%1").arg(status.st_mode & 0777, 3, 8, QLatin1Char('0'))
-                + QLatin1Char('\n');
-    }
-    return text;
+        if (type != DT_REG || ::fstatat(fd, lastName(relative).constData(), &status, AT_SYMLINK_NOFOLLOW) != 0
+            || !S_ISREG(status.st_mode)) {
+            return Visit::Skip;
+        }
+        if (relative.contains('\n')) {
+            list.leftOut << QLatin1Char('/') + displayName(relative);
+            return Visit::Skip;
+        }
+        // The set-user-ID, set-group-ID and sticky bits need the fourth digit.
+        const unsigned mode = status.st_mode & 07777;
+        list.text += '/' + relative + ": "
+                     + QByteArray::number(mode, 8).rightJustified(mode > 0777 ? 4 : 3, '0') + '\n';
+        return Visit::Skip;
+    });
+    return list;
 }
 
-Result accessRightsListing(const QString &workDir)
+Result accessRightsListing(const QString &workDir, AccessList *list)
 {
     if (!QFileInfo(workDir).isDir())
         return Result::failure(QStringLiteral("Каталог %1 не найден").arg(workDir));
-    return Result::done(accessRightsText(workDir));
+    *list = accessRightsText(workDir);
+    return Result::done();
+}
+
+QString leftOutNote(const AccessList &list)
+{
+    if (list.leftOut.isEmpty())
+        return QString();
+    return QStringLiteral("Имена этих файлов содержат перевод строки, в список прав доступа их записать нельзя:\n")
+           + list.leftOut.join(QLatin1Char('\n'));
 }
 
 namespace {
 
-bool isOctal(const QString &text)
+bool isOctal(const QByteArray &text)
 {
     if (text.isEmpty())
         return false;
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('7'))
+    for (const char c : text) {
+        if (c < '0' || c > '7')
             return false;
     }
     return true;
@@ -57,10 +70,9 @@ bool isOctal(const QString &text)
 
 // Paths must name something inside the staging copy: from its root, and never
 // through "..".
-bool staysInside(const QString &path)
+bool staysInside(const QByteArray &path)
 {
-    return path.startsWith(QLatin1Char('/'))
-           && !path.split(QLatin1Char('/')).contains(QStringLiteral(".."));
+    return path.startsWith('/') && !path.split('/').contains("..");
 }
 
 } // namespace
@@ -70,32 +82,37 @@ QString skippedNote(const QString &line, const QString &reason)
     return QStringLiteral("Строка файла прав доступа пропущена (%1): %2").arg(reason, line);
 }
 
-AccessRules parseAccessRights(const QString &text)
+AccessRules parseAccessRights(const QByteArray &text)
 {
     AccessRules result;
-    for (const QString &line : text.split(QLatin1Char('\n'))) {
+    for (const QByteArray &line : text.split('\n')) {
         if (line.trimmed().isEmpty())
             continue;
-        const int separator = line.lastIndexOf(QStringLiteral(": "));
+        const QString shown = displayName(line);
+        const int separator = line.lastIndexOf(": ");
         if (separator < 0) {
-            result.skipped << skippedNote(line, QStringLiteral("нет разделителя «: »"));
+            result.skipped << skippedNote(shown, QStringLiteral("нет разделителя «: »"));
             continue;
         }
-        const QString path = line.left(separator);
-        QString modeText = line.mid(separator + 2);
-        while (!modeText.isEmpty() && modeText.back().isSpace())
+        const QByteArray path = line.left(separator);
+        QByteArray modeText = line.mid(separator + 2);
+        while (!modeText.isEmpty() && QChar::isSpace(uchar(modeText.back())))
             modeText.chop(1);
         bool ok = false;
         const unsigned mode = modeText.toUInt(&ok, 8);
         if (!isOctal(modeText) || !ok || mode > 07777) {
-            result.skipped << skippedNote(line, QStringLiteral("права доступа не восьмеричное число до 7777"));
+            result.skipped << skippedNote(shown, QStringLiteral("права доступа не восьмеричное число до 7777"));
+            continue;
+        }
+        if (path.contains('\0')) {
+            result.skipped << skippedNote(shown, QStringLiteral("путь содержит нулевой байт"));
             continue;
         }
         if (!staysInside(path)) {
-            result.skipped << skippedNote(line, QStringLiteral("путь должен начинаться с «/» и не содержать «..»"));
+            result.skipped << skippedNote(shown, QStringLiteral("путь должен начинаться с «/» и не содержать «..»"));
             continue;
         }
-        result.rules << AccessRule{path, mode, line};
+        result.rules << AccessRule{path, mode, shown};
     }
     return result;
 }
@@ -105,10 +122,17 @@ Result readAccessRules(const QString &path, AccessRules *rules)
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return Result::done();
+    // Opening a FIFO would block for ever.
+    if (info.exists() && !info.isFile())
+        return Result::failure(QStringLiteral("Файл прав доступа %1 не является обычным файлом").arg(path));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Result::failure(QStringLiteral("Не удалось прочитать файл прав доступа %1: %2")
                                    .arg(path, file.errorString()));
-    *rules = parseAccessRights(QString::fromUtf8(file.readAll()));
+    const QByteArray text = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return Result::failure(QStringLiteral("Не удалось прочитать файл прав доступа %1: %2")
+                                   .arg(path, file.errorString()));
+    *rules = parseAccessRights(text);
     return Result::done();
 }

@@ -2,6 +2,7 @@
 
 #include "common/result.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -9,23 +10,36 @@
 // The access-rights file of a package name K: home + "/.bexlor/builder/" + K.
 QString accessRightsPath(const QString &packageName);
 
-// The access-rights lines for the regular files below workDir, links
-// followed, in listing order: the path below workDir (starting with "/"),
-// ": ", the three octal digits of the permission bits, "\n". Directories get
-// no line, and names holding a newline are left out, since a line could not
-// carry them.
-QString accessRightsText(const QString &workDir);
+// A generated access-rights list.
+struct AccessList
+{
+    QByteArray text;
+    // Files whose names hold a line break, shown with it made visible: a
+    // line cannot carry them, so they are left out.
+    QStringList leftOut;
+};
 
-// The generated list of an existing work directory as the success text; a
-// work directory that is no directory fails with "Каталог ... не найден".
-Result accessRightsListing(const QString &workDir);
+// The access-rights lines for the regular files below workDir, in listing
+// order: the path below workDir (starting with "/"), ": ", the permission
+// bits in octal, "\n". The bits are three digits, or four when set-user-ID,
+// set-group-ID or sticky is set. Names are kept as the bytes they are.
+// Links get no line and are never followed, into directories neither;
+// directories get no line.
+AccessList accessRightsText(const QString &workDir);
+
+// Generates the list of an existing work directory into *list; a work
+// directory that is no directory fails with "Каталог ... не найден".
+Result accessRightsListing(const QString &workDir, AccessList *list);
+
+// The message for names that the list had to leave out, or the empty text.
+QString leftOutNote(const AccessList &list);
 
 // One usable line of an access-rights file.
 struct AccessRule
 {
-    QString path;  // below the staging copy, starting with "/"
-    unsigned mode; // permission bits, at most 07777
-    QString line;  // as written, for the note when it cannot be applied
+    QByteArray path; // below the staging copy, starting with "/", as bytes
+    unsigned mode;   // permission bits, at most 07777
+    QString line;    // as shown, for the note when it cannot be applied
 };
 
 struct AccessRules
@@ -34,11 +48,13 @@ struct AccessRules
     QStringList skipped; // one note per unusable line, for the warnings
 };
 
-// Reads access-rights lines "path: mode". A line is split at its last ": ",
-// so a path may contain ": " itself; the mode is octal digits. Lines without
-// the separator, with another mode, or whose path does not start with "/" or
-// climbs out with ".." are skipped and noted; blank lines are ignored.
-AccessRules parseAccessRights(const QString &text);
+// Reads access-rights lines "path: mode" as bytes, so that any file name
+// applies, UTF-8 or not. A line is split at its last ": ", so a path may
+// contain ": " itself; the mode is octal digits. Lines without the
+// separator, with another mode, whose path holds a NUL byte, does not start
+// with "/" or climbs out with "..", are skipped and noted; the lines after
+// them still apply. Blank lines are ignored.
+AccessRules parseAccessRights(const QByteArray &text);
 
 // The note listed in the build's warnings for a line that was not applied.
 QString skippedNote(const QString &line, const QString &reason);

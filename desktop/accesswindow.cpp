@@ -51,16 +51,21 @@ void AccessWindow::openFile()
     if (file.isDir())
         return;
     if (!file.exists()) {
-        const Result listing = accessRightsListing(workDir);
+        AccessList list;
+        const Result listing = accessRightsListing(workDir, &list);
         if (listing.failed()) {
             showError(listing.message);
             return;
         }
-        const Result written = writeFileAtomically(path, listing.message.toUtf8());
-        if (written.failed())
+        const QString note = leftOutNote(list);
+        if (!note.isEmpty())
+            showError(note);
+        const Result written = writeFileAtomically(path, list.text);
+        if (written.failed()) {
             showError(written.message);
-        textEditCopyright->setPlainText(listing.message);
-        return;
+            textEditCopyright->setPlainText(QString::fromUtf8(list.text));
+            return;
+        }
     }
     QString error;
     if (!loadIntoEditor(path, textEditCopyright, &error))

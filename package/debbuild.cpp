@@ -10,7 +10,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -29,18 +33,56 @@ QString systemError(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+QString missingOr(int error)
+{
+    return error == ENOENT || error == ENOTDIR ? QStringLiteral("файл не найден") : systemError(error);
+}
+
+// Sets mode on the entry at relative below root without going through any
+// link: a link's target may lie outside the package, and a link itself has
+// no mode of its own. Returns the empty text or why the line was skipped.
+QString setModeInside(int root, const QByteArray &relative, unsigned mode)
+{
+    const int slash = relative.lastIndexOf('/');
+    const QByteArray parent = slash < 0 ? QByteArray(".") : relative.left(slash);
+    const QByteArray name = slash < 0 ? relative : relative.mid(slash + 1);
+    open_how how{};
+    how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
+    const long fd = ::syscall(SYS_openat2, root, parent.constData(), &how, sizeof how);
+    if (fd < 0)
+        return errno == ELOOP ? QStringLiteral("путь проходит через ссылку") : missingOr(errno);
+    struct stat status;
+    int error = 0;
+    if (::fstatat(int(fd), name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+        error = errno;
+    else if (!S_ISLNK(status.st_mode) && ::fchmodat(int(fd), name.constData(), mode, 0) != 0)
+        error = errno;
+    ::close(int(fd));
+    if (error != 0)
+        return missingOr(error);
+    return S_ISLNK(status.st_mode) ? QStringLiteral("это ссылка") : QString();
+}
+
 // Sets the recorded modes in the staging copy. A line whose file is missing
-// there is skipped alone and noted; the lines after it still apply.
+// there, or that names a link, is skipped alone and noted; the lines after
+// it still apply.
 void applyAccessRules(const QString &staging, const AccessRules &rules, QStringList *notes)
 {
     *notes << rules.skipped;
+    const int root = ::open(QFile::encodeName(staging).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     for (const AccessRule &rule : rules.rules) {
-        const QByteArray target = QFile::encodeName(staging + rule.path);
-        if (::chmod(target.constData(), rule.mode) == 0)
-            continue;
-        *notes << skippedNote(rule.line, errno == ENOENT || errno == ENOTDIR ? QStringLiteral("файл не найден")
-                                                                        : systemError(errno));
+        QByteArray relative = rule.path;
+        while (relative.startsWith('/'))
+            relative.remove(0, 1);
+        while (relative.endsWith('/'))
+            relative.chop(1);
+        const QString reason = setModeInside(root, relative.isEmpty() ? QByteArray(".") : relative, rule.mode);
+        if (!reason.isEmpty())
+            *notes << skippedNote(rule.line, reason);
     }
+    if (root >= 0)
+        ::close(root);
 }
 
 // Runs dpkg-deb into a private directory inside the output directory and
@@ -81,6 +123,8 @@ Result stageAndBuild(const QString &workDir, const QString &outputDir, const QSt
         return Result::failure(buildError + copied.message);
 
     QStringList notes;
+    if (!copied.message.isEmpty())
+        notes << copied.message;
     applyAccessRules(staging, rules, &notes);
 
     const ProcessResult package = packageInto(staging, outputDir);

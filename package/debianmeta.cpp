@@ -2,6 +2,7 @@
 
 #include "common/job.h"
 #include "common/textfiles.h"
+#include "common/treewalk.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -16,63 +17,12 @@
 
 #include <cerrno>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <vector>
 
 namespace {
 
 const QByteArray installedSizeField = QByteArrayLiteral("Installed-Size:");
-
-// What a walk callback decides about a directory entry.
-enum class Visit { Skip, Descend };
-
-// Calls visit(directoryFd, relativePath, type) for every entry below the
-// directory open as fd, depth first, in the order the listings return the
-// entries. Descends only into real directories for which visit answers
-// Descend; links are never followed, so the walk always ends. Unreadable
-// directories are skipped. Takes ownership of fd.
-void walkDirectory(int fd, const QByteArray &prefix,
-                   const std::function<Visit(int, const QByteArray &, unsigned char)> &visit)
-{
-    DIR *dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return;
-    }
-    while (const dirent *entry = ::readdir(dir)) {
-        const char *name = entry->d_name;
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
-            continue;
-        unsigned char type = entry->d_type;
-        if (type == DT_UNKNOWN) {
-            struct stat status;
-            if (::fstatat(::dirfd(dir), name, &status, AT_SYMLINK_NOFOLLOW) == 0)
-                type = IFTODT(status.st_mode);
-        }
-        const QByteArray relative = prefix + name;
-        if (visit(::dirfd(dir), relative, type) != Visit::Descend || type != DT_DIR)
-            continue;
-        const int child = ::openat(::dirfd(dir), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (child >= 0)
-            walkDirectory(child, relative + '/', visit);
-    }
-    ::closedir(dir);
-}
-
-void walkTree(const QString &root,
-              const std::function<Visit(int, const QByteArray &, unsigned char)> &visit)
-{
-    // The root itself may be reached through a link, as the user named it.
-    const int fd = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0)
-        walkDirectory(fd, QByteArray(), visit);
-}
-
-QByteArray lastName(const QByteArray &relative)
-{
-    return relative.mid(relative.lastIndexOf('/') + 1);
-}
 
 struct Digest
 {
@@ -133,12 +83,6 @@ struct HashBelow
     }
 };
 
-// A name as the user reads it in a message: line breaks made visible.
-QString displayName(const QByteArray &relative)
-{
-    return QFile::decodeName(relative).replace(QLatin1Char('\n'), QStringLiteral("\\n"));
-}
-
 } // namespace
 
 ChecksumList checksumLines(const QString &workDir)
@@ -179,15 +123,17 @@ qint64 payloadBytes(const QString &workDir)
 {
     qint64 total = 0;
     walkTree(workDir, [&total](int fd, const QByteArray &relative, unsigned char type) {
+        // The control area is no part of what gets installed, whatever it is.
+        if (relative == "DEBIAN")
+            return Visit::Skip;
         if (type == DT_DIR)
-            return relative == "DEBIAN" ? Visit::Skip : Visit::Descend;
-        if (type == DT_REG || type == DT_LNK) {
-            struct stat status;
-            const int flags = type == DT_LNK ? 0 : AT_SYMLINK_NOFOLLOW;
-            if (::fstatat(fd, lastName(relative).constData(), &status, flags) == 0
-                && S_ISREG(status.st_mode)) {
-                total += status.st_size;
-            }
+            return Visit::Descend;
+        // A link is installed as a link: it counts once, by its own size.
+        struct stat status;
+        if ((type == DT_REG || type == DT_LNK)
+            && ::fstatat(fd, lastName(relative).constData(), &status, AT_SYMLINK_NOFOLLOW) == 0
+            && (S_ISREG(status.st_mode) || S_ISLNK(status.st_mode))) {
+            total += status.st_size;
         }
         return Visit::Skip;
     });

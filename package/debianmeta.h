@@ -30,10 +30,10 @@ struct ChecksumList
 // cancelled.
 ChecksumList checksumLines(const QString &workDir);
 
-// Bytes of the regular files below workDir, the DEBIAN directory left out.
-// A link to a regular file counts with its target's size; links to
-// directories, broken links, directories and special files count nothing;
-// unreadable directories are skipped.
+// Bytes of the regular files and links below workDir, the DEBIAN entry left
+// out. A link counts once, by its own size (the length of its target text),
+// as dpkg counts it, wherever it points; directories and special files count
+// nothing; unreadable directories are skipped.
 qint64 payloadBytes(const QString &workDir);
 
 // The installed size in KiB, rounded down: payloadBytes(workDir) / 1024.

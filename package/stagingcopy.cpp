@@ -4,14 +4,18 @@
 #include "package/debianmeta.h"
 
 #include <QFile>
+#include <QList>
+#include <QPair>
+#include <QStringList>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -19,6 +23,30 @@ namespace {
 QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// A file is a program when any of its execute bits is set; everything else
+// is data, readable by all.
+mode_t baseFileMode(mode_t own)
+{
+    return (own & 0111) ? 0755 : 0644;
+}
+
+// Whether the link at relative below root leads to something inside the
+// tree, resolved as on the installed system: an absolute target starts at
+// root and ".." stops there, so nothing outside root is ever looked at.
+bool resolvesInside(int root, const QByteArray &relative)
+{
+    open_how how{};
+    how.flags = O_PATH | O_CLOEXEC;
+    how.resolve = RESOLVE_IN_ROOT;
+    const long fd = ::syscall(SYS_openat2, root, relative.constData(), &how, sizeof how);
+    if (fd >= 0) {
+        ::close(int(fd));
+        return true;
+    }
+    // A kernel that cannot resolve inside a root has nothing to say either way.
+    return errno == ENOSYS;
 }
 
 // Owns a file descriptor.
@@ -55,10 +83,11 @@ private:
 class Directory
 {
 public:
-    // Opens name below the directory parentFd (AT_FDCWD for a plain path).
-    Directory(int parentFd, const char *name)
+    // Opens name below the directory parentFd (AT_FDCWD for a plain path);
+    // flags adds O_NOFOLLOW where a link must not be entered.
+    Directory(int parentFd, const char *name, int flags)
     {
-        const int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags);
         if (fd < 0)
             return;
         m_dir = ::fdopendir(fd);
@@ -93,112 +122,132 @@ private:
     DIR *m_dir = nullptr;
 };
 
-// Copies a tree the way the staging copy needs it: links are copied as what
-// they point to, contents and times are kept, every entry below the top gets
-// mode 0755 and the top keeps its own mode. Files are copied in the kernel
+// Copies a tree the way the staging copy needs it: a link is copied as a
+// link with the same target and never followed, contents and times are kept,
+// directories get mode 0755, a file 0755 when it has any execute bit and 0644
+// otherwise, and the top keeps its own mode. Files are copied in the kernel
 // where possible and otherwise through a small buffer, never read whole.
 class TreeCopier
 {
 public:
     // total: the bytes expected, for the progress of the current job.
-    TreeCopier(const struct stat &skipped, qint64 total)
-        : m_skipped(skipped)
+    TreeCopier(const QString &source, const struct stat &skipped, qint64 total)
+        : m_source(source)
+        , m_skipped(skipped)
         , m_total(total)
     {
     }
 
     // Copies the directory source to target, which must not exist yet.
     // Returns the empty text or what went wrong.
-    QString copy(const QString &source, const QString &target)
+    QString copy(const QString &target)
     {
-        const QByteArray sourceName = QFile::encodeName(source);
+        const QByteArray sourceName = QFile::encodeName(m_source);
         const QByteArray targetName = QFile::encodeName(target);
         struct stat status;
         if (::stat(sourceName.constData(), &status) != 0)
-            return QStringLiteral("Не удалось прочитать каталог %1: %2").arg(source, systemError(errno));
+            return QStringLiteral("Не удалось прочитать каталог %1: %2").arg(m_source, systemError(errno));
         if (!S_ISDIR(status.st_mode))
-            return QStringLiteral("%1 не является каталогом").arg(source);
-        return copyDirectory(AT_FDCWD, sourceName.constData(), AT_FDCWD, targetName.constData(), status,
-                             status.st_mode & 07777, source);
+            return QStringLiteral("%1 не является каталогом").arg(m_source);
+        // The work directory itself may be reached through a link, as the user named it.
+        return copyDirectory(AT_FDCWD, sourceName.constData(), 0, AT_FDCWD, targetName.constData(), status,
+                             status.st_mode & 07777, QByteArray());
     }
 
+    // The links copied: each path below the top with its target.
+    const QList<QPair<QByteArray, QByteArray>> &links() const { return m_links; }
+
 private:
-    QString copyDirectory(int sourceParent, const char *sourceName, int targetParent, const char *targetName,
-                          const struct stat &status, mode_t mode, const QString &path)
+    QString shown(const QByteArray &relative) const
     {
-        Directory source(sourceParent, sourceName);
+        return relative.isEmpty() ? m_source : m_source + QLatin1Char('/') + QFile::decodeName(relative);
+    }
+
+    QString copyDirectory(int sourceParent, const char *sourceName, int sourceFlags, int targetParent,
+                          const char *targetName, const struct stat &status, mode_t mode,
+                          const QByteArray &relative)
+    {
+        Directory source(sourceParent, sourceName, sourceFlags);
         if (!source.valid())
-            return QStringLiteral("Не удалось прочитать каталог %1: %2").arg(path, systemError(errno));
+            return QStringLiteral("Не удалось прочитать каталог %1: %2").arg(shown(relative), systemError(errno));
         // Made private first and opened up once filled, whatever the source's mode.
         if (::mkdirat(targetParent, targetName, 0700) != 0)
-            return QStringLiteral("Не удалось создать копию каталога %1: %2").arg(path, systemError(errno));
-        Descriptor target(::openat(targetParent, targetName, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            return QStringLiteral("Не удалось создать копию каталога %1: %2").arg(shown(relative), systemError(errno));
+        Descriptor target(::openat(targetParent, targetName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!target.valid())
-            return QStringLiteral("Не удалось создать копию каталога %1: %2").arg(path, systemError(errno));
+            return QStringLiteral("Не удалось создать копию каталога %1: %2").arg(shown(relative), systemError(errno));
 
-        m_ancestors.emplace_back(status.st_dev, status.st_ino);
+        const QByteArray prefix = relative.isEmpty() ? relative : relative + '/';
         QString error;
         while (const dirent *entry = source.next()) {
-            error = copyEntry(source.fd(), target.get(), entry->d_name,
-                              path + QLatin1Char('/') + QFile::decodeName(entry->d_name));
+            error = copyEntry(source.fd(), target.get(), entry->d_name, prefix + entry->d_name);
             if (!error.isEmpty())
                 break;
         }
         if (error.isEmpty() && errno != 0)
-            error = QStringLiteral("Не удалось прочитать каталог %1: %2").arg(path, systemError(errno));
-        m_ancestors.pop_back();
+            error = QStringLiteral("Не удалось прочитать каталог %1: %2").arg(shown(relative), systemError(errno));
         if (!error.isEmpty())
             return error;
-        return finish(target.get(), status, mode, path);
+        return finish(target.get(), status, mode, relative);
     }
 
-    QString copyEntry(int sourceDir, int targetDir, const char *name, const QString &path)
+    QString copyEntry(int sourceDir, int targetDir, const char *name, const QByteArray &relative)
     {
         if (jobCancelled())
             return cancelledText();
         struct stat status;
-        if (::fstatat(sourceDir, name, &status, 0) != 0) {
-            const int error = errno;
-            struct stat link;
-            if (::fstatat(sourceDir, name, &link, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(link.st_mode)) {
-                return error == ELOOP ? loopText(path)
-                                      : QStringLiteral("Ссылка %1 указывает на несуществующий объект").arg(path);
-            }
-            return QStringLiteral("Не удалось прочитать %1: %2").arg(path, systemError(error));
-        }
+        if (::fstatat(sourceDir, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+            return QStringLiteral("Не удалось прочитать %1: %2").arg(shown(relative), systemError(errno));
         if (S_ISDIR(status.st_mode)) {
             // The private staging directory itself, when the work directory
             // holds the temporary directory: copying it would never end.
             if (status.st_dev == m_skipped.st_dev && status.st_ino == m_skipped.st_ino)
                 return QString();
-            for (const auto &ancestor : m_ancestors) {
-                if (ancestor.first == status.st_dev && ancestor.second == status.st_ino)
-                    return loopText(path);
-            }
-            return copyDirectory(sourceDir, name, targetDir, name, status, 0755, path);
+            return copyDirectory(sourceDir, name, O_NOFOLLOW, targetDir, name, status, 0755, relative);
         }
         if (S_ISREG(status.st_mode))
-            return copyFile(sourceDir, targetDir, name, status, path);
-        return QStringLiteral("%1 не является ни обычным файлом, ни каталогом").arg(path);
+            return copyFile(sourceDir, targetDir, name, status, relative);
+        if (S_ISLNK(status.st_mode))
+            return copyLink(sourceDir, targetDir, name, status, relative);
+        return QStringLiteral("%1 не является ни обычным файлом, ни каталогом, ни ссылкой").arg(shown(relative));
     }
 
-    static QString loopText(const QString &path)
+    QString copyLink(int sourceDir, int targetDir, const char *name, const struct stat &status,
+                     const QByteArray &relative)
     {
-        return QStringLiteral("Ссылка %1 образует цикл").arg(path);
+        QByteArray linked(int(status.st_size) + 1, Qt::Uninitialized);
+        for (;;) {
+            const ssize_t length = ::readlinkat(sourceDir, name, linked.data(), size_t(linked.size()));
+            if (length < 0)
+                return QStringLiteral("Не удалось прочитать ссылку %1: %2").arg(shown(relative), systemError(errno));
+            if (length < linked.size()) {
+                linked.truncate(int(length));
+                break;
+            }
+            // Changed since its status was read: try again with room to spare.
+            linked.resize(linked.size() * 2);
+        }
+        const decltype(status.st_mtim) times[2] = {status.st_atim, status.st_mtim};
+        if (::symlinkat(linked.constData(), targetDir, name) != 0
+            || ::utimensat(targetDir, name, times, AT_SYMLINK_NOFOLLOW) != 0) {
+            return QStringLiteral("Не удалось создать копию ссылки %1: %2").arg(shown(relative), systemError(errno));
+        }
+        m_links << qMakePair(relative, linked);
+        return QString();
     }
 
     QString copyFile(int sourceDir, int targetDir, const char *name, const struct stat &status,
-                     const QString &path)
+                     const QByteArray &relative)
     {
-        Descriptor source(::openat(sourceDir, name, O_RDONLY | O_CLOEXEC | O_NOCTTY));
+        Descriptor source(::openat(sourceDir, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY));
         if (!source.valid())
-            return QStringLiteral("Не удалось прочитать файл %1: %2").arg(path, systemError(errno));
-        Descriptor target(::openat(targetDir, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+            return QStringLiteral("Не удалось прочитать файл %1: %2").arg(shown(relative), systemError(errno));
+        Descriptor target(::openat(targetDir, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!target.valid())
-            return QStringLiteral("Не удалось создать копию файла %1: %2").arg(path, systemError(errno));
+            return QStringLiteral("Не удалось создать копию файла %1: %2").arg(shown(relative), systemError(errno));
         int error = copyContent(source.get(), target.get());
         if (error == 0) {
-            const QString finished = finish(target.get(), status, 0755, path);
+            const QString finished = finish(target.get(), status, baseFileMode(status.st_mode), relative);
             if (!finished.isEmpty())
                 return finished;
             error = target.close();
@@ -206,7 +255,7 @@ private:
             reportJobProgress(m_copied, m_total);
         }
         if (error != 0)
-            return QStringLiteral("Не удалось скопировать файл %1: %2").arg(path, systemError(error));
+            return QStringLiteral("Не удалось скопировать файл %1: %2").arg(shown(relative), systemError(error));
         return QString();
     }
 
@@ -252,16 +301,18 @@ private:
         }
     }
 
-    static QString finish(int fd, const struct stat &status, mode_t mode, const QString &path)
+    QString finish(int fd, const struct stat &status, mode_t mode, const QByteArray &relative) const
     {
         const decltype(status.st_mtim) times[2] = {status.st_atim, status.st_mtim};
         if (::fchmod(fd, mode) != 0 || ::futimens(fd, times) != 0)
-            return QStringLiteral("Не удалось установить права доступа копии %1: %2").arg(path, systemError(errno));
+            return QStringLiteral("Не удалось установить права доступа копии %1: %2")
+                .arg(shown(relative), systemError(errno));
         return QString();
     }
 
+    QString m_source;
     struct stat m_skipped;
-    std::vector<std::pair<dev_t, ino_t>> m_ancestors;
+    QList<QPair<QByteArray, QByteArray>> m_links;
     std::vector<char> m_buffer;
     qint64 m_total;
     qint64 m_copied = 0;
@@ -271,7 +322,21 @@ private:
 
 Result copyStagingTree(const QString &source, const QString &target, const struct stat &skipped)
 {
-    const qint64 total = Job::current() ? payloadBytes(source) : 0;
-    const QString error = TreeCopier(skipped, total).copy(source, target);
-    return error.isEmpty() ? Result::done() : Result::failure(error);
+    TreeCopier copier(source, skipped, Job::current() ? payloadBytes(source) : 0);
+    const QString error = copier.copy(target);
+    if (!error.isEmpty())
+        return Result::failure(error);
+    if (copier.links().isEmpty())
+        return Result::done();
+    Descriptor root(::open(QFile::encodeName(target).constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!root.valid())
+        return Result::failure(QStringLiteral("Не удалось открыть копию %1: %2").arg(target, systemError(errno)));
+    // Another package may well provide the target: a warning, not a failure.
+    QStringList notes;
+    for (const auto &link : copier.links()) {
+        if (!resolvesInside(root.get(), link.first))
+            notes << QStringLiteral("Ссылка /%1 указывает на %2, которого нет в пакете")
+                         .arg(QFile::decodeName(link.first), QFile::decodeName(link.second));
+    }
+    return Result::done(notes.join(QLatin1Char('\n')));
 }

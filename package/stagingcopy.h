@@ -7,9 +7,13 @@
 #include <sys/stat.h>
 
 // Copies the work directory source to target, which must not exist yet, the
-// way the staging copy needs it: links are copied as what they point to,
-// contents and times are kept, every entry below the top gets mode 0755 and
-// the top keeps its own mode. The directory skipped (the staging directory
-// itself, when the work directory holds the temporary directory) is left out.
-// A failure names the entry and the reason.
+// way the staging copy needs it: a link is copied as a link with the same
+// target, never followed; contents and times are kept; directories get mode
+// 0755, a regular file 0755 when its own mode has any execute bit and 0644
+// otherwise; the top keeps its own mode. FIFOs, sockets and devices are
+// refused. The directory skipped (the staging directory itself, when the
+// work directory holds the temporary directory) is left out. On success the
+// message lists the links whose target is not in the copy (an absolute
+// target read from the copy's root), one per line; a failure names the
+// entry and the reason.
 Result copyStagingTree(const QString &source, const QString &target, const struct stat &skipped);

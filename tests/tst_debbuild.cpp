@@ -1,7 +1,9 @@
 // The package build through the real fakeroot and dpkg-deb; TMPDIR inside the work directory shows staging leftovers.
 #include "app/bexlorwindow.h"
+#include "common/filetree.h"
 #include "common/paths.h"
 #include "common/processrunner.h"
+#include "desktop/accessrights.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"
@@ -19,6 +21,9 @@ private:
     QTemporaryDir root;
 
 private slots:
+    // QTemporaryDir cannot remove a name that is not UTF-8.
+    void cleanupTestCase() { QVERIFY(removeTree(root.path()).success); }
+
     void builds_data()
     {
         QTest::addColumn<QString>("workDir");
@@ -30,8 +35,13 @@ private slots:
         QTest::newRow("root") << "/" << "" << error + "Необходимо выбрать каталог с проектом";
         QTest::newRow("missing") << "{W}/no" << "" << fails + "Не удалось прочитать каталог {W}/no: ";
         QTest::newRow("file") << "{W}/DEBIAN/control" << "" << fails + "{W}/DEBIAN/control не является каталогом";
-        QTest::newRow("broken") << "{W}" << "no" << fails + "Ссылка {W}/usr/bin/x указывает на несуществующий объект";
-        QTest::newRow("link loop") << "{W}" << "../.." << fails + "Ссылка {W}/usr/bin/x образует цикл";
+        // Links are packed as links: neither a dangling one nor a loop stops the build.
+        QTest::newRow("dangling") << "{W}" << "no" << "information: Выполнено! / Команда сборки завершена.\n\n"
+                                                   "Предупреждения при сборке:\n";
+        QTest::newRow("link loop") << "{W}" << "x" << "information: Выполнено! / Команда сборки завершена.\n\n"
+                                                   "Предупреждения при сборке:\n";
+        QTest::newRow("FIFO") << "{W}" << "|" << fails + "{W}/usr/bin/x не является ни обычным файлом, ни каталогом, "
+                                                        "ни ссылкой";
         QTest::newRow("dpkg-deb fails") << "{W}/usr" << "" << fails + "dpkg-deb";
     }
 
@@ -47,14 +57,27 @@ private slots:
         qputenv("TMPDIR", QFile::encodeName(tmp));
         // No Description: dpkg-deb warns on standard error and still succeeds.
         writeFile(work + "/DEBIAN/control", "Package: mytool\nVersion: 1.0\nArchitecture: all\nMaintainer: Т <t@e>\n");
-        for (const char *file : {"/DEBIAN/postinst", "/usr/bin/mytool", "/usr/share/my/key", "/usr/share/my/a: b"})
+        for (const char *file : {"/DEBIAN/postinst", "/usr/bin/mytool", "/usr/bin/su", "/usr/share/my/key",
+                                 "/usr/share/my/a: b", "/usr/share/my/caf"})
             writeFile(work + file, "#!/bin/sh\n");
+        // A name that is not UTF-8 (Latin-1 "café").
+        QVERIFY(::rename(QFile::encodeName(work + "/usr/share/my/caf").constData(),
+                         QFile::encodeName(work + "/usr/share/my/caf").append('\xe9').constData()) == 0);
+        // A line through a link must never reach the host file behind it.
         writeFile(base + "/outside", "linked\n");
-        QVERIFY(QFile::link(base + "/outside", work + "/usr/share/my/link"));
-        QVERIFY(link.isEmpty() || QFile::link(link, work + "/usr/bin/x"));
+        QVERIFY(::chmod(QFile::encodeName(base + "/outside").constData(), 0644) == 0);
+        QVERIFY(QFile::link(base + "/outside", work + "/usr/share/my/link") && QFile::link("my", work + "/usr/share/dir"));
+        if (link == "|")
+            QCOMPARE(QProcess::execute("mkfifo", {work + "/usr/bin/x"}), 0);
+        else
+            QVERIFY(link.isEmpty() || QFile::link(link, work + "/usr/bin/x"));
+        QVERIFY(::chmod(QFile::encodeName(work + "/DEBIAN/postinst").constData(), 0755) == 0);
+        const QByteArray unreadable("/usr/share/my/\0x: 600\n", 22); // a NUL byte cannot be part of a path
         writeFile(dataDirectoryPath() + "/mytool", "/DEBIAN/control: 644\n/usr/share/my/stale: 600\n"
                                                    "/usr/share/my/key: 600\n/usr/share/my/a: b: 640\n"
-                                                   "no separator\n/usr/bin/mytool: 9\n/../../etc/passwd: 600\n");
+                                                   "no separator\n/usr/bin/mytool: 9\n/../../etc/passwd: 600\n"
+                                                   "/usr/share/my/link: 4777\n/usr/share/dir/key: 4777\n"
+                                                                                                      + unreadable + "/usr/share/my/caf\xe9: 640\n/usr/bin/su: 4755\n");
         // As a release sets it: older than the files, whose times dpkg-deb then clamps to it.
         qputenv("SOURCE_DATE_EPOCH", "1700000000");
         BexlorWindow window;
@@ -70,15 +93,27 @@ private slots:
                  built ? QStringList{"mytool_1.0_all.deb"} : QStringList());
         if (!built)
             return;
-        for (const char *note : {"missing 'Description'", "stale: 600", "no separator", "mytool: 9", "passwd: 600"})
-            QVERIFY2(shown.contains(note), note);
+        QStringList notes{"missing 'Description'", "stale: 600", "no separator", "mytool: 9", "passwd: 600",
+                          "(это ссылка): /usr/share/my/link: 4777", "(путь проходит через ссылку): /usr/share/dir/key",
+                          "(путь содержит нулевой байт)",
+                          "Ссылка /usr/share/my/link указывает на " + base + "/outside, которого нет в пакете"};
+        if (!link.isEmpty()) // dangling, or a loop, which leads nowhere either
+            notes << "Ссылка /usr/bin/x указывает на " + link + ", которого нет в пакете";
+        for (const QString &note : notes)
+            QVERIFY2(shown.contains(note), qPrintable(note));
+        QCOMPARE(shown.count("которого нет в пакете"), notes.size() - 8);
+        QCOMPARE(int(QFile::permissions(base + "/outside")), 0x6644);
         const QString package = output + "/mytool_1.0_all.deb";
-        QStringList modes = runProcess("dpkg-deb", {"--contents", package}).standardOutput.split('\n');
-        modes.replaceInStrings(QRegularExpression(" \\S+ +\\d+ \\S+ \\S+ "), " ").sort(); // owner, size, date, time
-        QCOMPARE(modes.join('|'), "|-rw------- ./usr/share/my/key|-rw-r----- ./usr/share/my/a: b|"
-                                  "-rwxr-xr-x ./usr/bin/mytool|-rwxr-xr-x ./usr/share/my/link|drwxr-xr-x ./|"
-                                  "drwxr-xr-x ./scratch/|drwxr-xr-x ./usr/|drwxr-xr-x ./usr/bin/|"
-                                  "drwxr-xr-x ./usr/share/|drwxr-xr-x ./usr/share/empty/|drwxr-xr-x ./usr/share/my/");
+        QStringList expected{"-rw------- ./usr/share/my/key", "-rw-r----- ./usr/share/my/a: b",
+                             "-rw-r--r-- ./usr/bin/mytool", "lrwxrwxrwx ./usr/share/my/link -> " + base + "/outside",
+                             "-rwsr-xr-x ./usr/bin/su", "-rw-r----- ./usr/share/my/caf\\351",
+                             "lrwxrwxrwx ./usr/share/dir -> my",
+                             "drwxr-xr-x ./", "drwxr-xr-x ./scratch/", "drwxr-xr-x ./usr/", "drwxr-xr-x ./usr/bin/",
+                             "drwxr-xr-x ./usr/share/", "drwxr-xr-x ./usr/share/empty/", "drwxr-xr-x ./usr/share/my/"};
+        if (!link.isEmpty())
+            expected << "lrwxrwxrwx ./usr/bin/x -> " + link;
+        expected.sort();
+        QCOMPARE(packageListing(package), expected);
         // control is back at 0644 (no "*"), the maintainer script stays executable.
         const QString info = runProcess("dpkg-deb", {"--info", package}).standardOutput;
         QVERIFY2(info.contains(QRegularExpression("lines +control"))
@@ -91,6 +126,57 @@ private slots:
         QCOMPARE(QProcess::execute(qEnvironmentVariable("BEXLOR_BUILD"), {"deb", workDir, again}), 0);
         QCOMPARE(QProcess::execute("cmp", {package, again + "/mytool_1.0_all.deb"}), 0);
         QVERIFY(QDir(tmp).isEmpty());
+    }
+
+    void baseModes_data()
+    {
+        QTest::addColumn<uint>("own");
+        QTest::addColumn<QString>("unlisted"); // without a list, or added after it was generated
+        QTest::addColumn<QString>("listed");   // with the generated list
+        QTest::newRow("0600") << 0600u << "-rw-r--r--" << "-rw-------";
+        QTest::newRow("0640") << 0640u << "-rw-r--r--" << "-rw-r-----";
+        QTest::newRow("0644") << 0644u << "-rw-r--r--" << "-rw-r--r--";
+        QTest::newRow("0664") << 0664u << "-rw-r--r--" << "-rw-rw-r--";
+        QTest::newRow("0700") << 0700u << "-rwxr-xr-x" << "-rwx------";
+        QTest::newRow("0750") << 0750u << "-rwxr-xr-x" << "-rwxr-x---";
+        QTest::newRow("0755") << 0755u << "-rwxr-xr-x" << "-rwxr-xr-x";
+        QTest::newRow("0775") << 0775u << "-rwxr-xr-x" << "-rwxrwxr-x";
+    }
+
+    // A file's mode in the package: from its own execute bits alone until
+    // the list records it; a directory is 0755 whatever its own mode.
+    void baseModes()
+    {
+        QFETCH(uint, own);
+        QFETCH(QString, unlisted);
+        QFETCH(QString, listed);
+        const QString work = root.path() + "/режим " + QTest::currentDataTag() + "/mytool";
+        const QString output = work + ".out", package = output + "/mytool_1.0_all.deb";
+        QFile::remove(accessRightsPath("mytool")); // as the earlier cases left it
+        writeFile(work + "/DEBIAN/control", "Package: mytool\nVersion: 1.0\nArchitecture: all\n"
+                                            "Maintainer: Т <t@e>\nDescription: d\n");
+        const auto add = [&](const QString &name) {
+            writeFile(work + "/usr/share/my/" + name, "data\n");
+            return ::chmod(QFile::encodeName(work + "/usr/share/my/" + name).constData(), own) == 0;
+        };
+        QVERIFY(add("file") && QDir().mkpath(output)
+                && ::chmod(QFile::encodeName(work + "/usr/share/my").constData(), 0700) == 0);
+        BexlorWindow window;
+        window.ui->lineEditProjectDir_2->setText(work);
+        window.ui->lineEditDebDir->setText(output);
+        FakeDialogs dialogs;
+        window.buidDeb();
+        QVERIFY(packageListing(package).contains(unlisted + " ./usr/share/my/file"));
+        QVERIFY(packageListing(package).contains("drwxr-xr-x ./usr/share/my/"));
+
+        window.editAccess();
+        QVERIFY(add("late"));
+        window.buidDeb();
+        const QStringList entries = packageListing(package);
+        QVERIFY2(entries.contains(listed + " ./usr/share/my/file") && entries.contains(unlisted + " ./usr/share/my/late")
+                     && entries.contains("drwxr-xr-x ./usr/share/my/"), qPrintable(entries.join('\n')));
+        const QStringList shown = dialogs.take();
+        QVERIFY2(shown.size() == 2 && shown.filter("information: Выполнено!").size() == 2, qPrintable(shown.join('\n')));
     }
 };
 

@@ -1,8 +1,11 @@
 #include "testenv.h"
 
+#include "common/processrunner.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QtTest>
 
 TemporaryHome::TemporaryHome()
@@ -30,4 +33,13 @@ QByteArray readFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray();
     return file.readAll();
+}
+
+QStringList packageListing(const QString &package)
+{
+    QStringList lines = runProcess(QStringLiteral("dpkg-deb"), {QStringLiteral("--contents"), package})
+                            .standardOutput.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    lines.replaceInStrings(QRegularExpression(QStringLiteral(" \\S+ +\\d+ \\S+ \\S+ ")), QStringLiteral(" "));
+    lines.sort();
+    return lines;
 }

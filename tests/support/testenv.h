@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 // Points HOME at a fresh temporary directory for the lifetime of the object,
@@ -23,3 +24,7 @@ private:
 // Small file helpers for tests.
 void writeFile(const QString &path, const QByteArray &content);
 QByteArray readFile(const QString &path);
+
+// The entries of a package as `dpkg-deb --contents` lists them, sorted, each
+// "type+mode path" (with " -> target" for a link); owner, size and date left out.
+QStringList packageListing(const QString &package);

@@ -1,0 +1,125 @@
+// Real packages made by dpkg-deb itself, extracted with dpkg-deb -R, listed in the access window and rebuilt through
+// the main window, come back as they were: links as links, special mode bits, conffiles, scripts and md5sums.
+#include "app/bexlorwindow.h"
+#include "common/paths.h"
+#include "common/processrunner.h"
+#include "support/fakedialogs.h"
+#include "support/testenv.h"
+#include "ui_bexlorBuilderGui.h"
+
+#include <QCryptographicHash>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+// The control members of a package, each "name mode" then its bytes, Installed-Size lines left out.
+QByteArray controlMembers(const QString &package, const QString &into)
+{
+    if (!runProcess("dpkg-deb", {"--control", package, into}).succeeded())
+        return "dpkg-deb --control failed";
+    QByteArray members;
+    for (const QFileInfo &member : QDir(into).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name)) {
+        members += member.fileName().toUtf8() + ' ' + QByteArray::number(int(member.permissions()), 16) + '\n';
+        for (const QByteArray &line : readFile(member.filePath()).split('\n')) {
+            if (!line.startsWith("Installed-Size:"))
+                members += line + '\n';
+        }
+    }
+    return members;
+}
+
+} // namespace
+
+class RoundTripTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    TemporaryHome home;
+    QTemporaryDir root;
+
+private slots:
+    void roundTrip_data()
+    {
+        // Entries: "f MODE path" (a file), "l path target" (a link), "c path" (a conffile below etc).
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QStringList>("dangling"); // links the build lists as not in the package
+        QTest::newRow("libaio1") << QStringList{"f 644 usr/lib/x86_64-linux-gnu/libaio.so.1.0.2",
+                                                "l usr/lib/x86_64-linux-gnu/libaio.so.1 libaio.so.1.0.2",
+                                                "l usr/share/doc/libaio1 gcc-12-base", "f 644 usr/share/doc/x/copyright"}
+                                 << QStringList{"/usr/share/doc/libaio1 указывает на gcc-12-base"};
+        QTest::newRow("passwd") << QStringList{"f 4755 usr/bin/newgrp", "f 2755 usr/bin/expiry", "f 1755 usr/bin/sticky",
+                                               "f 4754 usr/bin/newuidmap", "f 600 usr/share/tool/secret",
+                                               "f 755 usr/share/tool/run.sh", "l usr/bin/tool /usr/share/tool/run.sh",
+                                               "l usr/lib/tool ../share/tool", "l usr/share/tool/loop loop",
+                                               "l usr/bin/python /usr/bin/python3", "c etc/tool.conf",
+                                               "c etc/default/tool"}
+                                << QStringList{"/usr/share/tool/loop указывает на loop",
+                                               "/usr/bin/python указывает на /usr/bin/python3"};
+        // The host file behind an absolute link stays out of the package.
+        QTest::newRow("host-link") << QStringList{"l usr/share/host {ROOT}/host file", "f 644 usr/share/data"}
+                                   << QStringList{"/usr/share/host указывает на {ROOT}/host file"};
+    }
+
+    void roundTrip()
+    {
+        QFETCH(QStringList, entries);
+        QFETCH(QStringList, dangling);
+        const QString name = QTest::currentDataTag(), base = root.path() + "/круг " + name + " $x 'q'";
+        const QString tree = base + "/tree/" + name, work = base + "/work dir/" + name, output = base + "/out";
+        writeFile(root.path() + "/host file", "host secret\n");
+        QVERIFY(QDir().mkpath(dataDirectoryPath())); // made at start-up
+        QByteArray md5sums, conffiles;
+        for (QString entry : entries) {
+            const QStringList parts = entry.replace("{ROOT}", root.path()).split(' ');
+            const QString relative = parts.at(parts.at(0) == "f" ? 2 : 1), path = tree + '/' + relative;
+            if (parts.at(0) == "l") {
+                QVERIFY(QDir().mkpath(QFileInfo(path).path()) && QFile::link(parts.mid(2).join(' '), path));
+                continue;
+            }
+            const QByteArray content = "content of " + relative.toUtf8() + '\n';
+            writeFile(path, content);
+            const unsigned mode = parts.at(0) == "c" ? 0644 : parts.at(1).toUInt(nullptr, 8);
+            QVERIFY(::chmod(QFile::encodeName(path).constData(), mode) == 0);
+            md5sums += QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex() + "  " + relative.toUtf8() + '\n';
+            if (parts.at(0) == "c")
+                conffiles += '/' + relative.toUtf8() + '\n';
+        }
+        writeFile(tree + "/DEBIAN/control", "Package: " + name.toUtf8() + "\nVersion: 1.0\nArchitecture: all\n"
+                                            "Maintainer: Т <t@e>\nInstalled-Size: 7\nDescription: round trip\n");
+        writeFile(tree + "/DEBIAN/md5sums", md5sums);
+        if (!conffiles.isEmpty())
+            writeFile(tree + "/DEBIAN/conffiles", conffiles);
+        for (const char *script : {"/DEBIAN/postinst", "/DEBIAN/prerm"}) {
+            writeFile(tree + script, "#!/bin/sh\nset -e\n");
+            QVERIFY(::chmod(QFile::encodeName(tree + script).constData(), 0755) == 0);
+        }
+        const QString original = base + "/original.deb";
+        QVERIFY(QDir().mkpath(output) && runProcess("fakeroot", {"dpkg-deb", "--build", tree, original}).succeeded());
+        QVERIFY(QDir().mkpath(base + "/work dir") && runProcess("dpkg-deb", {"-R", original, work}).succeeded());
+
+        BexlorWindow window;
+        window.ui->lineEditProjectDir_2->setText(work);
+        window.ui->lineEditDebDir->setText(output);
+        FakeDialogs dialogs;
+        window.editAccess();
+        window.buidDeb();
+        const QStringList shown = dialogs.take();
+        QVERIFY2(shown.size() == 1 && shown.at(0).startsWith("information: Выполнено!"), qPrintable(shown.join('\n')));
+        QCOMPARE(shown.at(0).count("которого нет в пакете"), dangling.size());
+        for (const QString &link : dangling)
+            QVERIFY2(shown.at(0).contains("Ссылка " + QString(link).replace("{ROOT}", root.path())), qPrintable(link));
+
+        const QString rebuilt = output + '/' + name + "_1.0_all.deb";
+        QCOMPARE(packageListing(rebuilt), packageListing(original));
+        QCOMPARE(controlMembers(rebuilt, base + "/rebuilt-control"), controlMembers(original, base + "/control"));
+        QProcess data;
+        data.start("dpkg-deb", {"--fsys-tarfile", rebuilt});
+        QVERIFY(data.waitForFinished() && !data.readAllStandardOutput().contains("host secret"));
+    }
+};
+
+QTEST_MAIN(RoundTripTest)
+#include "tst_roundtrip.moc"
