@@ -4,6 +4,7 @@
 #include "common/privatedir.h"
 #include "common/processrunner.h"
 #include "desktop/accessrights.h"
+#include "package/controlarea.h"
 #include "package/stagingcopy.h"
 
 #include <QFile>
@@ -54,6 +55,9 @@ Result stageAndBuild(const QString &workDir, const QString &outputDir, const QSt
 
     QStringList notes;
     applyAccessRules(staging, rules, &notes);
+    const Result controlArea = prepareControlArea(staging, rules, &notes);
+    if (controlArea.failed())
+        return Result::failure(buildError + controlArea.message);
 
     const ProcessResult package = runProcess(QStringLiteral("fakeroot"), packageArguments(staging, outputDir));
     if (!package.succeeded())

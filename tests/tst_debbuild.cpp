@@ -32,7 +32,7 @@ private slots:
         QTest::newRow("file") << "{W}/DEBIAN/control" << "" << fails + "{W}/DEBIAN/control не является каталогом";
         QTest::newRow("broken") << "{W}" << "no" << fails + "Ссылка {W}/usr/bin/x указывает на несуществующий объект";
         QTest::newRow("link loop") << "{W}" << "../.." << fails + "Ссылка {W}/usr/bin/x образует цикл";
-        QTest::newRow("dpkg-deb fails") << "{W}/usr" << "" << fails + "dpkg-deb";
+        QTest::newRow("no DEBIAN") << "{W}/usr" << "" << fails + "Не удалось установить права доступа";
     }
 
     void builds()
@@ -49,17 +49,27 @@ private slots:
         writeFile(work + "/DEBIAN/control", "Package: mytool\nVersion: 1.0\nArchitecture: all\nMaintainer: Т <t@e>\n");
         for (const char *file : {"/DEBIAN/postinst", "/usr/bin/mytool", "/usr/share/my/key", "/usr/share/my/a: b"})
             writeFile(work + file, "#!/bin/sh\n");
+        // What the editor leaves: blank scripts, DEBIAN 0745; one script without "#!".
+        writeFile(work + "/DEBIAN/preinst", " \n\t\n");
+        writeFile(work + "/DEBIAN/prerm", "echo\n");
+        writeFile(work + "/DEBIAN/templates", "");
+        ::chmod(QFile::encodeName(work + "/DEBIAN").constData(), 0745);
         writeFile(base + "/outside", "linked\n");
         QVERIFY(QFile::link(base + "/outside", work + "/usr/share/my/link"));
         QVERIFY(link.isEmpty() || QFile::link(link, work + "/usr/bin/x"));
-        writeFile(dataDirectoryPath() + "/mytool", "/DEBIAN/control: 644\n/usr/share/my/stale: 600\n"
+        writeFile(dataDirectoryPath() + "/mytool", "/DEBIAN/control: 644\n/DEBIAN/postinst: 644\n"
+                                                   "/DEBIAN/templates: 755\n/DEBIAN: 700\n/usr/share/my/stale: 600\n"
                                                    "/usr/share/my/key: 600\n/usr/share/my/a: b: 640\n"
                                                    "no separator\n/usr/bin/mytool: 9\n/../../etc/passwd: 600\n");
         BexlorWindow window;
         window.ui->lineEditProjectDir_2->setText(workDir.replace("{W}", work));
         window.ui->lineEditDebDir->setText(output);
         FakeDialogs dialogs;
+        const QByteArray control = readFile(work + "/DEBIAN/control");
         window.buidDeb();
+        // The work directory is never changed by a build.
+        QCOMPARE(readFile(work + "/DEBIAN/control"), control);
+        QVERIFY(!QFileInfo::exists(work + "/DEBIAN/md5sums"));
         const QString shown = dialogs.take().join("\n---\n");
         QVERIFY2(shown.startsWith(box.replace("{W}", work)), qPrintable(shown));
         QVERIFY(QDir(tmp).isEmpty() && !QFileInfo::exists("pwned") && !QFileInfo::exists("/tmp/mytool"));
@@ -68,8 +78,12 @@ private slots:
                  built ? QStringList{"mytool_1.0_all.deb"} : QStringList());
         if (!built)
             return;
-        for (const char *note : {"missing 'Description'", "stale: 600", "no separator", "mytool: 9", "passwd: 600"})
+        for (const char *note : {"missing 'Description'", "stale: 600", "no separator", "mytool: 9", "passwd: 600",
+                                 "(dpkg требует 755): /DEBIAN/postinst: 644", "(dpkg требует 644): /DEBIAN/templates: 755",
+                                 "(dpkg требует 755): /DEBIAN: 700", "Пустой сценарий DEBIAN/preinst не включён в пакет",
+                                 "Сценарий DEBIAN/prerm не начинается со строки «#!»"})
             QVERIFY2(shown.contains(note), note);
+        QVERIFY2(!shown.contains("/DEBIAN/control: 644") && !shown.contains("postrm"), qPrintable(shown));
         const QString package = output + "/mytool_1.0_all.deb";
         QStringList modes = runProcess("dpkg-deb", {"--contents", package}).standardOutput.split('\n');
         modes.replaceInStrings(QRegularExpression(" \\S+ +\\d+ \\S+ \\S+ "), " ").sort(); // owner, size, date, time
@@ -77,10 +91,20 @@ private slots:
                                   "-rwxr-xr-x ./usr/bin/mytool|-rwxr-xr-x ./usr/share/my/link|drwxr-xr-x ./|"
                                   "drwxr-xr-x ./scratch/|drwxr-xr-x ./usr/|drwxr-xr-x ./usr/bin/|"
                                   "drwxr-xr-x ./usr/share/|drwxr-xr-x ./usr/share/empty/|drwxr-xr-x ./usr/share/my/");
-        // control is back at 0644 (no "*"), the maintainer script stays executable.
+        // control and the other files at 0644 (no "*"), the scripts executable,
+        // md5sums and Installed-Size made from the staged data.
         const QString info = runProcess("dpkg-deb", {"--info", package}).standardOutput;
-        QVERIFY2(info.contains(QRegularExpression("lines +control"))
-                     && info.contains(QRegularExpression("lines +\\* +postinst")), qPrintable(info));
+        QStringList members = info.split('\n').filter(QRegularExpression("^ +\\d+ bytes")).replaceInStrings(
+            QRegularExpression("^ +\\d+ bytes, +\\d+ lines +| +$"), "");
+        QCOMPARE(members, QStringList({"control", "md5sums", "*  postinst             #!/bin/sh", "*  prerm", "templates"}));
+        QVERIFY2(info.contains("Installed-Size: 0\n"), qPrintable(info));
+        const QString extracted = root.path() + "/extracted " + QTest::currentDataTag();
+        QVERIFY(runProcess("dpkg-deb", {"-R", package, extracted}).succeeded());
+        QProcess md5sum;
+        md5sum.setWorkingDirectory(extracted);
+        md5sum.start("md5sum", {"-c", "DEBIAN/md5sums"});
+        QVERIFY(md5sum.waitForFinished() && md5sum.exitCode() == 0);
+        QCOMPARE(md5sum.readAllStandardOutput().count('\n'), 4);
     }
 };
 
