@@ -140,8 +140,12 @@ bool isBlankScript(const QByteArray &content)
 
 QByteArray withInstalledSizeSet(const QByteArray &control, qint64 sizeKiB)
 {
-    if (hasInstalledSizeLine(control))
-        return withInstalledSize(control, sizeKiB);
+    // dpkg-deb refuses a last line without its line break, which the editor
+    // does not add.
+    if (hasInstalledSizeLine(control)) {
+        const QByteArray text = withInstalledSize(control, sizeKiB);
+        return text.endsWith('\n') ? text : text + '\n';
+    }
     QByteArray text = control;
     while (!text.isEmpty() && QByteArray("\n\r\t ").contains(text.back()))
         text.chop(1);

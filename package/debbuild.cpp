@@ -5,6 +5,7 @@
 #include "common/processrunner.h"
 #include "desktop/accessrights.h"
 #include "package/controlarea.h"
+#include "package/controlcheck.h"
 #include "package/stagingcopy.h"
 
 #include <QFile>
@@ -44,7 +45,7 @@ void applyAccessRules(const QString &staging, const AccessRules &rules, QStringL
 }
 
 Result stageAndBuild(const QString &workDir, const QString &outputDir, const QString &privateDir,
-                          const QString &staging, const AccessRules &rules)
+                          const QString &staging, const AccessRules &rules, QStringList notes)
 {
     struct stat own;
     if (::stat(QFile::encodeName(privateDir).constData(), &own) != 0)
@@ -53,7 +54,6 @@ Result stageAndBuild(const QString &workDir, const QString &outputDir, const QSt
     if (copied.failed())
         return Result::failure(buildError + copied.message);
 
-    QStringList notes;
     applyAccessRules(staging, rules, &notes);
     const Result controlArea = prepareControlArea(staging, rules, &notes);
     if (controlArea.failed())
@@ -85,6 +85,11 @@ Result buildPackage(const QString &workDir, const QString &outputDir)
     if (!QFileInfo(outputDir).isDir())
         return Result::failure(buildError + QStringLiteral("Каталог для deb-файла %1 не найден").arg(outputDir));
 
+    QStringList notes;
+    const Result control = checkControlFiles(workDir, &notes);
+    if (control.failed())
+        return Result::failure(buildError + control.message);
+
     AccessRules rules;
     const Result read = readAccessRules(accessRightsPath(name), &rules);
     if (read.failed())
@@ -94,7 +99,7 @@ Result buildPackage(const QString &workDir, const QString &outputDir)
     if (privateDir.path().isEmpty())
         return Result::failure(buildError + privateDir.error());
     Result result = stageAndBuild(workDir, outputDir, privateDir.path(),
-                                       privateDir.path() + QLatin1Char('/') + name, rules);
+                                       privateDir.path() + QLatin1Char('/') + name, rules, notes);
     const QString removeError = privateDir.remove();
     if (!removeError.isEmpty())
         result.message += QStringLiteral("\n\n") + removeError;

@@ -28,11 +28,11 @@ private slots:
         QTest::newRow("builds") << "{W}//" << "" << "information: Выполнено! / Команда сборки завершена.\n\n"
                                                     "Предупреждения при сборке:\n";
         QTest::newRow("root") << "/" << "" << error + "Необходимо выбрать каталог с проектом";
-        QTest::newRow("missing") << "{W}/no" << "" << fails + "Не удалось прочитать каталог {W}/no: ";
-        QTest::newRow("file") << "{W}/DEBIAN/control" << "" << fails + "{W}/DEBIAN/control не является каталогом";
+        QTest::newRow("missing") << "{W}/no" << "" << fails + "Каталог {W}/no не найден";
+        QTest::newRow("file") << "{W}/DEBIAN/control" << "" << fails + "Каталог {W}/DEBIAN/control не найден";
         QTest::newRow("broken") << "{W}" << "no" << fails + "Ссылка {W}/usr/bin/x указывает на несуществующий объект";
         QTest::newRow("link loop") << "{W}" << "../.." << fails + "Ссылка {W}/usr/bin/x образует цикл";
-        QTest::newRow("no DEBIAN") << "{W}/usr" << "" << fails + "Не удалось установить права доступа";
+        QTest::newRow("no DEBIAN") << "{W}/usr" << "" << fails + "Файл DEBIAN/control не найден";
     }
 
     void builds()
@@ -78,7 +78,7 @@ private slots:
                  built ? QStringList{"mytool_1.0_all.deb"} : QStringList());
         if (!built)
             return;
-        for (const char *note : {"missing 'Description'", "stale: 600", "no separator", "mytool: 9", "passwd: 600",
+        for (const char *note : {"DEBIAN/control: нет поля «Description»", "stale: 600", "no separator", "mytool: 9", "passwd: 600",
                                  "(dpkg требует 755): /DEBIAN/postinst: 644", "(dpkg требует 644): /DEBIAN/templates: 755",
                                  "(dpkg требует 755): /DEBIAN: 700", "Пустой сценарий DEBIAN/preinst не включён в пакет",
                                  "Сценарий DEBIAN/prerm не начинается со строки «#!»"})
