@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+struct BuildFlags;
+
 // The fields of the executable build as read from the main window.
 struct ExecutableBuild
 {
@@ -20,11 +22,11 @@ struct ExecutableBuild
 // script sets its own language level, with a program entry point.
 QStringList translationArguments(const QString &workingCopy);
 
-// gcc arguments: size optimisation, the runtime's headers and library,
-// output B + "/" + E.
-QStringList compilationArguments(const ExecutableBuild &build);
+// gcc arguments: size optimisation, Debian's hardening flags, the runtime's
+// headers and library, output B + "/" + E.
+QStringList compilationArguments(const ExecutableBuild &build, const BuildFlags &flags);
 
 // Checks the fields, makes the working copy when the script name holds "-",
-// translates and compiles, and removes the working copy again whatever
+// translates, compiles with hardening and strips, and removes the working copy again whatever
 // happened. The result carries the text of the box to show.
 Result buildExecutable(const ExecutableBuild &build);

@@ -65,6 +65,18 @@ private slots:
             const QString expected = runProcess("python3", {project + '/' + script, "$HOME; *", "ё"}).standardOutput;
             QCOMPARE(expected.left(11), QStringLiteral("a b 3.5\n['$"));
             QCOMPARE(runProcess(project + "/my tool $x", {"$HOME; *", "ё"}).standardOutput, expected);
+            // Ship-ready: stripped, linked with Debian's hardening, its runtime package named.
+            const QString binary = project + "/my tool $x";
+            const QString sections = runProcess("readelf", {"-S", "-d", "-l", binary}).standardOutput;
+            QVERIFY2(!sections.contains(".symtab") && !sections.contains(".comment")
+                         && sections.contains("GNU_RELRO") && sections.contains("BIND_NOW"), qPrintable(sections));
+            const QString package = runProcess("dpkg", {"-S", QFileInfo("/usr/lib/x86_64-linux-gnu/lib"
+                                                                        + window.ui->comboBoxSource->currentText()
+                                                                        + ".so.1.0").canonicalFilePath()})
+                                        .standardOutput.section(':', 0, 0);
+            QVERIFY2(package.startsWith("libpython3") && boxes.first().endsWith(
+                         "\n\nДля запуска нужен пакет " + package + ": добавьте его в поле Depends пакета."),
+                     qPrintable(boxes.first()));
         }
     }
 };
