@@ -6,6 +6,7 @@
 #include "desktop/accessrights.h"
 #include "package/controlarea.h"
 #include "package/controlcheck.h"
+#include "package/shlibdeps.h"
 #include "package/stagingcopy.h"
 
 #include <QFile>
@@ -58,6 +59,7 @@ Result stageAndBuild(const QString &workDir, const QString &outputDir, const QSt
     const Result controlArea = prepareControlArea(staging, rules, &notes);
     if (controlArea.failed())
         return Result::failure(buildError + controlArea.message);
+    sharedLibraryNotes(staging, &notes);
 
     const ProcessResult package = runProcess(QStringLiteral("fakeroot"), packageArguments(staging, outputDir));
     if (!package.succeeded())

@@ -53,6 +53,9 @@ private slots:
         writeFile(work + "/DEBIAN/preinst", " \n\t\n");
         writeFile(work + "/DEBIAN/prerm", "echo\n");
         writeFile(work + "/DEBIAN/templates", "");
+        // An ELF program needing libc6, which Depends does not name.
+        QVERIFY(QFile::remove(work + "/usr/bin/mytool") && QFile::copy("/bin/true", work + "/usr/bin/mytool"));
+        writeFile(work + "/DEBIAN/control", readFile(work + "/DEBIAN/control") + "Depends: python3 (>= 3) | pypy\n");
         ::chmod(QFile::encodeName(work + "/DEBIAN").constData(), 0745);
         writeFile(base + "/outside", "linked\n");
         QVERIFY(QFile::link(base + "/outside", work + "/usr/share/my/link"));
@@ -97,7 +100,9 @@ private slots:
         QStringList members = info.split('\n').filter(QRegularExpression("^ +\\d+ bytes")).replaceInStrings(
             QRegularExpression("^ +\\d+ bytes, +\\d+ lines +| +$"), "");
         QCOMPARE(members, QStringList({"control", "md5sums", "*  postinst             #!/bin/sh", "*  prerm", "templates"}));
-        QVERIFY2(info.contains("Installed-Size: 0\n"), qPrintable(info));
+        QVERIFY2(shown.contains(QRegularExpression("нет в поле Depends: libc6\\.\nСтрока для DEBIAN/control:\n"
+                                                   "Depends: python3 \\(>= 3\\) \\| pypy, libc6 \\(>= [0-9.]+\\)(\n|$)")),
+                 qPrintable(shown));
         const QString extracted = root.path() + "/extracted " + QTest::currentDataTag();
         QVERIFY(runProcess("dpkg-deb", {"-R", package, extracted}).succeeded());
         QProcess md5sum;
@@ -105,6 +110,10 @@ private slots:
         md5sum.start("md5sum", {"-c", "DEBIAN/md5sums"});
         QVERIFY(md5sum.waitForFinished() && md5sum.exitCode() == 0);
         QCOMPARE(md5sum.readAllStandardOutput().count('\n'), 4);
+        qint64 bytes = 0;
+        for (QDirIterator it(extracted + "/usr", QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+            bytes += QFileInfo(it.next()).size();
+        QVERIFY2(info.contains(QString(" Installed-Size: %1\n").arg(bytes / 1024)), qPrintable(info));
     }
 };
 
