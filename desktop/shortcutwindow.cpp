@@ -5,6 +5,7 @@
 #include "common/editorfiles.h"
 #include "common/textfiles.h"
 #include "common/toolform.h"
+#include "package/templates.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -39,6 +40,7 @@ shortcutWindow::shortcutWindow(const QString &directory)
 
     connect(copyright.clean, &QAbstractButton::clicked, this, &shortcutWindow::clean);
     connect(copyright.saveControl, &QAbstractButton::clicked, this, &shortcutWindow::saveShortcut);
+    connect(copyright.pushButtonTemplate, &QAbstractButton::clicked, this, &shortcutWindow::fillTemplate);
     connect(comboBox, QOverload<int>::of(&QComboBox::activated), this, &shortcutWindow::openFile);
     connect(copyright.closeControl, &QAbstractButton::clicked, this, &QWidget::close);
 
@@ -72,6 +74,14 @@ void shortcutWindow::saveShortcut()
     }
     showDone(QStringLiteral("Изменения сохранены!"));
     close();
+}
+
+void shortcutWindow::fillTemplate()
+{
+    // The window knows the applications directory; the program and its icon
+    // are named after the work directory above it.
+    const QString workDir = folder().chopped(applicationsDirectory(QString()).size() + 1);
+    textEditCopyright->setPlainText(desktopTemplate(packageName(workDir)));
 }
 
 void shortcutWindow::searchFiles()
