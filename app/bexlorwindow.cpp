@@ -39,6 +39,7 @@ BexlorWindow::BexlorWindow(QWidget *parent)
     wire(ui->pbLoadProject, &BexlorWindow::loadProject);
     wire(ui->pushButtonAccess, &BexlorWindow::editAccess);
     wire(ui->pushButtonDelAccess, &BexlorWindow::delAccess);
+    wire(ui->pushButtonDocs, &BexlorWindow::createDocs);
     connect(ui->pushButtonClose_2, &QAbstractButton::clicked, this, &QWidget::close);
     connect(ui->pushButtonClose, &QAbstractButton::clicked, this, &QWidget::close);
 

@@ -55,9 +55,8 @@ void checkRequired(const ControlParagraph &paragraph, ControlVerdict *verdict)
 
 void checkNameAndVersion(const ControlParagraph &paragraph, ControlVerdict *verdict)
 {
-    static const QRegularExpression namePattern(QStringLiteral("^[a-z0-9][a-z0-9+.-]*$"));
     const QString name = paragraph.value(QStringLiteral("Package")).trimmed();
-    if (!name.isEmpty() && !namePattern.match(name.toLower()).hasMatch())
+    if (!name.isEmpty() && !isValidPackageName(name))
         verdict->errors << QStringLiteral("имя пакета «%1» недопустимо: нужны строчные латинские буквы, "
                                           "цифры и знаки «+», «-», «.», в начале буква или цифра")
                                .arg(name);
@@ -85,8 +84,16 @@ void checkDescription(const ControlParagraph &paragraph, ControlVerdict *verdict
                .match(synopsis)
                .hasMatch())
         verdict->warnings << QStringLiteral("краткое описание начинается с имени пакета");
-    if (!description.contains(QLatin1Char('\n')))
+    if (!description.contains(QLatin1Char('\n'))) {
         verdict->warnings << QStringLiteral("нет подробного описания (строк после краткого описания)");
+        return;
+    }
+    // lintian compares the two lines by their Latin letters and digits alone.
+    static const QRegularExpression notLatin(QStringLiteral("[^a-z0-9]"));
+    QString first = description.section(QLatin1Char('\n'), 1, 1).trimmed().toLower();
+    if (first == synopsis.toLower() || first.remove(notLatin) == synopsis.toLower().remove(notLatin))
+        verdict->warnings << QStringLiteral("первая строка подробного описания повторяет краткое описание "
+                                            "(lintian сравнивает только латинские буквы и цифры)");
 }
 
 // What dpkg-deb refuses in conffiles: blank lines, relative paths, and
@@ -193,6 +200,12 @@ ControlVerdict checkControlText(const QByteArray &text)
     checkNameAndVersion(paragraph, &verdict);
     checkDescription(paragraph, &verdict);
     return verdict;
+}
+
+bool isValidPackageName(const QString &name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[a-z0-9][a-z0-9+.-]*$"));
+    return pattern.match(name.toLower()).hasMatch();
 }
 
 bool isValidDebianVersion(const QString &version)

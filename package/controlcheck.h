@@ -43,6 +43,10 @@ struct ControlVerdict
 // synopsis, the extended description).
 ControlVerdict checkControlText(const QByteArray &text);
 
+// True for a package name dpkg accepts once lowercased: letters, digits
+// and "+", "-", ".", starting with a letter or digit.
+bool isValidPackageName(const QString &name);
+
 // True for a version dpkg accepts: [epoch:]upstream[-revision].
 bool isValidDebianVersion(const QString &version);
 

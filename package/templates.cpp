@@ -32,7 +32,8 @@ QString controlTemplate(const QString &k, const QString &architecture, const QSt
                                                                               "Architecture: ")
            + architecture + QStringLiteral("\nMaintainer: ") + maintainer
            + QStringLiteral("\nDescription: короткое описание программы\n"
-                            " Подробное описание: что программа делает и кому она пригодится.\n");
+                            " Подробное описание ")
+           + packageNameFrom(k) + QStringLiteral(": что программа делает и кому она пригодится.\n");
 }
 
 QString maintainerScriptTemplate(const QString &script)

@@ -86,6 +86,9 @@ private slots:
                                   << QStringList{"краткое описание длиннее 80 символов",
                                                  "краткое описание начинается с имени пакета",
                                                  "нет подробного описания"};
+        QTest::newRow("extended repeats") << head + maintainer + "Description: утилита 1\n Утилита, 1.\n"
+                                          << QByteArray() << none
+                                          << QStringList{"первая строка подробного описания повторяет краткое"};
         QTest::newRow("conffiles") << good << QByteArray("/etc/tool.conf\n") << none << none;
         QTest::newRow("conffiles, blank line") << good << QByteArray("/etc/tool.conf\n\netc/tool.conf\n")
                                                << QStringList{"DEBIAN/conffiles, строка 2: пустая строка",
