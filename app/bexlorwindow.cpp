@@ -4,6 +4,7 @@
 #include "exebuild/scriptnames.h"
 #include "common/dialogs.h"
 #include "common/paths.h"
+#include "package/lint.h"
 #include "ui_bexlorBuilderGui.h"
 
 #include <QApplication>
@@ -43,6 +44,7 @@ BexlorWindow::BexlorWindow(QWidget *parent)
     connect(ui->pushButtonClose_2, &QAbstractButton::clicked, this, &QWidget::close);
     connect(ui->pushButtonClose, &QAbstractButton::clicked, this, &QWidget::close);
 
+    ui->checkBoxLint->setChecked(lintianInstalled());
     selectLib();
     listProjectNames();
 }

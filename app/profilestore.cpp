@@ -1,6 +1,7 @@
 #include "app/profilestore.h"
 
 #include "app/settings.h"
+#include "package/lint.h"
 
 #include <QSettings>
 
@@ -34,6 +35,7 @@ Result saveProfile(const QString &name, const Profile &profile)
     store.setValue(QStringLiteral("Source"), profile.source);
     store.setValue(QStringLiteral("ProjectDirDeb"), profile.projectDirDeb);
     store.setValue(QStringLiteral("DebDir"), profile.debDir);
+    store.setValue(QStringLiteral("Lint"), profile.lint);
     store.endGroup();
     return Result::done(QStringLiteral("Настройки сохранены"));
 }
@@ -52,6 +54,7 @@ Profile loadProfile(const QString &name)
     profile.source = store.value(QStringLiteral("Source"), 0).toInt();
     profile.projectDirDeb = text("ProjectDirDeb");
     profile.debDir = text("DebDir");
+    profile.lint = store.value(QStringLiteral("Lint"), lintianInstalled()).toBool();
     store.endGroup();
     return profile;
 }

@@ -87,6 +87,10 @@ private slots:
                                  "Сценарий DEBIAN/prerm не начинается со строки «#!»"})
             QVERIFY2(shown.contains(note), note);
         QVERIFY2(!shown.contains("/DEBIAN/control: 644") && !shown.contains("postrm"), qPrintable(shown));
+        // lintian, on by default, reports last: counts, then its tags.
+        QVERIFY2(shown.contains(QRegularExpression("\n\nПроверка lintian: ошибок — [1-9]\\d*, предупреждений — \\d+\\.\n"
+                                                   "(.*\n)*E: mytool: no-copyright-file")),
+                 qPrintable(shown));
         const QString package = output + "/mytool_1.0_all.deb";
         QStringList modes = runProcess("dpkg-deb", {"--contents", package}).standardOutput.split('\n');
         modes.replaceInStrings(QRegularExpression(" \\S+ +\\d+ \\S+ \\S+ "), " ").sort(); // owner, size, date, time
