@@ -73,6 +73,17 @@ void checkDescription(const ControlParagraph &paragraph, ControlVerdict *verdict
 {
     if (!paragraph.has(QStringLiteral("Description")))
         return;
+    for (const ControlField &field : paragraph.fields) {
+        if (field.name.compare(QLatin1String("Description"), Qt::CaseInsensitive) != 0)
+            continue;
+        // Each line is shown with its leading blank.
+        const QStringList lines = field.value.split(QLatin1Char('\n'));
+        for (int i = 1; i < lines.size(); ++i) {
+            if (lines.at(i).size() + 1 > 80)
+                verdict->warnings << lineText(field.line + i, QStringLiteral("строка подробного описания длиннее "
+                                                                             "80 символов"));
+        }
+    }
     const QString description = paragraph.value(QStringLiteral("Description"));
     const QString synopsis = description.section(QLatin1Char('\n'), 0, 0).trimmed();
     const QString name = paragraph.value(QStringLiteral("Package")).trimmed();

@@ -33,7 +33,7 @@ QString controlTemplate(const QString &k, const QString &architecture, const QSt
            + architecture + QStringLiteral("\nMaintainer: ") + maintainer
            + QStringLiteral("\nDescription: короткое описание программы\n"
                             " Подробное описание ")
-           + packageNameFrom(k) + QStringLiteral(": что программа делает и кому она пригодится.\n");
+           + packageNameFrom(k) + QStringLiteral(":\n что программа делает и кому она пригодится.\n");
 }
 
 QString maintainerScriptTemplate(const QString &script)

@@ -89,6 +89,10 @@ private slots:
         QTest::newRow("extended repeats") << head + maintainer + "Description: утилита 1\n Утилита, 1.\n"
                                           << QByteArray() << none
                                           << QStringList{"первая строка подробного описания повторяет краткое"};
+        QTest::newRow("long extended line") << head + maintainer + "Description: small utility\n " + QByteArray(79, 'x')
+                                                + "\n " + QString(80, QChar(0x0436)).toUtf8() + "\n"
+                                            << QByteArray() << none
+                                            << QStringList{"строка 7: строка подробного описания длиннее 80 символов"};
         QTest::newRow("conffiles") << good << QByteArray("/etc/tool.conf\n") << none << none;
         QTest::newRow("conffiles, blank line") << good << QByteArray("/etc/tool.conf\n\netc/tool.conf\n")
                                                << QStringList{"DEBIAN/conffiles, строка 2: пустая строка",
