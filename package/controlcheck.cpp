@@ -71,20 +71,17 @@ void checkNameAndVersion(const ControlParagraph &paragraph, ControlVerdict *verd
 
 void checkDescription(const ControlParagraph &paragraph, ControlVerdict *verdict)
 {
-    if (!paragraph.has(QStringLiteral("Description")))
+    const ControlField *field = paragraph.field(QStringLiteral("Description"));
+    if (!field)
         return;
-    for (const ControlField &field : paragraph.fields) {
-        if (field.name.compare(QLatin1String("Description"), Qt::CaseInsensitive) != 0)
-            continue;
-        // Each line is shown with its leading blank.
-        const QStringList lines = field.value.split(QLatin1Char('\n'));
-        for (int i = 1; i < lines.size(); ++i) {
-            if (lines.at(i).size() + 1 > 80)
-                verdict->warnings << lineText(field.line + i, QStringLiteral("строка подробного описания длиннее "
-                                                                             "80 символов"));
-        }
+    const QString &description = field->value;
+    const QStringList lines = description.split(QLatin1Char('\n'));
+    for (int i = 1; i < lines.size(); ++i) {
+        // lintian counts each line with its leading blank.
+        if (lines.at(i).size() + 1 > 80)
+            verdict->warnings << lineText(field->line + i, QStringLiteral("строка подробного описания длиннее "
+                                                                          "80 символов"));
     }
-    const QString description = paragraph.value(QStringLiteral("Description"));
     const QString synopsis = description.section(QLatin1Char('\n'), 0, 0).trimmed();
     const QString name = paragraph.value(QStringLiteral("Package")).trimmed();
     if (synopsis.size() > 80)
@@ -134,22 +131,24 @@ QStringList conffilesProblems(const QString &workDir, const QByteArray &conffile
 
 } // namespace
 
-QString ControlParagraph::value(const QString &name) const
+const ControlField *ControlParagraph::field(const QString &name) const
 {
     for (const ControlField &field : fields) {
         if (field.name.compare(name, Qt::CaseInsensitive) == 0)
-            return field.value;
+            return &field;
     }
-    return QString();
+    return nullptr;
+}
+
+QString ControlParagraph::value(const QString &name) const
+{
+    const ControlField *found = field(name);
+    return found ? found->value : QString();
 }
 
 bool ControlParagraph::has(const QString &name) const
 {
-    for (const ControlField &field : fields) {
-        if (field.name.compare(name, Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
+    return field(name) != nullptr;
 }
 
 ControlParagraph parseControl(const QByteArray &text)

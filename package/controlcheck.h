@@ -26,6 +26,8 @@ struct ControlParagraph
     // empty text when it is missing.
     QString value(const QString &name) const;
     bool has(const QString &name) const;
+    // The field of that name, or nullptr.
+    const ControlField *field(const QString &name) const;
 };
 
 ControlParagraph parseControl(const QByteArray &text);
