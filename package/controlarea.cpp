@@ -127,7 +127,7 @@ QStringList overriddenAccessLines(const AccessRules &rules)
                  && !name.contains(QLatin1Char('/')))
             mode = controlFileMode(name);
         if (mode != 0 && mode != rule.mode)
-            notes << QStringLiteral("Строка файла прав доступа заменена (dpkg требует %1): %2")
+            notes << QStringLiteral("Строка файла прав доступа заменена (права в пакете: %1): %2")
                          .arg(QString::number(mode, 8), rule.line);
     }
     return notes;

@@ -82,8 +82,9 @@ private slots:
         if (!built)
             return;
         for (const char *note : {"DEBIAN/control: нет поля «Description»", "stale: 600", "no separator", "mytool: 9", "passwd: 600",
-                                 "(dpkg требует 755): /DEBIAN/postinst: 644", "(dpkg требует 644): /DEBIAN/templates: 755",
-                                 "(dpkg требует 755): /DEBIAN: 700", "Пустой сценарий DEBIAN/preinst не включён в пакет",
+                                 "(права в пакете: 755): /DEBIAN/postinst: 644",
+                                 "(права в пакете: 644): /DEBIAN/templates: 755", "(права в пакете: 755): /DEBIAN: 700",
+                                 "Пустой сценарий DEBIAN/preinst не включён в пакет",
                                  "Сценарий DEBIAN/prerm не начинается со строки «#!»"})
             QVERIFY2(shown.contains(note), note);
         QVERIFY2(!shown.contains("/DEBIAN/control: 644") && !shown.contains("postrm"), qPrintable(shown));
