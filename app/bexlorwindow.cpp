@@ -4,6 +4,7 @@
 #include "exebuild/scriptnames.h"
 #include "common/dialogs.h"
 #include "common/paths.h"
+#include "package/lint.h"
 #include "ui_bexlorBuilderGui.h"
 
 #include <QApplication>
@@ -39,9 +40,11 @@ BexlorWindow::BexlorWindow(QWidget *parent)
     wire(ui->pbLoadProject, &BexlorWindow::loadProject);
     wire(ui->pushButtonAccess, &BexlorWindow::editAccess);
     wire(ui->pushButtonDelAccess, &BexlorWindow::delAccess);
+    wire(ui->pushButtonDocs, &BexlorWindow::createDocs);
     connect(ui->pushButtonClose_2, &QAbstractButton::clicked, this, &QWidget::close);
     connect(ui->pushButtonClose, &QAbstractButton::clicked, this, &QWidget::close);
 
+    ui->checkBoxLint->setChecked(lintianInstalled());
     selectLib();
     listProjectNames();
 }

@@ -42,6 +42,7 @@ public:
     void buidDeb();
     void editFiles();
     void removeControlFiles();
+    void createDocs();
 
     // Desktop integration.
     void createShortcut();

@@ -19,6 +19,7 @@ void BexlorWindow::saveProject()
     profile.source = ui->comboBoxSource->currentIndex();
     profile.projectDirDeb = ui->lineEditProjectDir_2->text();
     profile.debDir = ui->lineEditDebDir->text();
+    profile.lint = ui->checkBoxLint->isChecked();
     const Result saved = saveProfile(name, profile);
     if (saved.success)
         listProjectNames();
@@ -35,6 +36,7 @@ void BexlorWindow::loadProject()
     ui->lineEditBinary->setText(profile.binary);
     ui->lineEditProjectDir_2->setText(profile.projectDirDeb);
     ui->lineEditDebDir->setText(profile.debDir);
+    ui->checkBoxLint->setChecked(profile.lint);
     ui->comboBoxSource->setCurrentIndex(profile.source);
 }
 

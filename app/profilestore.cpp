@@ -1,6 +1,7 @@
 #include "app/profilestore.h"
 
 #include "app/settings.h"
+#include "package/lint.h"
 
 #include "common/paths.h"
 #include "common/textfiles.h"
@@ -82,6 +83,7 @@ Result saveProfile(const QString &name, const Profile &profile)
     store.setValue(QStringLiteral("Source"), profile.source);
     store.setValue(QStringLiteral("ProjectDirDeb"), profile.projectDirDeb);
     store.setValue(QStringLiteral("DebDir"), profile.debDir);
+    store.setValue(QStringLiteral("Lint"), profile.lint);
     store.endGroup();
     const QString path = settingsFilePath();
     const QByteArray before = fileBytes(path);
@@ -115,6 +117,7 @@ Profile loadProfile(const QString &name)
     profile.source = store.value(QStringLiteral("Source"), 0).toInt();
     profile.projectDirDeb = text("ProjectDirDeb");
     profile.debDir = text("DebDir");
+    profile.lint = store.value(QStringLiteral("Lint"), lintianInstalled()).toBool();
     store.endGroup();
     return profile;
 }

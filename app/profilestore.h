@@ -16,6 +16,7 @@ struct Profile
     int source = 0;        // Source: the runtime's position in the list
     QString projectDirDeb; // ProjectDirDeb
     QString debDir;        // DebDir
+    bool lint = true;      // Lint: lintian after the package build
 };
 
 // The profile names in the store, in the order it lists its groups.
@@ -26,7 +27,8 @@ QStringList profileNames();
 Result saveProfile(const QString &name, const Profile &profile);
 
 // The profile stored under name; a missing profile or key reads as empty
-// text and position 0, and so does a hand-edited Source that is no number.
+// text and position 0, and so does a hand-edited Source that is no number;
+// a missing Lint reads as on when lintian is installed.
 Profile loadProfile(const QString &name);
 
 // Removes the profile name with all its keys; the empty name is refused,

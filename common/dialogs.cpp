@@ -87,22 +87,34 @@ BoxText boxText(const QString &text)
             text};
 }
 
-void showError(const QString &text)
+namespace {
+
+// The cut text's whole, then the extra details, behind the details button.
+QString joinedDetails(const BoxText &shown, const QString &details)
 {
-    const BoxText shown = boxText(text);
-    Dialogs::instance().critical(QStringLiteral("Ошибка"), shown.text, shown.details);
+    if (shown.details.isEmpty() || details.isEmpty())
+        return shown.details + details;
+    return shown.details + QStringLiteral("\n\n") + details;
 }
 
-void showDone(const QString &text)
+} // namespace
+
+void showError(const QString &text, const QString &details)
 {
     const BoxText shown = boxText(text);
-    Dialogs::instance().information(QStringLiteral("Выполнено!"), shown.text, shown.details);
+    Dialogs::instance().critical(QStringLiteral("Ошибка"), shown.text, joinedDetails(shown, details));
+}
+
+void showDone(const QString &text, const QString &details)
+{
+    const BoxText shown = boxText(text);
+    Dialogs::instance().information(QStringLiteral("Выполнено!"), shown.text, joinedDetails(shown, details));
 }
 
 void showResult(const Result &result)
 {
     if (result.success)
-        showDone(result.message);
+        showDone(result.message, result.details);
     else
-        showError(result.message);
+        showError(result.message, result.details);
 }

@@ -45,8 +45,9 @@ struct BoxText
 };
 BoxText boxText(const QString &text);
 
-// Shorthands for the two boxes every handler shows, long texts cut as boxText says.
-void showError(const QString &text);
-void showDone(const QString &text);
+// Shorthands for the two boxes every handler shows, long texts cut as boxText
+// says; details, if given, follow the cut text behind the details button.
+void showError(const QString &text, const QString &details = QString());
+void showDone(const QString &text, const QString &details = QString());
 // The completion box for a result that succeeded, the error box otherwise.
 void showResult(const Result &result);

@@ -10,9 +10,12 @@ struct Result
 {
     bool success = true;
     QString message;
+    // What the user may open behind the message: long listings such as a
+    // checker's tags.
+    QString details;
 
-    static Result failure(const QString &message) { return {false, message}; }
-    static Result done(const QString &message = QString()) { return {true, message}; }
+    static Result failure(const QString &message) { return {false, message, QString()}; }
+    static Result done(const QString &message = QString()) { return {true, message, QString()}; }
 
     bool failed() const { return !success; }
 };

@@ -24,6 +24,7 @@ AccessWindow::AccessWindow(const QString &workDir)
     textEditCopyright = addToolTextEdit(*control, QStringLiteral("textEditCopyright"), 1);
     control->updateMd5sum->hide();
     control->checkBox->hide();
+    control->pushButtonTemplate->hide();
 
     connect(control->clean, &QAbstractButton::clicked, this, &AccessWindow::clean);
     connect(control->saveControl, &QAbstractButton::clicked, this, &AccessWindow::saveAccess);

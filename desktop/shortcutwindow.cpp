@@ -6,6 +6,7 @@
 #include "common/textfiles.h"
 #include "common/unsavedtext.h"
 #include "common/toolform.h"
+#include "package/templates.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -45,6 +46,7 @@ shortcutWindow::shortcutWindow(const QString &directory)
 
     connect(copyright.clean, &QAbstractButton::clicked, this, &shortcutWindow::clean);
     connect(copyright.saveControl, &QAbstractButton::clicked, this, &shortcutWindow::saveShortcut);
+    connect(copyright.pushButtonTemplate, &QAbstractButton::clicked, this, &shortcutWindow::fillTemplate);
     connect(copyright.closeControl, &QAbstractButton::clicked, this, &QWidget::close);
 
     searchFiles();
@@ -79,6 +81,14 @@ void shortcutWindow::saveShortcut()
     }
     showDone(QStringLiteral("Изменения сохранены!"));
     close();
+}
+
+void shortcutWindow::fillTemplate()
+{
+    // The window knows the applications directory; the program and its icon
+    // are named after the work directory above it.
+    const QString workDir = folder().chopped(applicationsDirectory(QString()).size() + 1);
+    textEditCopyright->setPlainText(desktopTemplate(packageName(workDir)));
 }
 
 void shortcutWindow::searchFiles()

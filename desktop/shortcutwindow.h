@@ -38,6 +38,9 @@ public:
     // Writes the text under the typed name + ".desktop", or else over the
     // selected entry, then closes the window; a failure keeps it open.
     void saveShortcut();
+    // Fills the text area, not the file, with a desktop entry for the
+    // package's program.
+    void fillTemplate();
     // Fills the list with the directory's entries, unsorted.
     void searchFiles();
     // Shows the selected entry's text (empty for a directory or a missing file).

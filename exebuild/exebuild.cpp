@@ -5,6 +5,7 @@
 #include "common/processrunner.h"
 #include "common/textfiles.h"
 #include "exebuild/scriptnames.h"
+#include "exebuild/shipready.h"
 
 #include <QFile>
 #include <QDateTime>
@@ -17,19 +18,14 @@ QStringList translationArguments(const QString &workingCopy)
     return {QStringLiteral("-3"), operandPath(workingCopy), QStringLiteral("--embed")};
 }
 
-QStringList compilationArguments(const ExecutableBuild &build)
+QStringList compilationArguments(const ExecutableBuild &build, const BuildFlags &flags)
 {
-    return {QStringLiteral("-Os"),
-            QStringLiteral("-I"),
-            QStringLiteral("/usr/include/") + build.runtime,
-            QStringLiteral("-o"),
-            build.binaryDir + QLatin1Char('/') + build.binaryName,
-            operandPath(build.cFile),
-            QStringLiteral("-l") + build.runtime,
-            QStringLiteral("-lpthread"),
-            QStringLiteral("-lm"),
-            QStringLiteral("-lutil"),
-            QStringLiteral("-ldl")};
+    return QStringList{QStringLiteral("-Os")} + flags.cflags + flags.cppflags
+           + QStringList{QStringLiteral("-I"), QStringLiteral("/usr/include/") + build.runtime, QStringLiteral("-o"),
+                         build.binaryDir + QLatin1Char('/') + build.binaryName, operandPath(build.cFile)}
+           + flags.ldflags
+           + QStringList{QStringLiteral("-l") + build.runtime, QStringLiteral("-lpthread"), QStringLiteral("-lm"),
+                         QStringLiteral("-lutil"), QStringLiteral("-ldl")};
 }
 
 namespace {
@@ -71,6 +67,15 @@ QString makeWorkingCopy(const QString &script, const QString &workingCopy)
     return QString();
 }
 
+// Which package the executable needs at run time, for its package's Depends.
+QString runtimeNote(const QString &executable)
+{
+    const QString package = runtimePackage(executable);
+    if (package.isEmpty())
+        return QStringLiteral("\n\nНе удалось определить пакет библиотеки Python, нужный для запуска.");
+    return QStringLiteral("\n\nДля запуска нужен пакет %1: добавьте его в поле Depends пакета.").arg(package);
+}
+
 // The translator runs in the script's directory on the bare file name: given
 // an absolute path with letters outside Latin-1 it fails on the C file's
 // comments in any locale. Its C file lands beside the working copy either way.
@@ -85,15 +90,24 @@ Result translateAndCompile(const ExecutableBuild &build, const ScriptNames &name
 
     if (jobCancelled())
         return Result::failure(cancelledText());
-    const ProcessResult compilation = runProcess(QStringLiteral("gcc"), compilationArguments(build));
+    BuildFlags flags;
+    const Result read = readBuildFlags(&flags);
+    if (read.failed())
+        return Result::failure(QStringLiteral("Ошибка при сборке бинарного файла:\n") + read.message);
+    const ProcessResult compilation = runProcess(QStringLiteral("gcc"), compilationArguments(build, flags));
     if (!compilation.started)
         return Result::failure(unexpectedError + compilation.startError);
     if (!compilation.succeeded())
         return Result::failure(QStringLiteral("Ошибка при сборке бинарного файла:\n")
                                     + compilation.failureText());
+    const QString executable = build.binaryDir + QLatin1Char('/') + build.binaryName;
+    const ProcessResult strip = runProcess(QStringLiteral("strip"), stripArguments(executable));
+    if (!strip.succeeded())
+        return Result::failure(QStringLiteral("Ошибка при сборке бинарного файла:\n") + strip.failureText());
 
     return Result::done(QStringLiteral("Команда сборки завершена.\n\nПредупреждения при сборке:")
-                             + translation.warnings() + QStringLiteral("\n\n") + compilation.warnings());
+                        + translation.warnings() + QStringLiteral("\n\n") + compilation.warnings()
+                        + runtimeNote(executable));
 }
 
 // A file the build writes, as it stood before: a cancelled build removes it

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+struct BuildFlags;
+
 // The fields of the executable build as read from the main window.
 struct ExecutableBuild
 {
@@ -21,13 +23,13 @@ struct ExecutableBuild
 // language level, with a program entry point.
 QStringList translationArguments(const QString &workingCopy);
 
-// gcc arguments: size optimisation, the runtime's headers and library,
-// output B + "/" + E.
-QStringList compilationArguments(const ExecutableBuild &build);
+// gcc arguments: size optimisation, Debian's hardening flags, the runtime's
+// headers and library, output B + "/" + E.
+QStringList compilationArguments(const ExecutableBuild &build, const BuildFlags &flags);
 
 // Checks the fields, the script (a regular file) and the output directory (a
 // writable directory), makes the working copy when the script name holds "-"
 // (replacing a leftover of a killed build, which holds exactly the script),
-// translates and compiles, and removes the working copy again whatever
+// translates, compiles with hardening and strips, and removes the working copy again whatever
 // happened. The result carries the text of the box to show.
 Result buildExecutable(const ExecutableBuild &build);

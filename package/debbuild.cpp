@@ -4,6 +4,9 @@
 #include "common/privatedir.h"
 #include "common/processrunner.h"
 #include "desktop/accessrights.h"
+#include "package/controlarea.h"
+#include "package/controlcheck.h"
+#include "package/shlibdeps.h"
 #include "package/stagingcopy.h"
 
 #include <QDir>
@@ -113,7 +116,7 @@ ProcessResult packageInto(const QString &staging, const QString &outputDir)
 }
 
 Result stageAndBuild(const QString &workDir, const QString &outputDir, const QString &privateDir,
-                          const QString &staging, const AccessRules &rules)
+                          const QString &staging, const AccessRules &rules, QStringList notes)
 {
     struct stat own;
     if (::stat(QFile::encodeName(privateDir).constData(), &own) != 0)
@@ -122,10 +125,13 @@ Result stageAndBuild(const QString &workDir, const QString &outputDir, const QSt
     if (copied.failed())
         return Result::failure(buildError + copied.message);
 
-    QStringList notes;
     if (!copied.message.isEmpty())
         notes << copied.message;
     applyAccessRules(staging, rules, &notes);
+    const Result controlArea = prepareControlArea(staging, rules, &notes);
+    if (controlArea.failed())
+        return Result::failure(buildError + controlArea.message);
+    sharedLibraryNotes(staging, &notes);
 
     const ProcessResult package = packageInto(staging, outputDir);
     if (!package.succeeded())
@@ -153,6 +159,11 @@ Result buildPackage(const QString &workDir, const QString &outputDir)
     if (!QFileInfo(outputDir).isDir())
         return Result::failure(buildError + QStringLiteral("Каталог для deb-файла %1 не найден").arg(outputDir));
 
+    QStringList notes;
+    const Result control = checkControlFiles(workDir, &notes);
+    if (control.failed())
+        return Result::failure(buildError + control.message);
+
     AccessRules rules;
     const Result read = readAccessRules(accessRightsPath(name), &rules);
     if (read.failed())
@@ -162,7 +173,7 @@ Result buildPackage(const QString &workDir, const QString &outputDir)
     if (privateDir.path().isEmpty())
         return Result::failure(buildError + privateDir.error());
     Result result = stageAndBuild(workDir, outputDir, privateDir.path(),
-                                       privateDir.path() + QLatin1Char('/') + name, rules);
+                                       privateDir.path() + QLatin1Char('/') + name, rules, notes);
     const QString removeError = privateDir.remove();
     if (!removeError.isEmpty())
         result.message += QStringLiteral("\n\n") + removeError;

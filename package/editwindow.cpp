@@ -7,6 +7,7 @@
 #include "common/unsavedtext.h"
 #include "common/toolform.h"
 #include "package/debianmeta.h"
+#include "package/templates.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -34,6 +35,7 @@ editWindow::editWindow(const QString &workDir)
 
     connect(control.clean, &QAbstractButton::clicked, this, &editWindow::clean);
     connect(control.saveControl, &QAbstractButton::clicked, this, &editWindow::saveFiles);
+    connect(control.pushButtonTemplate, &QAbstractButton::clicked, this, &editWindow::fillTemplate);
     connect(control.updateMd5sum, &QAbstractButton::clicked, this, [this] { updateMD5(m_workDir); });
     connect(control.closeControl, &QAbstractButton::clicked, this, &QWidget::close);
 
@@ -104,6 +106,23 @@ void editWindow::saveFiles()
 void editWindow::clean()
 {
     textEditControl->clear();
+}
+
+void editWindow::fillTemplate()
+{
+    QString name = lineEditFileName->text();
+    if (name.isEmpty())
+        name = comboBox->currentText();
+    const QString text = name == QLatin1String("control")
+                             ? controlTemplate(packageName(m_workDir), hostArchitecture(), userMaintainer())
+                             : maintainerScriptTemplate(name);
+    if (text.isEmpty()) {
+        showError(QStringLiteral("Для файла «%1» шаблона нет: шаблоны есть для control, preinst, postinst, "
+                                 "prerm, postrm и config")
+                      .arg(name));
+        return;
+    }
+    textEditControl->setPlainText(text);
 }
 
 void editWindow::updateMD5(const QString &workDir)

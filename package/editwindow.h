@@ -27,6 +27,9 @@ public:
     void openFile();
     void saveFiles();
     void clean();
+    // Fills the editor, not the file, with the template for the typed or
+    // selected file.
+    void fillTemplate();
 
     // Rewrites DEBIAN/md5sums from the files of workDir after asking.
     void updateMD5(const QString &workDir);

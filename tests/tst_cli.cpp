@@ -93,10 +93,10 @@ private slots:
                                              << debError + "Каталог для deb-файла {O}/нет не найден" << ""
                                              << "" << QByteArray() << none;
         QTest::newRow("deb, work directory missing") << QStringList{"deb", "{W}/нет", "{O}"} << "" << 1
-                                                     << debError + "Не удалось прочитать каталог {W}/нет" << ""
+                                                     << debError + "Каталог {W}/нет не найден" << ""
                                                      << "!" + deb << QByteArray() << none;
-        QTest::newRow("deb, dpkg-deb fails") << QStringList{"deb", "{W}", "{O}"} << "no control" << 1
-                                             << debError + "dpkg-deb" << "" << "!" + deb << QByteArray() << none;
+        QTest::newRow("deb, no control") << QStringList{"deb", "{W}", "{O}"} << "no control" << 1
+                                         << debError + "Файл DEBIAN/control не найден" << "" << "!" + deb << QByteArray() << none;
         QTest::newRow("deb, no tools") << QStringList{"deb", "{W}", "{O}"} << "no tools" << 1
                                        << debError + "не удалось запустить fakeroot" << "" << "!" + deb
                                        << QByteArray() << none;

@@ -33,8 +33,8 @@ private slots:
         QTest::newRow("builds") << "{W}//" << "" << "information: Выполнено! / Команда сборки завершена.\n\n"
                                                     "Предупреждения при сборке:\n";
         QTest::newRow("root") << "/" << "" << error + "Необходимо выбрать каталог с проектом";
-        QTest::newRow("missing") << "{W}/no" << "" << fails + "Не удалось прочитать каталог {W}/no: ";
-        QTest::newRow("file") << "{W}/DEBIAN/control" << "" << fails + "{W}/DEBIAN/control не является каталогом";
+        QTest::newRow("missing") << "{W}/no" << "" << fails + "Каталог {W}/no не найден";
+        QTest::newRow("file") << "{W}/DEBIAN/control" << "" << fails + "Каталог {W}/DEBIAN/control не найден";
         // Links are packed as links: neither a dangling one nor a loop stops the build.
         QTest::newRow("dangling") << "{W}" << "no" << "information: Выполнено! / Команда сборки завершена.\n\n"
                                                    "Предупреждения при сборке:\n";
@@ -42,7 +42,7 @@ private slots:
                                                    "Предупреждения при сборке:\n";
         QTest::newRow("FIFO") << "{W}" << "|" << fails + "{W}/usr/bin/x не является ни обычным файлом, ни каталогом, "
                                                         "ни ссылкой";
-        QTest::newRow("dpkg-deb fails") << "{W}/usr" << "" << fails + "dpkg-deb";
+        QTest::newRow("no DEBIAN") << "{W}/usr" << "" << fails + "Файл DEBIAN/control не найден";
     }
 
     void builds()
@@ -55,8 +55,9 @@ private slots:
         QVERIFY(QDir().mkpath(tmp) && QDir().mkpath(output) && QDir().mkpath(work + "/usr/share/empty"));
         ::chmod(QFile::encodeName(work).constData(), 0755); // the package root keeps the work directory's mode
         qputenv("TMPDIR", QFile::encodeName(tmp));
-        // No Description: dpkg-deb warns on standard error and still succeeds.
-        writeFile(work + "/DEBIAN/control", "Package: mytool\nVersion: 1.0\nArchitecture: all\nMaintainer: Т <t@e>\n");
+        // No Description: a warning, and the build goes on.
+        writeFile(work + "/DEBIAN/control", "Package: mytool\nVersion: 1.0\nArchitecture: all\nMaintainer: Т <t@e>\n"
+                                            "Depends: python3 (>= 3) | pypy\n");
         for (const char *file : {"/DEBIAN/postinst", "/usr/bin/mytool", "/usr/bin/su", "/usr/share/my/key",
                                  "/usr/share/my/a: b", "/usr/share/my/caf"})
             writeFile(work + file, "#!/bin/sh\n");
@@ -71,13 +72,20 @@ private slots:
             QCOMPARE(QProcess::execute("mkfifo", {work + "/usr/bin/x"}), 0);
         else
             QVERIFY(link.isEmpty() || QFile::link(link, work + "/usr/bin/x"));
-        QVERIFY(::chmod(QFile::encodeName(work + "/DEBIAN/postinst").constData(), 0755) == 0);
+        // What the editor leaves: blank scripts, DEBIAN 0745; one script without "#!".
+        writeFile(work + "/DEBIAN/preinst", " \n\t\n");
+        writeFile(work + "/DEBIAN/prerm", "echo\n");
+        writeFile(work + "/DEBIAN/templates", "");
+        ::chmod(QFile::encodeName(work + "/DEBIAN").constData(), 0745);
+        // An ELF program needing libc6, which Depends does not name.
+        QVERIFY(QFile::remove(work + "/usr/bin/mytool") && QFile::copy("/bin/true", work + "/usr/bin/mytool"));
         const QByteArray unreadable("/usr/share/my/\0x: 600\n", 22); // a NUL byte cannot be part of a path
-        writeFile(dataDirectoryPath() + "/mytool", "/DEBIAN/control: 644\n/usr/share/my/stale: 600\n"
+        writeFile(dataDirectoryPath() + "/mytool", "/DEBIAN/control: 644\n/DEBIAN/postinst: 644\n"
+                                                   "/DEBIAN/templates: 755\n/DEBIAN: 700\n/usr/share/my/stale: 600\n"
                                                    "/usr/share/my/key: 600\n/usr/share/my/a: b: 640\n"
                                                    "no separator\n/usr/bin/mytool: 9\n/../../etc/passwd: 600\n"
                                                    "/usr/share/my/link: 4777\n/usr/share/dir/key: 4777\n"
-                                                                                                      + unreadable + "/usr/share/my/caf\xe9: 640\n/usr/bin/su: 4755\n");
+                                                   + unreadable + "/usr/share/my/caf\xe9: 640\n/usr/bin/su: 4755\n");
         // As a release sets it: older than the files, whose times dpkg-deb then clamps to it.
         qputenv("SOURCE_DATE_EPOCH", "1700000000");
         BexlorWindow window;
@@ -85,6 +93,7 @@ private slots:
         window.ui->lineEditDebDir->setText(output);
         FakeDialogs dialogs;
         window.buidDeb();
+        const QString details = dialogs.shown.isEmpty() ? QString() : dialogs.last().details;
         const QString shown = dialogs.take().join("\n---\n");
         QVERIFY2(shown.startsWith(box.replace("{W}", work)), qPrintable(shown));
         QVERIFY(QDir(tmp).isEmpty() && !QFileInfo::exists("pwned") && !QFileInfo::exists("/tmp/mytool"));
@@ -93,19 +102,35 @@ private slots:
                  built ? QStringList{"mytool_1.0_all.deb"} : QStringList());
         if (!built)
             return;
-        QStringList notes{"missing 'Description'", "stale: 600", "no separator", "mytool: 9", "passwd: 600",
-                          "(это ссылка): /usr/share/my/link: 4777", "(путь проходит через ссылку): /usr/share/dir/key",
-                          "(путь содержит нулевой байт)",
-                          "Ссылка /usr/share/my/link указывает на " + base + "/outside, которого нет в пакете"};
+        // The box shows the first lines; the whole text is in its details.
+        const QString text = details.isEmpty() ? shown : details;
+        QStringList links{"Ссылка /usr/share/my/link указывает на " + base + "/outside, которого нет в пакете"};
         if (!link.isEmpty()) // dangling, or a loop, which leads nowhere either
-            notes << "Ссылка /usr/bin/x указывает на " + link + ", которого нет в пакете";
+            links << "Ссылка /usr/bin/x указывает на " + link + ", которого нет в пакете";
+        const QStringList notes = QStringList{"DEBIAN/control: нет поля «Description»", "stale: 600", "no separator",
+                                              "mytool: 9", "passwd: 600", "(это ссылка): /usr/share/my/link: 4777",
+                                              "(путь проходит через ссылку): /usr/share/dir/key",
+                                              "(путь содержит нулевой байт)", "(права в пакете: 755): /DEBIAN/postinst: 644",
+                                              "(права в пакете: 644): /DEBIAN/templates: 755",
+                                              "(права в пакете: 755): /DEBIAN: 700",
+                                              "Пустой сценарий DEBIAN/preinst не включён в пакет",
+                                              "Сценарий DEBIAN/prerm не начинается со строки «#!»"}
+                                  + links;
         for (const QString &note : notes)
-            QVERIFY2(shown.contains(note), qPrintable(note));
-        QCOMPARE(shown.count("которого нет в пакете"), notes.size() - 8);
+            QVERIFY2(text.contains(note), qPrintable(note));
+        QCOMPARE(text.count("которого нет в пакете"), links.size());
+        QVERIFY2(!text.contains("/DEBIAN/control: 644") && !text.contains("postrm"), qPrintable(text));
+        QVERIFY2(text.contains(QRegularExpression("нет в поле Depends: libc6\\.\nСтрока для DEBIAN/control:\n"
+                                                  "Depends: python3 \\(>= 3\\) \\| pypy, libc6 \\(>= [0-9.]+\\)(\n|$)")),
+                 qPrintable(text));
+        // lintian, on by default, reports last: the counts in the box, its tags in the details.
+        QVERIFY2(text.contains(QRegularExpression("Проверка lintian: ошибок — [1-9]\\d*, предупреждений — \\d+\\.")),
+                 qPrintable(text));
+        QVERIFY2(details.contains("E: mytool: no-copyright-file"), qPrintable(details));
         QCOMPARE(int(QFile::permissions(base + "/outside")), 0x6644);
         const QString package = output + "/mytool_1.0_all.deb";
         QStringList expected{"-rw------- ./usr/share/my/key", "-rw-r----- ./usr/share/my/a: b",
-                             "-rw-r--r-- ./usr/bin/mytool", "lrwxrwxrwx ./usr/share/my/link -> " + base + "/outside",
+                             "-rwxr-xr-x ./usr/bin/mytool", "lrwxrwxrwx ./usr/share/my/link -> " + base + "/outside",
                              "-rwsr-xr-x ./usr/bin/su", "-rw-r----- ./usr/share/my/caf\\351",
                              "lrwxrwxrwx ./usr/share/dir -> my",
                              "drwxr-xr-x ./", "drwxr-xr-x ./scratch/", "drwxr-xr-x ./usr/", "drwxr-xr-x ./usr/bin/",
@@ -114,10 +139,28 @@ private slots:
             expected << "lrwxrwxrwx ./usr/bin/x -> " + link;
         expected.sort();
         QCOMPARE(packageListing(package), expected);
-        // control is back at 0644 (no "*"), the maintainer script stays executable.
+        // control and the other files at 0644 (no "*"), the scripts executable,
+        // md5sums and Installed-Size made from the staged data.
         const QString info = runProcess("dpkg-deb", {"--info", package}).standardOutput;
-        QVERIFY2(info.contains(QRegularExpression("lines +control"))
-                     && info.contains(QRegularExpression("lines +\\* +postinst")), qPrintable(info));
+        QStringList members = info.split('\n').filter(QRegularExpression("^ +\\d+ bytes")).replaceInStrings(
+            QRegularExpression("^ +\\d+ bytes, +\\d+ lines +| +$"), "");
+        QCOMPARE(members, QStringList({"control", "md5sums", "*  postinst             #!/bin/sh", "*  prerm", "templates"}));
+        const QString extracted = root.path() + "/extracted " + QTest::currentDataTag();
+        QVERIFY(runProcess("dpkg-deb", {"-R", package, extracted}).succeeded());
+        QProcess md5sum;
+        md5sum.setWorkingDirectory(extracted);
+        md5sum.start("md5sum", {"-c", "DEBIAN/md5sums"});
+        QVERIFY(md5sum.waitForFinished() && md5sum.exitCode() == 0);
+        // Regular files by their size, links by their own (the target's length), as dpkg counts.
+        qint64 bytes = 0, files = 0;
+        const QString sizes = runProcess("find", {extracted + "/usr", "-type", "f", "-printf", "f %s\n", "-o", "-type",
+                                                  "l", "-printf", "l %s\n"}).standardOutput;
+        for (const QString &entry : sizes.split('\n', Qt::SkipEmptyParts)) {
+            bytes += entry.mid(2).toLongLong();
+            files += entry.startsWith('f') ? 1 : 0;
+        }
+        QCOMPARE(md5sum.readAllStandardOutput().count('\n'), files);
+        QVERIFY2(info.contains(QString(" Installed-Size: %1\n").arg(bytes / 1024)), qPrintable(info));
 
         // The command line packs the same work directory into the same bytes.
         const QString again = base + "/cli";

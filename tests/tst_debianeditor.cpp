@@ -1,5 +1,6 @@
 // The DEBIAN file editor driven through the main window, checked on disk and in its boxes.
 #include "app/bexlorwindow.h"
+#include "package/controlcheck.h"
 #include "package/editwindow.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
@@ -93,6 +94,66 @@ private slots:
         QCOMPARE(readFile(deb("control")), sized.arg(kib).toUtf8());
         QCOMPARE(int(QFile::permissions(deb("control"))), 0x7700);
         QCOMPARE(readFile(deb("postinst")), QByteArray(5000, 'z'));
+    }
+
+    void templates_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<QByteArray>("fullName");
+        QTest::addColumn<QString>("start"); // of the editor's text afterwards
+        QTest::newRow("control, DEBEMAIL") << "" << "control" << QByteArray("Пётр Иванов")
+                                           << "Package: xq\nVersion: 1.0-1\nSection: utils\nPriority: optional\n"
+                                              "Architecture: %1\nMaintainer: Пётр Иванов <p@example.net>\n";
+        QTest::newRow("control, account") << "control" << "postinst" << QByteArray()
+                                          << "Package: xq\nVersion: 1.0-1\nSection: utils\nPriority: optional\n"
+                                             "Architecture: %1\nMaintainer: %2";
+        QTest::newRow("typed script wins") << "prerm" << "control" << QByteArray()
+                                           << "#!/bin/sh\nset -e\n\n# prerm выполняется перед удалением";
+        QTest::newRow("config") << "config" << "" << QByteArray() << "#!/bin/sh\nset -e\n\n# config ";
+        QTest::newRow("no template") << "" << "md5sums" << QByteArray() << "kept";
+    }
+
+    // The template goes into the editor only, and the control template is one
+    // that the package build takes without a single warning.
+    void templates()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, selected);
+        QFETCH(QByteArray, fullName);
+        QFETCH(QString, start);
+        m_main->ui->lineEditProjectDir_2->setText(m_dir->path() + "/X_q $Ы");
+        writeFile(m_dir->path() + "/X_q $Ы/DEBIAN/md5sums", "");
+        qputenv("DEBFULLNAME", fullName);
+        qputenv("DEBEMAIL", "p@example.net");
+        FakeDialogs dialogs;
+        m_main->editFiles();
+        auto *window = qobject_cast<editWindow *>(m_main->newWindow.data());
+        window->lineEditFileName->setText(typed);
+        window->comboBox->setCurrentText(selected);
+        window->textEditControl->setPlainText("kept");
+        window->control.pushButtonTemplate->click();
+        qunsetenv("DEBFULLNAME");
+        qunsetenv("DEBEMAIL");
+        const QString text = window->textEditControl->toPlainText();
+        QProcess dpkg;
+        dpkg.start("dpkg", {"--print-architecture"});
+        dpkg.waitForFinished();
+        const QString expected = QString(start).replace("%1", dpkg.readAllStandardOutput().trimmed());
+        QVERIFY2(text.startsWith(expected.section("%2", 0, 0)), qPrintable(text));
+        QCOMPARE(text.contains("@example.org>\nDescription: "), expected.contains("%2"));
+        QCOMPARE(readFile(deb("control")), QByteArray());
+        if (text.startsWith("#!"))
+            QVERIFY(text.endsWith("\n\nexit 0\n"));
+        if (text.startsWith("Package")) {
+            const ControlVerdict verdict = checkControlText(text.toUtf8());
+            QVERIFY2(verdict.errors.isEmpty() && verdict.warnings.isEmpty(),
+                     qPrintable((verdict.errors + verdict.warnings).join('\n')));
+        }
+        QCOMPARE(dialogs.take(), selected == "md5sums" ? QStringList{"critical: Ошибка / Для файла «md5sums» "
+                                                                     "шаблона нет: шаблоны есть для control, preinst, "
+                                                                     "postinst, prerm, postrm и config"}
+                                                       : QStringList());
     }
 
     void editingSavingAndChecksums()

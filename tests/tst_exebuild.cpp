@@ -65,6 +65,7 @@ private slots:
         qputenv("PATH", path);
         qputenv("LC_ALL", locale);
 
+        const QString details = dialogs.shown.isEmpty() ? QString() : dialogs.last().details;
         const QStringList boxes = dialogs.take();
         QVERIFY2(boxes.size() == 1 && boxes.first().contains(QRegularExpression("(?s)" + box)),
                  qPrintable(boxes.join('\n')));
@@ -74,6 +75,20 @@ private slots:
             const QString expected = runProcess("python3", {project + '/' + script, "$HOME; *", "ё"}).standardOutput;
             QCOMPARE(expected.left(11), QStringLiteral("a b 3.5\n['$"));
             QCOMPARE(runProcess(project + "/my tool $x", {"$HOME; *", "ё"}).standardOutput, expected);
+            // Ship-ready: stripped, linked with Debian's hardening, its runtime package named.
+            const QString binary = project + "/my tool $x";
+            const QString sections = runProcess("readelf", {"-S", "-d", "-l", binary}).standardOutput;
+            QVERIFY2(!sections.contains(".symtab") && !sections.contains(".comment")
+                         && sections.contains("GNU_RELRO") && sections.contains("BIND_NOW"), qPrintable(sections));
+            const QString package = runProcess("dpkg", {"-S", QFileInfo("/usr/lib/x86_64-linux-gnu/lib"
+                                                                        + window.ui->comboBoxSource->currentText()
+                                                                        + ".so.1.0").canonicalFilePath()})
+                                        .standardOutput.section(':', 0, 0);
+            // The note ends the message; a box cut for its length has the whole of it in the details.
+            const QString whole = details.isEmpty() ? boxes.first() : details;
+            QVERIFY2(package.startsWith("libpython3") && whole.endsWith(
+                         "\n\nДля запуска нужен пакет " + package + ": добавьте его в поле Depends пакета."),
+                     qPrintable(whole));
         }
     }
 };

@@ -32,7 +32,8 @@ class ProfilesTest : public QObject
     }
 
     // A window with a known runtime list and the given field texts, saved as a profile.
-    static std::unique_ptr<BexlorWindow> saved(const QStringList &values, int source, FakeDialogs &dialogs)
+    static std::unique_ptr<BexlorWindow> saved(const QStringList &values, int source, FakeDialogs &dialogs,
+                                               bool lint = true)
     {
         auto w = std::make_unique<BexlorWindow>();
         w->ui->comboBoxSource->clear();
@@ -40,6 +41,7 @@ class ProfilesTest : public QObject
         for (int i = 0; i < values.size(); ++i)
             textFields(*w).at(i)->setProperty("text", values.at(i));
         w->ui->comboBoxSource->setCurrentIndex(source);
+        w->ui->checkBoxLint->setChecked(lint);
         w->saveProject();
         return w;
     }
@@ -108,7 +110,9 @@ private slots:
         FakeDialogs dialogs;
         saved({"p1", "s1", "c1", "b1", "tool", "w1", "d1"}, 0, dialogs);
         saved({"p2", "s2", "c2", "b2", "other", "w2", "d2"}, 1, dialogs);
-        auto w = saved({"p3", "s3", "c3", "b3", "tool", "w3", "d3"}, 2, dialogs);
+        auto w = saved({"p3", "s3", "c3", "b3", "tool", "w3", "d3"}, 2, dialogs, false);
+        settings().sync();
+        QCOMPARE(QSettings(settingsFilePath(), QSettings::IniFormat).value("tool/Lint").toString(), "false");
         QCOMPARE(w->ui->comboBoxProjects->count(), 2);
         QCOMPARE(w->ui->comboBoxProjects->currentIndex(), 0);
         w->ui->comboBoxProjects->setCurrentText("tool");
@@ -117,11 +121,13 @@ private slots:
         w->loadProject();
         QCOMPARE(texts(*w), (QStringList{"p3", "s3", "c3", "b3", "tool", "w3", "d3"}));
         QCOMPARE(w->ui->comboBoxSource->currentIndex(), -1); // stored index 2 is beyond the list
+        QVERIFY(!w->ui->checkBoxLint->isChecked());
 
         w->ui->comboBoxProjects->clear(); // no profile selected: everything is emptied
         w->loadProject();
         QCOMPARE(texts(*w).join(QString()), QString());
         QCOMPARE(w->ui->comboBoxSource->currentIndex(), 0);
+        QVERIFY(w->ui->checkBoxLint->isChecked()); // no Lint key: on, since lintian is installed
     }
 
     void deleteProfile_data()

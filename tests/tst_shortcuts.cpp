@@ -1,5 +1,6 @@
 // The shortcut editor: opening it, listing, loading and saving .desktop files.
 #include "app/bexlorwindow.h"
+#include "common/processrunner.h"
 #include "desktop/shortcutwindow.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
@@ -23,6 +24,34 @@ class ShortcutsTest : public QObject
     }
 
 private slots:
+    // The template fills the text area only, and desktop-file-validate takes it.
+    void templateValidates_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("exec");
+        QTest::newRow("plain") << "mytool" << "Exec=/usr/bin/mytool\n";
+        QTest::newRow("hostile") << "Мой tool $HOME; \"q\" `x` 100%\\"
+                                 << "Exec=\"/usr/bin/Мой tool \\\\$HOME; \\\\\"q\\\\\" \\\\`x\\\\` 100%%\\\\\\\\\"\n";
+    }
+
+    void templateValidates()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, exec);
+        FakeDialogs dialogs;
+        QTemporaryDir base;
+        shortcutWindow *window = open(base.path() + "/" + name);
+        window->copyright.pushButtonTemplate->click();
+        const QString text = window->textEditCopyright->toPlainText();
+        QVERIFY2(text.contains(exec) && text.contains("\nIcon=" + name + "\n"), qPrintable(text));
+        QVERIFY(QDir(base.path() + "/" + name + "/usr/share/applications").isEmpty());
+        window->lineEditFileName->setText("app");
+        window->saveShortcut();
+        const QString file = base.path() + "/" + name + "/usr/share/applications/app.desktop";
+        const ProcessResult validate = runProcess("desktop-file-validate", {file});
+        QVERIFY2(validate.succeeded() && validate.standardOutput.isEmpty(), qPrintable(validate.standardOutput));
+    }
+
     void saving_data()
     {
         QTest::addColumn<QString>("typed");

@@ -1,0 +1,166 @@
+#include "package/controlarea.h"
+
+#include "common/paths.h"
+#include "common/textfiles.h"
+#include "desktop/accessrights.h"
+#include "package/debianmeta.h"
+
+#include <QFile>
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+const QStringList maintainerScripts = {QStringLiteral("preinst"), QStringLiteral("postinst"),
+                                       QStringLiteral("prerm"), QStringLiteral("postrm"),
+                                       QStringLiteral("config")};
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+Result setMode(const QString &path, unsigned mode)
+{
+    if (::chmod(QFile::encodeName(path).constData(), mode) == 0)
+        return Result::done();
+    return Result::failure(
+        QStringLiteral("Не удалось установить права доступа %1: %2").arg(path, systemError(errno)));
+}
+
+bool isRegularFile(const QString &path)
+{
+    struct stat status;
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+Result readWhole(const QString &path, QByteArray *content)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Result::failure(
+            QStringLiteral("Не удалось прочитать файл %1: %2").arg(path, file.errorString()));
+    *content = file.readAll();
+    return Result::done();
+}
+
+// Gives every regular file directly in DEBIAN its mode, and leaves blank
+// maintainer scripts out: dpkg refuses other modes, and lintian every
+// script that does nothing.
+Result setControlFiles(const QString &debian, QStringList *notes)
+{
+    for (const QString &name : directoryEntries(debian)) {
+        const QString path = debian + QLatin1Char('/') + name;
+        if (!isRegularFile(path))
+            continue;
+        const Result moded = setMode(path, controlFileMode(name));
+        if (moded.failed())
+            return moded;
+        if (!isMaintainerScript(name))
+            continue;
+        QByteArray content;
+        const Result read = readWhole(path, &content);
+        if (read.failed())
+            return read;
+        if (isBlankScript(content)) {
+            if (!QFile::remove(path))
+                return Result::failure(QStringLiteral("Не удалось удалить копию %1").arg(path));
+            *notes << QStringLiteral("Пустой сценарий DEBIAN/%1 не включён в пакет").arg(name);
+        } else if (!content.startsWith("#!")) {
+            *notes << QStringLiteral("Сценарий DEBIAN/%1 не начинается со строки «#!»: "
+                                     "dpkg не сможет его запустить")
+                          .arg(name);
+        }
+    }
+    return Result::done();
+}
+
+// Writes md5sums from the staged data, with the lines of the editor's refresh.
+Result writeChecksums(const QString &staging, QStringList *notes)
+{
+    const ChecksumList list = checksumLines(staging);
+    for (const QString &name : list.unlistable)
+        *notes << QStringLiteral("Имя файла содержит перевод строки, в md5sums его нет: %1").arg(name);
+    if (!list.unreadable.isEmpty())
+        return Result::failure(QStringLiteral("Не удалось прочитать файлы для md5sums:\n")
+                               + list.unreadable.join(QLatin1Char('\n')));
+    const QString path = staging + QStringLiteral("/DEBIAN/md5sums");
+    const Result written = writeFileAtomically(path, list.content);
+    return written.failed() ? written : setMode(path, 0644);
+}
+
+Result writeInstalledSize(const QString &staging)
+{
+    const QString path = staging + QStringLiteral("/DEBIAN/control");
+    QByteArray control;
+    const Result read = readWhole(path, &control);
+    if (read.failed())
+        return read;
+    return writeFileAtomically(path, withInstalledSizeSet(control, installedSizeKiB(staging)));
+}
+
+} // namespace
+
+bool isMaintainerScript(const QString &name)
+{
+    return maintainerScripts.contains(name);
+}
+
+unsigned controlFileMode(const QString &name)
+{
+    return isMaintainerScript(name) ? 0755 : 0644;
+}
+
+QStringList overriddenAccessLines(const AccessRules &rules)
+{
+    QStringList notes;
+    const QByteArray debian("/DEBIAN");
+    for (const AccessRule &rule : rules.rules) {
+        const QByteArray name = rule.path.mid(debian.size() + 1);
+        unsigned mode = 0;
+        if (rule.path == debian)
+            mode = 0755;
+        else if (rule.path.startsWith(debian + '/') && !name.isEmpty() && !name.contains('/'))
+            mode = controlFileMode(QFile::decodeName(name));
+        if (mode != 0 && mode != rule.mode)
+            notes << QStringLiteral("Строка файла прав доступа заменена (права в пакете: %1): %2")
+                         .arg(QString::number(mode, 8), rule.line);
+    }
+    return notes;
+}
+
+bool isBlankScript(const QByteArray &content)
+{
+    return content.trimmed().isEmpty();
+}
+
+QByteArray withInstalledSizeSet(const QByteArray &control, qint64 sizeKiB)
+{
+    // dpkg-deb refuses a last line without its line break, which the editor
+    // does not add.
+    if (hasInstalledSizeLine(control)) {
+        const QByteArray text = withInstalledSize(control, sizeKiB);
+        return text.endsWith('\n') ? text : text + '\n';
+    }
+    QByteArray text = control;
+    while (!text.isEmpty() && QByteArray("\n\r\t ").contains(text.back()))
+        text.chop(1);
+    return text + "\nInstalled-Size: " + QByteArray::number(sizeKiB) + '\n';
+}
+
+Result prepareControlArea(const QString &staging, const AccessRules &rules, QStringList *notes)
+{
+    const QString debian = staging + QStringLiteral("/DEBIAN");
+    *notes << overriddenAccessLines(rules);
+    Result step = setMode(debian, 0755);
+    if (step.success)
+        step = setControlFiles(debian, notes);
+    if (step.success)
+        step = writeChecksums(staging, notes);
+    if (step.success)
+        step = writeInstalledSize(staging);
+    return step;
+}

@@ -1,0 +1,147 @@
+#include "package/packagedocs.h"
+
+#include "common/paths.h"
+#include "common/privatedir.h"
+#include "common/processrunner.h"
+#include "common/textfiles.h"
+#include "package/controlcheck.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+namespace {
+
+const QString docsError = QStringLiteral("Не удалось создать документы пакета:\n");
+
+// changelog.Debian compressed by gzip -9n, which leaves out the name and
+// time so that the same text always gives the same bytes.
+Result gzipped(const QByteArray &text, QByteArray *compressed)
+{
+    PrivateDirectory directory;
+    if (directory.path().isEmpty())
+        return Result::failure(directory.error());
+    const QString plain = directory.path() + QStringLiteral("/changelog.Debian");
+    const Result written = writeFileAtomically(plain, text);
+    if (written.failed())
+        return written;
+    const ProcessResult gzip = runProcess(QStringLiteral("gzip"), {QStringLiteral("-9n"), plain});
+    if (!gzip.succeeded())
+        return Result::failure(QStringLiteral("gzip: ") + gzip.failureText());
+    QFile file(plain + QStringLiteral(".gz"));
+    if (!file.open(QIODevice::ReadOnly))
+        return Result::failure(file.errorString());
+    *compressed = file.readAll();
+    return Result::done();
+}
+
+} // namespace
+
+Result docsFieldsFrom(const QByteArray &controlText, DocsFields *fields)
+{
+    const ControlParagraph paragraph = parseControl(controlText);
+    // dpkg keeps the name in lower case, and so does the directory.
+    fields->package = paragraph.value(QStringLiteral("Package")).trimmed().toLower();
+    fields->version = paragraph.value(QStringLiteral("Version")).trimmed();
+    fields->maintainer = paragraph.value(QStringLiteral("Maintainer")).trimmed();
+    const QList<QPair<QString, QString>> needed = {{QStringLiteral("Package"), fields->package},
+                                                   {QStringLiteral("Version"), fields->version},
+                                                   {QStringLiteral("Maintainer"), fields->maintainer}};
+    for (const auto &field : needed) {
+        if (field.second.isEmpty())
+            return Result::failure(QStringLiteral("В файле DEBIAN/control нет поля «%1»: без него документы пакета "
+                                                  "не составить")
+                                       .arg(field.first));
+    }
+    if (!isValidPackageName(fields->package))
+        return Result::failure(QStringLiteral("Имя пакета «%1» в файле DEBIAN/control недопустимо").arg(fields->package));
+    return Result::done();
+}
+
+QString rfc2822Date(const QDateTime &time)
+{
+    const int offset = time.offsetFromUtc() / 60;
+    const QString zone = QStringLiteral("%1%2%3")
+                             .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                             .arg(qAbs(offset) / 60, 2, 10, QLatin1Char('0'))
+                             .arg(qAbs(offset) % 60, 2, 10, QLatin1Char('0'));
+    return QLocale::c().toString(time, QStringLiteral("ddd, dd MMM yyyy HH:mm:ss ")) + zone;
+}
+
+QByteArray copyrightText(const DocsFields &fields, int year)
+{
+    return QStringLiteral("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+                          "Upstream-Name: %1\n"
+                          "Upstream-Contact: %2\n"
+                          "\n"
+                          "Files: *\n"
+                          "Copyright: %3 %2\n"
+                          "License: GPL-3+\n"
+                          "\n"
+                          "License: GPL-3+\n"
+                          " This program is free software: you can redistribute it and/or modify\n"
+                          " it under the terms of the GNU General Public License as published by\n"
+                          " the Free Software Foundation, either version 3 of the License, or\n"
+                          " (at your option) any later version.\n"
+                          " .\n"
+                          " This program is distributed in the hope that it will be useful,\n"
+                          " but WITHOUT ANY WARRANTY; without even the implied warranty of\n"
+                          " MERCHANTABILITY or FITNESS FOR A PARTICULAR PURPOSE.  See the\n"
+                          " GNU General Public License for more details.\n"
+                          " .\n"
+                          " On Debian systems, the complete text of the GNU General Public\n"
+                          " License version 3 can be found in \"/usr/share/common-licenses/GPL-3\".\n")
+        .arg(fields.package, fields.maintainer)
+        .arg(year)
+        .toUtf8();
+}
+
+QByteArray changelogText(const DocsFields &fields, const QDateTime &time)
+{
+    return QStringLiteral("%1 (%2) unstable; urgency=medium\n\n  * Первый выпуск.\n\n -- %3  %4\n")
+        .arg(fields.package, fields.version, fields.maintainer, rfc2822Date(time))
+        .toUtf8();
+}
+
+QByteArray lintianOverrideText(const DocsFields &fields)
+{
+    return "# The package is not uploaded to Debian: there is no ITP bug to close.\n" + fields.package.toUtf8()
+           + ": initial-upload-closes-no-bugs\n";
+}
+
+QStringList docsPaths(const QString &workDir, const DocsFields &fields)
+{
+    const QString doc = workDir + QStringLiteral("/usr/share/doc/") + fields.package;
+    return {doc + QStringLiteral("/copyright"), doc + QStringLiteral("/changelog.Debian.gz"),
+            workDir + QStringLiteral("/usr/share/lintian/overrides/") + fields.package};
+}
+
+Result readDocsFields(const QString &workDir, DocsFields *fields)
+{
+    const QString path = workDir + QStringLiteral("/DEBIAN/control");
+    QFile control(path);
+    if (!QFileInfo(path).isFile() || !control.open(QIODevice::ReadOnly))
+        return Result::failure(QStringLiteral("Файл DEBIAN/control не найден: документы пакета составляются "
+                                              "по нему"));
+    return docsFieldsFrom(control.readAll(), fields);
+}
+
+Result writePackageDocs(const QString &workDir, const DocsFields &fields, const QDateTime &time)
+{
+    QByteArray changelog;
+    const Result compressed = gzipped(changelogText(fields, time), &changelog);
+    if (compressed.failed())
+        return Result::failure(docsError + compressed.message);
+    const QStringList paths = docsPaths(workDir, fields);
+    const QList<QByteArray> contents = {copyrightText(fields, time.date().year()), changelog,
+                                        lintianOverrideText(fields)};
+    for (int i = 0; i < paths.size(); ++i) {
+        Result step = makePath(QFileInfo(paths.at(i)).path(), 0755);
+        if (step.success)
+            step = writeFileAtomically(paths.at(i), contents.at(i));
+        if (step.failed())
+            return Result::failure(docsError + step.message);
+    }
+    return Result::done(QStringLiteral("Документы пакета созданы:\n") + paths.join(QLatin1Char('\n'))
+                        + QStringLiteral("\n\nПроверьте лицензию в файле copyright."));
+}

@@ -1,0 +1,136 @@
+#include "package/shlibdeps.h"
+
+#include "common/privatedir.h"
+#include "common/processrunner.h"
+#include "common/textfiles.h"
+#include "package/controlcheck.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <sys/stat.h>
+
+namespace {
+
+bool startsWithElfMagic(const QString &path)
+{
+    struct stat status;
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(4) == QByteArray("\x7f" "ELF");
+}
+
+QString controlDepends(const QString &staging)
+{
+    QFile control(staging + QStringLiteral("/DEBIAN/control"));
+    if (!control.open(QIODevice::ReadOnly))
+        return QString();
+    return parseControl(control.readAll()).value(QStringLiteral("Depends"));
+}
+
+// dpkg-shlibdeps -O for the files, run where a minimal debian/control
+// makes it believe it is in a source tree.
+Result runShlibdeps(const QStringList &files, QString *output)
+{
+    PrivateDirectory directory;
+    if (directory.path().isEmpty())
+        return Result::failure(directory.error());
+    const QString source = directory.path();
+    if (!QDir().mkdir(source + QStringLiteral("/debian")))
+        return Result::failure(QStringLiteral("Не удалось создать каталог %1/debian").arg(source));
+    const Result written = writeFileAtomically(source + QStringLiteral("/debian/control"),
+                                               "Source: staged\n\nPackage: staged\nArchitecture: any\n");
+    if (written.failed())
+        return written;
+    QStringList arguments{QStringLiteral("-O"), QStringLiteral("--ignore-missing-info")};
+    for (const QString &file : files)
+        arguments << QStringLiteral("-e") + file;
+    const ProcessResult run = runProcess(QStringLiteral("dpkg-shlibdeps"), arguments, source);
+    if (!run.succeeded())
+        return Result::failure(run.failureText());
+    *output = run.standardOutput;
+    return Result::done();
+}
+
+} // namespace
+
+QStringList elfFiles(const QString &root)
+{
+    QStringList files;
+    const QString metadata = root + QStringLiteral("/DEBIAN");
+    QDirIterator entries(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (entries.hasNext()) {
+        const QString path = entries.next();
+        if (!path.startsWith(metadata + QLatin1Char('/')) && startsWithElfMagic(path))
+            files << path;
+    }
+    return files;
+}
+
+QStringList shlibsEntries(const QString &output)
+{
+    const QString prefix = QStringLiteral("shlibs:Depends=");
+    for (const QString &line : output.split(QLatin1Char('\n'))) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).split(QStringLiteral(", "), Qt::SkipEmptyParts);
+    }
+    return {};
+}
+
+QStringList dependsPackages(const QString &depends)
+{
+    static const QRegularExpression alternatives(QStringLiteral("[,|]"));
+    static const QRegularExpression nameEnd(QStringLiteral("[\\s(:\\[<]"));
+    QStringList names;
+    for (const QString &part : depends.split(alternatives)) {
+        const QString name = part.trimmed().section(nameEnd, 0, 0);
+        if (!name.isEmpty())
+            names << name;
+    }
+    return names;
+}
+
+QStringList missingEntries(const QStringList &entries, const QString &depends)
+{
+    const QStringList declared = dependsPackages(depends);
+    QStringList missing;
+    for (const QString &entry : entries) {
+        const QStringList named = dependsPackages(entry);
+        if (!named.isEmpty() && !declared.contains(named.first()))
+            missing << entry;
+    }
+    return missing;
+}
+
+QString dependsLine(const QString &depends, const QStringList &missing)
+{
+    QString declared = depends.simplified();
+    if (declared.endsWith(QLatin1Char(',')))
+        declared.chop(1);
+    const QStringList entries = (declared.isEmpty() ? QStringList() : QStringList{declared}) + missing;
+    return QStringLiteral("Depends: ") + entries.join(QStringLiteral(", "));
+}
+
+void sharedLibraryNotes(const QString &staging, QStringList *notes)
+{
+    const QStringList files = elfFiles(staging);
+    if (files.isEmpty())
+        return;
+    QString output;
+    const Result run = runShlibdeps(files, &output);
+    if (run.failed()) {
+        *notes << QStringLiteral("Не удалось определить зависимости от библиотек (dpkg-shlibdeps): ") + run.message;
+        return;
+    }
+    const QString depends = controlDepends(staging);
+    const QStringList missing = missingEntries(shlibsEntries(output), depends);
+    if (missing.isEmpty())
+        return;
+    *notes << QStringLiteral("Программам пакета нужны библиотеки из пакетов, которых нет в поле Depends: %1.\n"
+                             "Строка для DEBIAN/control:\n%2")
+                  .arg(dependsPackages(missing.join(QStringLiteral(", "))).join(QStringLiteral(", ")),
+                       dependsLine(depends, missing));
+}

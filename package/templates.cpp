@@ -1,0 +1,107 @@
+#include "package/templates.h"
+
+#include "common/processrunner.h"
+
+#include <QRegularExpression>
+
+#include <pwd.h>
+#include <unistd.h>
+
+QString packageNameFrom(const QString &k)
+{
+    static const QRegularExpression disallowed(QStringLiteral("[^a-z0-9+.-]"));
+    static const QRegularExpression leading(QStringLiteral("^[^a-z0-9]+"));
+    return k.toLower().remove(disallowed).remove(leading);
+}
+
+QString maintainerFrom(const QString &debFullName, const QString &debEmail, const QString &accountName,
+                       const QString &login)
+{
+    if (!debFullName.trimmed().isEmpty() && !debEmail.trimmed().isEmpty())
+        return debFullName.trimmed() + QStringLiteral(" <") + debEmail.trimmed() + QLatin1Char('>');
+    const QString name = accountName.trimmed().isEmpty() ? login : accountName.trimmed();
+    return name + QStringLiteral(" <") + login + QStringLiteral("@example.org>");
+}
+
+QString controlTemplate(const QString &k, const QString &architecture, const QString &maintainer)
+{
+    return QStringLiteral("Package: ") + packageNameFrom(k) + QStringLiteral("\n"
+                                                                              "Version: 1.0-1\n"
+                                                                              "Section: utils\n"
+                                                                              "Priority: optional\n"
+                                                                              "Architecture: ")
+           + architecture + QStringLiteral("\nMaintainer: ") + maintainer
+           + QStringLiteral("\nDescription: короткое описание программы\n"
+                            " Подробное описание ")
+           + packageNameFrom(k) + QStringLiteral(":\n что программа делает и кому она пригодится.\n");
+}
+
+QString maintainerScriptTemplate(const QString &script)
+{
+    static const QList<QPair<QString, QString>> purposes = {
+        {QStringLiteral("preinst"), QStringLiteral("выполняется перед распаковкой файлов пакета "
+                                                   "(установка и обновление)")},
+        {QStringLiteral("postinst"), QStringLiteral("выполняется после распаковки файлов пакета: "
+                                                    "настройка после установки или обновления")},
+        {QStringLiteral("prerm"), QStringLiteral("выполняется перед удалением файлов пакета "
+                                                 "(удаление и обновление)")},
+        {QStringLiteral("postrm"), QStringLiteral("выполняется после удаления файлов пакета: "
+                                                  "уборка после удаления или полной очистки (purge)")},
+        {QStringLiteral("config"), QStringLiteral("задаёт вопросы debconf перед настройкой пакета")}};
+    for (const auto &purpose : purposes) {
+        if (purpose.first == script)
+            return QStringLiteral("#!/bin/sh\nset -e\n\n# %1 %2.\n\nexit 0\n").arg(script, purpose.second);
+    }
+    return QString();
+}
+
+QString desktopExecValue(const QString &program)
+{
+    static const QRegularExpression reserved(QStringLiteral("[\\s\"'\\\\><~|&;$*?#()`]"));
+    QString value = program;
+    value.replace(QLatin1Char('%'), QStringLiteral("%%"));
+    if (!value.contains(reserved))
+        return value;
+    // Inside quotes ", `, $ and \ take a backslash; the key's own string
+    // escaping then doubles every backslash.
+    QString quoted;
+    for (const QChar c : value) {
+        if (QStringLiteral("\"`$\\").contains(c))
+            quoted += QStringLiteral("\\\\");
+        quoted += c == QLatin1Char('\\') ? QStringLiteral("\\\\") : QString(c);
+    }
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString desktopTemplate(const QString &k)
+{
+    return QStringLiteral("[Desktop Entry]\n"
+                          "Type=Application\n"
+                          "Name=%1\n"
+                          "Comment=Короткое описание программы\n"
+                          "Exec=%2\n"
+                          "Icon=%1\n"
+                          "Terminal=false\n"
+                          "Categories=Utility;\n"
+                          "Keywords=%3;\n")
+        .arg(k, desktopExecValue(QStringLiteral("/usr/bin/") + k), QString(k).replace(QLatin1Char(';'), QStringLiteral("\\;")));
+}
+
+QString hostArchitecture()
+{
+    const ProcessResult architecture =
+        runProcess(QStringLiteral("dpkg"), {QStringLiteral("--print-architecture")});
+    const QString name = architecture.standardOutput.trimmed();
+    return architecture.succeeded() && !name.isEmpty() ? name : QStringLiteral("all");
+}
+
+QString userMaintainer()
+{
+    QString accountName;
+    QString login;
+    if (const passwd *account = ::getpwuid(::getuid())) {
+        accountName = QString::fromLocal8Bit(account->pw_gecos).section(QLatin1Char(','), 0, 0);
+        login = QString::fromLocal8Bit(account->pw_name);
+    }
+    return maintainerFrom(qEnvironmentVariable("DEBFULLNAME"), qEnvironmentVariable("DEBEMAIL"), accountName, login);
+}
