@@ -23,7 +23,7 @@ const QString scriptOption = QStringLiteral("--script");
 
 // What a subcommand accepts: the options its operands stand for, in order,
 // the further options with a value, whether it knows --save, and its help.
-struct CommandSpec
+struct CommandSyntax
 {
     const char *name;
     QStringList operands;
@@ -32,9 +32,9 @@ struct CommandSpec
     const char *help;
 };
 
-const std::array<CommandSpec, 6> &commandSpecs()
+const std::array<CommandSyntax, 6> &commandSyntaxes()
 {
-    static const std::array<CommandSpec, 6> specs{{
+    static const std::array<CommandSyntax, 6> syntaxes{{
         {"exe", {scriptOption}, {QStringLiteral("--runtime"), outputDirOption, QStringLiteral("--name")}, false,
          "Использование: bexlor-build exe [СКРИПТ] [--runtime R] [--output-dir КАТАЛОГ] [--name ИМЯ]\n"
          "                                 [--profile ИМЯ]\n"
@@ -83,14 +83,14 @@ const std::array<CommandSpec, 6> &commandSpecs()
          "                                   его берёт сборка пакета (прежний список заменяется)\n"
          "  --profile ИМЯ                    поле ProjectDirDeb профиля\n"},
     }};
-    return specs;
+    return syntaxes;
 }
 
-const CommandSpec *findSpec(const QString &name)
+const CommandSyntax *findSyntax(const QString &name)
 {
-    for (const CommandSpec &spec : commandSpecs()) {
-        if (name == QLatin1String(spec.name))
-            return &spec;
+    for (const CommandSyntax &syntax : commandSyntaxes()) {
+        if (name == QLatin1String(syntax.name))
+            return &syntax;
     }
     return nullptr;
 }
@@ -136,13 +136,13 @@ CommandLine parseCommandLine(const QStringList &arguments)
         line.help = true;
         return line;
     }
-    const CommandSpec *spec = findSpec(first);
-    if (!spec) {
+    const CommandSyntax *syntax = findSyntax(first);
+    if (!syntax) {
         line.usageError = QStringLiteral("неизвестная команда «%1»").arg(first);
         return line;
     }
     line.command = first;
-    const QStringList valued = spec->operands + spec->options + QStringList{profileOption};
+    const QStringList valued = syntax->operands + syntax->options + QStringList{profileOption};
 
     const auto set = [&line](const QString &option, const QString &text) {
         if (line.values.contains(option))
@@ -154,16 +154,16 @@ CommandLine parseCommandLine(const QStringList &arguments)
     for (int i = 1; i < arguments.size() && line.usageError.isEmpty(); ++i) {
         const QString argument = arguments.at(i);
         if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
-            if (operands == spec->operands.size()) {
+            if (operands == syntax->operands.size()) {
                 line.usageError = QStringLiteral("лишний аргумент «%1»").arg(argument);
                 break;
             }
-            set(spec->operands.at(operands++), argument);
+            set(syntax->operands.at(operands++), argument);
         } else if (argument == QLatin1String("--")) {
             optionsEnded = true;
         } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             line.help = true;
-        } else if (spec->save && argument == saveOption) {
+        } else if (syntax->save && argument == saveOption) {
             line.save = true;
         } else {
             const int equals = argument.indexOf(QLatin1Char('='));
@@ -186,8 +186,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
 
 QString helpText(const QString &command)
 {
-    const CommandSpec *spec = findSpec(command);
-    return QString::fromUtf8(spec ? spec->help : programHelp);
+    const CommandSyntax *syntax = findSyntax(command);
+    return QString::fromUtf8(syntax ? syntax->help : programHelp);
 }
 
 ExecutableBuild executableBuild(const CommandLine &line, const Profile &profile, const QStringList &runtimes)
