@@ -7,9 +7,32 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
+
+Job *signalled = nullptr;
+
+// An interrupt or a termination cancels the work like the window's cancel
+// button: the tool's process group is ended and the partial results go,
+// instead of a tool left running and a staging copy left in /tmp. Setting
+// the job's atomic flag is all a signal handler may do here.
+extern "C" void cancelOnSignal(int)
+{
+    if (signalled)
+        signalled->cancel();
+}
+
+void cancelOnSignals(Job *job)
+{
+    signalled = job;
+    struct sigaction action = {};
+    action.sa_handler = cancelOnSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
 
 void printError(const QString &text)
 {
@@ -44,8 +67,11 @@ int main(int argc, char **argv)
         std::fflush(stderr);
     };
     const JobScope scope(&job);
+    cancelOnSignals(&job);
     const Result result = runCommand(line, out);
     if (!result.message.isEmpty())
         printError(result.message);
+    if (job.cancelled())
+        printError(cancelledText());
     return result.failed() ? 1 : 0;
 }

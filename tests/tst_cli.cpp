@@ -9,6 +9,7 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <signal.h>
 #include <sys/stat.h>
 
 class CliTest : public QObject
@@ -97,6 +98,9 @@ private slots:
                                                      << "!" + deb << QByteArray() << none;
         QTest::newRow("deb, no control") << QStringList{"deb", "{W}", "{O}"} << "no control" << 1
                                          << debError + "Файл DEBIAN/control не найден" << "" << "!" + deb << QByteArray() << none;
+        QTest::newRow("deb, terminated") << QStringList{"deb", "{W}", "{O}"} << "terminated" << 1
+                                         << "\nОтменено пользователем\n" << "" << "!" + deb << QByteArray()
+                                         << none;
         QTest::newRow("deb, no tools") << QStringList{"deb", "{W}", "{O}"} << "no tools" << 1
                                        << debError + "не удалось запустить fakeroot" << "" << "!" + deb
                                        << QByteArray() << none;
@@ -247,9 +251,19 @@ private slots:
         const QString data = m_home.path() + "/.bexlor";
         QFile::remove(data);
         QVERIFY(QDir(data).removeRecursively() && QDir().mkpath(data + "/builder"));
-        if (prepare == "no tools")
+        const QString tools = base + "/tools", pid = tools + "/pid";
+        if (prepare == "no tools") {
             environment.insert("PATH", base + "/empty");
-        else if (prepare == "user copy")
+        } else if (prepare == "terminated") {
+            // A packer that hangs until it is ended, and a temporary directory to show the staging copy.
+            writeFile(tools + "/fakeroot", "#!/bin/sh\necho $$ > \"$(dirname \"$0\")/pid\"\necho packing >&2\n"
+                                           "exec sleep 60\n");
+            QVERIFY(::chmod(QFile::encodeName(tools + "/fakeroot").constData(), 0755) == 0
+                    && QDir().mkpath(base + "/tmp"));
+            environment.insert("PATH", tools + ":" + environment.value("PATH"));
+            environment.insert("TMPDIR", base + "/tmp");
+        }
+        if (prepare == "user copy")
             writeFile(source + "/my_tool.py", "mine");
         else if (prepare == "no control")
             QVERIFY(QFile::remove(work + "/DEBIAN/control"));
@@ -272,7 +286,17 @@ private slots:
         for (const QString &argument : arguments)
             filled << fill(argument);
         program.start(qEnvironmentVariable("BEXLOR_BUILD"), filled);
+        if (prepare == "terminated") {
+            for (int tries = 0; tries < 600 && !QFileInfo::exists(pid); ++tries)
+                QThread::msleep(100);
+            QVERIFY2(QFileInfo::exists(pid), program.readAllStandardError().constData());
+            QVERIFY(::kill(pid_t(program.processId()), SIGTERM) == 0);
+        }
         QVERIFY(program.waitForFinished(300000));
+        if (prepare == "terminated") { // the packer ended with the build, the staging copy removed
+            QVERIFY(::kill(pid_t(readFile(pid).trimmed().toInt()), 0) != 0);
+            QVERIFY(QDir(base + "/tmp").isEmpty() && QDir(out).isEmpty());
+        }
         const QString standardError = QString::fromUtf8(program.readAllStandardError());
         const QString standardOutput = QString::fromUtf8(program.readAllStandardOutput());
         const QString shown = standardError + "\n--- stdout:\n" + standardOutput;
