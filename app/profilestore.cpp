@@ -1,14 +1,13 @@
 #include "app/profilestore.h"
 
 #include "app/settings.h"
-#include "package/lint.h"
-
 #include "common/paths.h"
+#include "common/privatedir.h"
 #include "common/textfiles.h"
+#include "package/lint.h"
 
 #include <QFile>
 #include <QSettings>
-#include <QTemporaryFile>
 
 namespace {
 
@@ -48,15 +47,20 @@ QByteArray fileBytes(const QString &path)
 // the first one's memory, so the bytes are read through a private copy.
 bool storedOnDisk(const QString &name, const Profile &profile)
 {
-    QTemporaryFile copy;
-    const QByteArray bytes = fileBytes(settingsFilePath());
-    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush())
+    // A private directory, so that a kill meanwhile leaves nothing behind for good.
+    const PrivateDirectory scratch;
+    const QString copy = scratch.path() + QStringLiteral("/settings.ini");
+    if (scratch.path().isEmpty() || writeFileAtomically(copy, fileBytes(settingsFilePath())).failed())
         return false;
-    QSettings disk(copy.fileName(), QSettings::IniFormat);
+    QSettings disk(copy, QSettings::IniFormat);
     disk.setIniCodec("UTF-8");
     disk.beginGroup(name);
-    return disk.value(QStringLiteral("Binary")).toString() == profile.binary
-           && disk.value(QStringLiteral("DebDir")).toString() == profile.debDir;
+    const auto text = [&disk](const char *key) { return disk.value(QLatin1String(key)).toString(); };
+    return text("ProjectDir") == profile.projectDir && text("Py") == profile.py && text("OutputC") == profile.outputC
+           && text("BinaryDir") == profile.binaryDir && text("Binary") == profile.binary
+           && disk.value(QStringLiteral("Source")).toInt() == profile.source
+           && text("ProjectDirDeb") == profile.projectDirDeb && text("DebDir") == profile.debDir
+           && disk.value(QStringLiteral("Lint")).toBool() == profile.lint;
 }
 
 } // namespace

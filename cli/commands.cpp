@@ -8,6 +8,7 @@
 #include "package/debbuild.h"
 #include "package/debianmeta.h"
 
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <array>
@@ -239,6 +240,13 @@ Result runCommand(const CommandLine &line, QTextStream &out)
 {
     Profile profile;
     if (line.values.contains(profileOption)) {
+        // As at the window's start-up: a settings file that is no regular file (a FIFO) is never opened.
+        const QFileInfo store(settingsFilePath());
+        if (store.exists() || store.isSymLink()) {
+            const Result regular = checkRegularFile(store.filePath());
+            if (regular.failed())
+                return regular;
+        }
         const QString name = line.values.value(profileOption);
         if (!profileNames().contains(name))
             return Result::failure(QStringLiteral("Профиль «%1» не найден").arg(name));

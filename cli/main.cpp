@@ -71,7 +71,7 @@ int main(int argc, char **argv)
     const Result result = runCommand(line, out);
     if (!result.message.isEmpty())
         printError(result.message);
-    if (job.cancelled())
+    if (result.failed() && job.cancelled())
         printError(cancelledText());
     return result.failed() ? 1 : 0;
 }

@@ -62,6 +62,7 @@ PrivateDirectory::PrivateDirectory(const QString &parent)
     const QString base = parent.isEmpty() ? QDir::tempPath() : parent;
     removeStaleDirectories(base);
     QByteArray name = QFile::encodeName(base + QLatin1Char('/') + prefix + QStringLiteral("XXXXXX"));
+    int error = 0;
     if (::mkdtemp(name.data())) {
         m_lock = lockDirectory(name);
         const int markerFd = m_lock < 0 ? -1 : ::open((name + marker).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -70,12 +71,15 @@ PrivateDirectory::PrivateDirectory(const QString &parent)
             m_path = QFile::decodeName(name);
             return;
         }
+        error = errno; // before the clean-up below can change it
         if (m_lock >= 0)
             ::close(m_lock);
         m_lock = -1;
         ::rmdir(name.constData());
+    } else {
+        error = errno;
     }
-    m_error = QStringLiteral("Не удалось создать временный каталог: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    m_error = QStringLiteral("Не удалось создать временный каталог: %1").arg(QString::fromLocal8Bit(std::strerror(error)));
 }
 
 QString PrivateDirectory::remove()

@@ -17,11 +17,21 @@ QString failure(const QString &path, int error)
         .arg(path, QString::fromLocal8Bit(std::strerror(error)));
 }
 
+// The mode a new file gets under the process umask. The umask is read from
+// /proc rather than set and reset, since other threads may create files
+// meanwhile; without /proc the usual 022 is assumed.
 mode_t creationMode()
 {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            bool ok = false;
+            const mode_t mask = mode_t(line.mid(6).trimmed().toUInt(&ok, 8));
+            if (line.startsWith("Umask:") && ok)
+                return 0666 & ~mask;
+        }
+    }
+    return 0644;
 }
 
 // Writes all of data to fd, then forces it to the disk; 0 or the errno of

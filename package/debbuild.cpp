@@ -14,9 +14,7 @@
 #include <QFileInfo>
 
 #include <fcntl.h>
-#include <linux/openat2.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -41,6 +39,33 @@ QString missingOr(int error)
     return error == ENOENT || error == ENOTDIR ? QStringLiteral("файл не найден") : systemError(error);
 }
 
+// Opens the directory parent below root one piece at a time, refusing any
+// link on the way (ELOOP). Done by hand rather than with openat2, which
+// older kernels and container sandboxes refuse.
+int openDirectoryBeneath(int root, const QByteArray &parent)
+{
+    int fd = ::openat(root, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    for (const QByteArray &piece : parent.split('/')) {
+        if (fd < 0)
+            return -1;
+        if (piece.isEmpty() || piece == ".")
+            continue;
+        struct stat status;
+        int next = -1;
+        if (::fstatat(fd, piece.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+            next = -1;
+        else if (S_ISLNK(status.st_mode))
+            errno = ELOOP;
+        else
+            next = ::openat(fd, piece.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        fd = next;
+    }
+    return fd;
+}
+
 // Sets mode on the entry at relative below root without going through any
 // link: a link's target may lie outside the package, and a link itself has
 // no mode of its own. Returns the empty text or why the line was skipped.
@@ -49,19 +74,16 @@ QString setModeInside(int root, const QByteArray &relative, unsigned mode)
     const int slash = relative.lastIndexOf('/');
     const QByteArray parent = slash < 0 ? QByteArray(".") : relative.left(slash);
     const QByteArray name = slash < 0 ? relative : relative.mid(slash + 1);
-    open_how how{};
-    how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
-    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
-    const long fd = ::syscall(SYS_openat2, root, parent.constData(), &how, sizeof how);
+    const int fd = openDirectoryBeneath(root, parent);
     if (fd < 0)
         return errno == ELOOP ? QStringLiteral("путь проходит через ссылку") : missingOr(errno);
     struct stat status;
     int error = 0;
-    if (::fstatat(int(fd), name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+    if (::fstatat(fd, name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
         error = errno;
-    else if (!S_ISLNK(status.st_mode) && ::fchmodat(int(fd), name.constData(), mode, 0) != 0)
+    else if (!S_ISLNK(status.st_mode) && ::fchmodat(fd, name.constData(), mode, 0) != 0)
         error = errno;
-    ::close(int(fd));
+    ::close(fd);
     if (error != 0)
         return missingOr(error);
     return S_ISLNK(status.st_mode) ? QStringLiteral("это ссылка") : QString();

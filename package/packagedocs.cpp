@@ -1,5 +1,6 @@
 #include "package/packagedocs.h"
 
+#include "common/filetree.h"
 #include "common/paths.h"
 #include "common/privatedir.h"
 #include "common/processrunner.h"
@@ -136,7 +137,11 @@ Result writePackageDocs(const QString &workDir, const DocsFields &fields, const 
     const QList<QByteArray> contents = {copyrightText(fields, time.date().year()), changelog,
                                         lintianOverrideText(fields)};
     for (int i = 0; i < paths.size(); ++i) {
-        Result step = makePath(QFileInfo(paths.at(i)).path(), 0755);
+        // A linked usr or usr/share would carry the documents out of the work directory.
+        const QString directory = paths.at(i).left(paths.at(i).lastIndexOf(QLatin1Char('/')));
+        Result step = refuseLinksBelow(workDir, directory.mid(workDir.size()));
+        if (step.success)
+            step = makePath(directory, 0755);
         if (step.success)
             step = writeFileAtomically(paths.at(i), contents.at(i));
         if (step.failed())

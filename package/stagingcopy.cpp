@@ -45,8 +45,8 @@ bool resolvesInside(int root, const QByteArray &relative)
         ::close(int(fd));
         return true;
     }
-    // A kernel that cannot resolve inside a root has nothing to say either way.
-    return errno == ENOSYS;
+    // A kernel or sandbox that cannot resolve inside a root has nothing to say either way.
+    return errno == ENOSYS || errno == EPERM;
 }
 
 // Owns a file descriptor.
