@@ -18,25 +18,26 @@ namespace {
 
 const QString profileOption = QStringLiteral("--profile");
 const QString saveOption = QStringLiteral("--save");
+const QString lintOption = QStringLiteral("--lint");
 const QString workDirOption = QStringLiteral("--work-dir");
 const QString outputDirOption = QStringLiteral("--output-dir");
 const QString scriptOption = QStringLiteral("--script");
 
 // What a subcommand accepts: the options its operands stand for, in order,
-// the further options with a value, whether it knows --save, and its help.
+// the further options with a value, the options without one, and its help.
 struct CommandSyntax
 {
     const char *name;
     QStringList operands;
     QStringList options;
-    bool save;
+    QStringList flags;
     const char *help;
 };
 
 const std::array<CommandSyntax, 6> &commandSyntaxes()
 {
     static const std::array<CommandSyntax, 6> syntaxes{{
-        {"exe", {scriptOption}, {QStringLiteral("--runtime"), outputDirOption, QStringLiteral("--name")}, false,
+        {"exe", {scriptOption}, {QStringLiteral("--runtime"), outputDirOption, QStringLiteral("--name")}, {},
          "Использование: bexlor-build exe [СКРИПТ] [--runtime R] [--output-dir КАТАЛОГ] [--name ИМЯ]\n"
          "                                 [--profile ИМЯ]\n"
          "Переводит скрипт Python в C (cython3 --embed) и собирает исполняемый файл (gcc).\n\n"
@@ -47,35 +48,37 @@ const std::array<CommandSyntax, 6> &commandSyntaxes()
          "  --name ИМЯ                 имя исполняемого файла; по умолчанию имя скрипта без \".py\"\n"
          "  --profile ИМЯ              поля ProjectDir, Py, OutputC, BinaryDir, Binary и Source профиля;\n"
          "                             скрипт, заданный в командной строке, приносит свои имена\n"},
-        {"deb", {workDirOption, outputDirOption}, {}, false,
-         "Использование: bexlor-build deb [КАТАЛОГ [ВЫХОД]] [--profile ИМЯ]\n"
-         "Собирает пакет .deb из рабочего каталога (fakeroot dpkg-deb --build) с правами доступа\n"
-         "из ~/.bexlor/builder/ИМЯ_ПАКЕТА. Рабочий каталог не изменяется.\n\n"
+        {"deb", {workDirOption, outputDirOption}, {}, {lintOption},
+         "Использование: bexlor-build deb [КАТАЛОГ [ВЫХОД]] [--lint] [--profile ИМЯ]\n"
+         "Проверяет DEBIAN/control и собирает пакет .deb из копии рабочего каталога (fakeroot\n"
+         "dpkg-deb --build) с правами доступа из ~/.bexlor/builder/ИМЯ_ПАКЕТА, свежими md5sums и\n"
+         "Installed-Size; называет недостающие в Depends библиотеки. Рабочий каталог не изменяется.\n\n"
          "  КАТАЛОГ, --work-dir КАТАЛОГ      рабочий каталог с подкаталогом DEBIAN\n"
          "  ВЫХОД, --output-dir КАТАЛОГ      каталог для deb-файла; имя файла выбирает dpkg-deb\n"
-         "  --profile ИМЯ                    поля ProjectDirDeb и DebDir профиля\n\n"
+         "  --lint                           проверить новый пакет программой lintian\n"
+         "  --profile ИМЯ                    поля ProjectDirDeb, DebDir и Lint профиля\n\n"
          "С переменной SOURCE_DATE_EPOCH пакет воспроизводим: тот же рабочий каталог даёт\n"
          "тот же файл, что и кнопка сборки в окне.\n"},
-        {"md5sums", {workDirOption}, {}, false,
+        {"md5sums", {workDirOption}, {}, {},
          "Использование: bexlor-build md5sums [КАТАЛОГ] [--profile ИМЯ]\n"
          "Перезаписывает DEBIAN/md5sums контрольными суммами всех файлов рабочего каталога,\n"
          "кроме DEBIAN.\n\n"
          "  КАТАЛОГ, --work-dir КАТАЛОГ      рабочий каталог\n"
          "  --profile ИМЯ                    поле ProjectDirDeb профиля\n"},
-        {"size", {workDirOption}, {}, false,
+        {"size", {workDirOption}, {}, {},
          "Использование: bexlor-build size [КАТАЛОГ] [--profile ИМЯ]\n"
          "Записывает в строки Installed-Size: файла DEBIAN/control размер файлов рабочего\n"
          "каталога без DEBIAN, в КиБ. Файл без такой строки не меняется.\n\n"
          "  КАТАЛОГ, --work-dir КАТАЛОГ      рабочий каталог\n"
          "  --profile ИМЯ                    поле ProjectDirDeb профиля\n"},
-        {"icons", {workDirOption, QStringLiteral("--picture")}, {}, false,
+        {"icons", {workDirOption, QStringLiteral("--picture")}, {}, {},
          "Использование: bexlor-build icons [КАТАЛОГ [ИЗОБРАЖЕНИЕ]] [--profile ИМЯ]\n"
          "Создаёт из одного изображения (PNG, JPEG, SVG) девять значков hicolor от 256 до 16 точек\n"
          "в КАТАЛОГ/usr/share/icons/hicolor/РАЗМЕР/apps/ИМЯ_ПАКЕТА.png.\n\n"
          "  КАТАЛОГ, --work-dir КАТАЛОГ          рабочий каталог\n"
          "  ИЗОБРАЖЕНИЕ, --picture ИЗОБРАЖЕНИЕ   исходное изображение\n"
          "  --profile ИМЯ                        поле ProjectDirDeb профиля\n"},
-        {"access", {workDirOption}, {}, true,
+        {"access", {workDirOption}, {}, {saveOption},
          "Использование: bexlor-build access [КАТАЛОГ] [--save] [--profile ИМЯ]\n"
          "Выводит в стандартный вывод список прав доступа ко всем файлам рабочего каталога,\n"
          "по строке \"/путь: права\" на файл.\n\n"
@@ -164,8 +167,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
             optionsEnded = true;
         } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             line.help = true;
-        } else if (syntax->save && argument == saveOption) {
-            line.save = true;
+        } else if (syntax->flags.contains(argument)) {
+            line.flags.insert(argument);
         } else {
             const int equals = argument.indexOf(QLatin1Char('='));
             const QString option = equals < 0 ? argument : argument.left(equals);
@@ -257,7 +260,8 @@ Result runCommand(const CommandLine &line, QTextStream &out)
 
     const QString workDir = value(line, workDirOption, profile.projectDirDeb);
     if (line.command == QLatin1String("deb"))
-        return buildPackage(workDir, value(line, outputDirOption, profile.debDir));
+        return buildPackage(workDir, value(line, outputDirOption, profile.debDir),
+                            line.flags.contains(lintOption) || (line.values.contains(profileOption) && profile.lint));
     const Result chosen = requireWorkDirectory(workDir);
     if (chosen.failed())
         return chosen;
@@ -267,5 +271,5 @@ Result runCommand(const CommandLine &line, QTextStream &out)
         return refreshInstalledSize(workDir);
     if (line.command == QLatin1String("icons"))
         return writeIconSet(workDir, value(line, QStringLiteral("--picture")));
-    return accessList(workDir, line.save, out);
+    return accessList(workDir, line.flags.contains(saveOption), out);
 }

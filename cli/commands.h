@@ -5,6 +5,7 @@
 #include "exebuild/exebuild.h"
 
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -18,7 +19,7 @@ struct CommandLine
     QString command;               // exe, deb, md5sums, size, icons, access; empty for the program itself
     QMap<QString, QString> values; // option name (with "--") to its value
     bool help = false;
-    bool save = false;
+    QSet<QString> flags; // the options without a value that were given (--save, --lint)
     QString usageError; // what is wrong with the arguments; empty when they are usable
 };
 

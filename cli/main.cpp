@@ -71,6 +71,8 @@ int main(int argc, char **argv)
     const Result result = runCommand(line, out);
     if (!result.message.isEmpty())
         printError(result.message);
+    if (!result.details.isEmpty())
+        printError(result.details);
     if (result.failed() && job.cancelled())
         printError(cancelledText());
     return result.failed() ? 1 : 0;

@@ -1,11 +1,13 @@
 #include "package/debbuild.h"
 
+#include "common/job.h"
 #include "common/paths.h"
 #include "common/privatedir.h"
 #include "common/processrunner.h"
 #include "desktop/accessrights.h"
 #include "package/controlarea.h"
 #include "package/controlcheck.h"
+#include "package/lint.h"
 #include "package/shlibdeps.h"
 #include "package/stagingcopy.h"
 
@@ -114,7 +116,7 @@ void applyAccessRules(const QString &staging, const AccessRules &rules, QStringL
 // moves only a complete package up to its own name there: a failed or
 // killed build leaves no partial .deb behind (the private directory goes
 // with it, or at the next build if the program was killed).
-ProcessResult packageInto(const QString &staging, const QString &outputDir)
+ProcessResult packageInto(const QString &staging, const QString &outputDir, QString *packageFile)
 {
     PrivateDirectory unfinished(outputDir);
     ProcessResult package;
@@ -126,6 +128,8 @@ ProcessResult packageInto(const QString &staging, const QString &outputDir)
     for (const QString &name : QDir(unfinished.path()).entryList({QStringLiteral("*.deb")}, QDir::Files)) {
         const QByteArray from = QFile::encodeName(unfinished.path() + QLatin1Char('/') + name);
         const QByteArray to = QFile::encodeName(outputDir + QLatin1Char('/') + name);
+        if (package.succeeded())
+            *packageFile = QFile::decodeName(to);
         if (package.succeeded() && ::rename(from.constData(), to.constData()) != 0) {
             package.exitCode = -1;
             package.standardError = QStringLiteral("Не удалось переместить %1 в %2: %3")
@@ -138,7 +142,7 @@ ProcessResult packageInto(const QString &staging, const QString &outputDir)
 }
 
 Result stageAndBuild(const QString &workDir, const QString &outputDir, const QString &privateDir,
-                          const QString &staging, const AccessRules &rules, QStringList notes)
+                     const QString &staging, const AccessRules &rules, QStringList notes, QString *packageFile)
 {
     struct stat own;
     if (::stat(QFile::encodeName(privateDir).constData(), &own) != 0)
@@ -155,7 +159,7 @@ Result stageAndBuild(const QString &workDir, const QString &outputDir, const QSt
         return Result::failure(buildError + controlArea.message);
     sharedLibraryNotes(staging, &notes);
 
-    const ProcessResult package = packageInto(staging, outputDir);
+    const ProcessResult package = packageInto(staging, outputDir, packageFile);
     if (!package.succeeded())
         return Result::failure(buildError + package.failureText());
     QString warnings = package.warnings();
@@ -169,7 +173,7 @@ Result stageAndBuild(const QString &workDir, const QString &outputDir, const QSt
 
 } // namespace
 
-Result buildPackage(const QString &workDir, const QString &outputDir)
+Result buildPackage(const QString &workDir, const QString &outputDir, bool lint)
 {
     if (outputDir.isEmpty())
         return Result::failure(QStringLiteral("Необходимо выбрать каталог для deb-файла"));
@@ -194,10 +198,16 @@ Result buildPackage(const QString &workDir, const QString &outputDir)
     PrivateDirectory privateDir;
     if (privateDir.path().isEmpty())
         return Result::failure(buildError + privateDir.error());
-    Result result = stageAndBuild(workDir, outputDir, privateDir.path(),
-                                       privateDir.path() + QLatin1Char('/') + name, rules, notes);
+    QString packageFile;
+    Result result = stageAndBuild(workDir, outputDir, privateDir.path(), privateDir.path() + QLatin1Char('/') + name,
+                                  rules, notes, &packageFile);
     const QString removeError = privateDir.remove();
     if (!removeError.isEmpty())
         result.message += QStringLiteral("\n\n") + removeError;
+    if (result.success && lint && !jobCancelled()) {
+        const Result checked = lintPackage(packageFile);
+        result.message += QStringLiteral("\n\n") + checked.message;
+        result.details = checked.details;
+    }
     return result;
 }

@@ -11,5 +11,7 @@ QStringList packageArguments(const QString &staging, const QString &outputDir);
 // Builds the package of workDir into outputDir: a private staging copy
 // (links kept as links, base modes by kind), the recorded access modes, then
 // fakeroot dpkg-deb --build; the staging directory is removed whatever
-// happened. The result carries the text of the box to show.
-Result buildPackage(const QString &workDir, const QString &outputDir);
+// happened. With lint, lintian then checks the new package: its counts end
+// the message and its tags are the details. The result carries the text of
+// the box to show.
+Result buildPackage(const QString &workDir, const QString &outputDir, bool lint = false);

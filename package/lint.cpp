@@ -2,23 +2,12 @@
 
 #include "common/privatedir.h"
 #include "common/processrunner.h"
-#include "package/controlcheck.h"
 
-#include <QFile>
 #include <QStandardPaths>
 
 bool lintianInstalled()
 {
     return !QStandardPaths::findExecutable(QStringLiteral("lintian")).isEmpty();
-}
-
-QString packageFilePath(const QString &outputDir, const QByteArray &control)
-{
-    const ControlParagraph paragraph = parseControl(control);
-    const QString version = paragraph.value(QStringLiteral("Version")).trimmed();
-    return outputDir + QLatin1Char('/') + paragraph.value(QStringLiteral("Package")).trimmed().toLower()
-           + QLatin1Char('_') + version.mid(version.indexOf(QLatin1Char(':')) + 1) + QLatin1Char('_')
-           + paragraph.value(QStringLiteral("Architecture")).trimmed() + QStringLiteral(".deb");
 }
 
 LintSummary summarizeLintian(const QString &output)
@@ -45,12 +34,8 @@ Result lintReport(const LintSummary &summary)
     return report;
 }
 
-Result lintBuiltPackage(const QString &workDir, const QString &outputDir)
+Result lintPackage(const QString &package)
 {
-    QFile control(workDir + QStringLiteral("/DEBIAN/control"));
-    if (!control.open(QIODevice::ReadOnly))
-        return Result::failure(QStringLiteral("Проверка lintian не выполнена: ") + control.errorString());
-    const QString package = packageFilePath(outputDir, control.readAll());
     // lintian leaves scratch files behind in its temporary directory; this
     // one goes with everything in it.
     PrivateDirectory scratch;
@@ -59,8 +44,9 @@ Result lintBuiltPackage(const QString &workDir, const QString &outputDir)
     const ProcessResult lintian =
         runProcess(QStringLiteral("env"), {QStringLiteral("TMPDIR=") + scratch.path(), QStringLiteral("lintian"),
                                            QStringLiteral("--"), package});
-    // 1 means tags were found at the level that fails; only more is trouble.
-    if (!lintian.started || lintian.crashed || lintian.exitCode > 1)
+    // 2 means tags were found at the level that fails (errors, by default);
+    // 1 is lintian's own run-time error.
+    if (!lintian.started || lintian.crashed || (lintian.exitCode != 0 && lintian.exitCode != 2))
         return Result::failure(QStringLiteral("Проверка lintian не выполнена: ") + lintian.failureText());
     return lintReport(summarizeLintian(lintian.standardOutput));
 }

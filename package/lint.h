@@ -11,10 +11,6 @@
 // True if lintian can be run.
 bool lintianInstalled();
 
-// The file dpkg-deb writes into outputDir for a control file:
-// <Package>_<Version without epoch>_<Architecture>.deb.
-QString packageFilePath(const QString &outputDir, const QByteArray &control);
-
 // What lintian reported.
 struct LintSummary
 {
@@ -28,6 +24,6 @@ LintSummary summarizeLintian(const QString &output);
 // The counts as the message, the tags as its details.
 Result lintReport(const LintSummary &summary);
 
-// Runs lintian on the package built from workDir into outputDir. The
-// result says whether lintian ran; its message is the report or why not.
-Result lintBuiltPackage(const QString &workDir, const QString &outputDir);
+// Runs lintian on the package file. The result says whether lintian ran;
+// its message is the counts or why not, its details the tags.
+Result lintPackage(const QString &package);

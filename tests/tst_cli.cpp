@@ -98,6 +98,9 @@ private slots:
                                                      << "!" + deb << QByteArray() << none;
         QTest::newRow("deb, no control") << QStringList{"deb", "{W}", "{O}"} << "no control" << 1
                                          << debError + "Файл DEBIAN/control не найден" << "" << "!" + deb << QByteArray() << none;
+        QTest::newRow("deb, lint") << QStringList{"deb", "{W}", "{O}", "--lint"} << "" << 0
+                                   << "\n\nПроверка lintian: ошибок — "
+                                   << "" << deb << QByteArray() << none;
         QTest::newRow("deb, terminated") << QStringList{"deb", "{W}", "{O}"} << "terminated" << 1
                                          << "\nОтменено пользователем\n" << "" << "!" + deb << QByteArray()
                                          << none;

@@ -102,8 +102,8 @@ private slots:
                  built ? QStringList{"mytool_1.0_all.deb"} : QStringList());
         if (!built)
             return;
-        // The box shows the first lines; the whole text is in its details.
-        const QString text = details.isEmpty() ? shown : details;
+        // The box shows the first lines; the whole text and the lint tags are in its details.
+        const QString text = details.contains("Команда сборки завершена") ? details : shown + "\n" + details;
         QStringList links{"Ссылка /usr/share/my/link указывает на " + base + "/outside, которого нет в пакете"};
         if (!link.isEmpty()) // dangling, or a loop, which leads nowhere either
             links << "Ссылка /usr/bin/x указывает на " + link + ", которого нет в пакете";
@@ -123,10 +123,9 @@ private slots:
         QVERIFY2(text.contains(QRegularExpression("нет в поле Depends: libc6\\.\nСтрока для DEBIAN/control:\n"
                                                   "Depends: python3 \\(>= 3\\) \\| pypy, libc6 \\(>= [0-9.]+\\)(\n|$)")),
                  qPrintable(text));
-        // lintian, on by default, reports last: the counts in the box, its tags in the details.
-        QVERIFY2(text.contains(QRegularExpression("Проверка lintian: ошибок — [1-9]\\d*, предупреждений — \\d+\\.")),
-                 qPrintable(text));
-        QVERIFY2(details.contains("E: mytool: no-copyright-file"), qPrintable(details));
+        // lintian, on by default, reports last. It breaks down on this package (its own run-time
+        // error, exit status 1), which must read as a check not done, never as a clean result.
+        QVERIFY2(text.contains("\n\nПроверка lintian не выполнена: "), qPrintable(text.right(600)));
         QCOMPARE(int(QFile::permissions(base + "/outside")), 0x6644);
         const QString package = output + "/mytool_1.0_all.deb";
         QStringList expected{"-rw------- ./usr/share/my/key", "-rw-r----- ./usr/share/my/a: b",
