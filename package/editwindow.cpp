@@ -151,8 +151,3 @@ void editWindow::replaceInstallSize(const QString &workDir)
     if (refreshed.failed())
         showError(refreshed.message);
 }
-
-qint64 editWindow::folderSize(const QString &workDir)
-{
-    return installedSizeKiB(workDir);
-}

@@ -33,10 +33,9 @@ public:
 
     // Rewrites DEBIAN/md5sums from the files of workDir after asking.
     void updateMD5(const QString &workDir);
-    // Rewrites the Installed-Size lines of DEBIAN/control.
+    // Rewrites the Installed-Size lines of DEBIAN/control (the size itself is
+    // the core's installedSizeKiB, shared with the command line).
     void replaceInstallSize(const QString &workDir);
-    // Installed size of workDir in KiB.
-    qint64 folderSize(const QString &workDir);
 
 private:
     void createStandardFiles(const QString &workDir);
