@@ -3,6 +3,7 @@
 // that no other test holds.
 #include "app/bexlorwindow.h"
 #include "app/settings.h"
+#include "common/filetree.h"
 #include "common/paths.h"
 #include "common/processrunner.h"
 #include "desktop/accesswindow.h"
@@ -69,6 +70,8 @@ private slots:
         if (!m_mounted.isEmpty())
             QProcess::execute("umount", {"-l", m_mounted});
         m_mounted.clear();
+        // QTemporaryDir cannot remove a name that is not UTF-8, nor what a case closed up.
+        QVERIFY(removeTree(m_dir->path()).success);
         QFile::remove(m_home.path() + "/.config");
         QFile::remove(dataDirectoryPath());
         QDir().mkpath(dataDirectoryPath());
