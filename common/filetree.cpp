@@ -1,5 +1,6 @@
 #include "common/filetree.h"
 
+#include "common/paths.h"
 #include <QFile>
 
 #include <dirent.h>
@@ -73,7 +74,7 @@ Result removeTree(const QString &path)
     }
     if (error != 0 && error != ENOENT) {
         return Result::failure(QStringLiteral("Не удалось удалить %1: %2")
-                                   .arg(QFile::decodeName(failed), QString::fromLocal8Bit(std::strerror(error))));
+                                   .arg(QFile::decodeName(failed), systemError(error)));
     }
     return Result::done();
 }

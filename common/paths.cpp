@@ -65,13 +65,18 @@ Result makePath(const QString &path, unsigned lastMode)
             struct stat status;
             if (error != EEXIST || ::stat(native.constData(), &status) != 0 || !S_ISDIR(status.st_mode)) {
                 const QString reason = error == EEXIST ? QStringLiteral("это не каталог")
-                                                       : QString::fromLocal8Bit(std::strerror(error));
+                                                       : systemError(error);
                 return Result::failure(QStringLiteral("Не удалось создать каталог %1: %2").arg(prefix, reason));
             }
         }
         prefix += QLatin1Char('/');
     }
     return Result::done();
+}
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 QString operandPath(const QString &path)

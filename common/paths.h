@@ -36,6 +36,9 @@ QString dataDirectoryPath();
 // error. A failure names the directory that could not be made and why.
 Result makePath(const QString &path, unsigned lastMode);
 
+// The system's own words for an errno value.
+QString systemError(int error);
+
 // A path handed to a tool as an operand: a relative path that starts with "-"
 // gets "./" in front, so that the tool cannot take it for an option.
 QString operandPath(const QString &path);

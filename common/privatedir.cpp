@@ -1,6 +1,7 @@
 #include "common/privatedir.h"
 
 #include "common/filetree.h"
+#include "common/paths.h"
 
 #include <QDir>
 #include <QFile>
@@ -79,7 +80,7 @@ PrivateDirectory::PrivateDirectory(const QString &parent)
     } else {
         error = errno;
     }
-    m_error = QStringLiteral("Не удалось создать временный каталог: %1").arg(QString::fromLocal8Bit(std::strerror(error)));
+    m_error = QStringLiteral("Не удалось создать временный каталог: %1").arg(systemError(error));
 }
 
 QString PrivateDirectory::remove()

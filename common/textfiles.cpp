@@ -1,5 +1,6 @@
 #include "common/textfiles.h"
 
+#include "common/paths.h"
 #include <QFile>
 
 #include <fcntl.h>
@@ -14,7 +15,7 @@ namespace {
 QString failure(const QString &path, int error)
 {
     return QStringLiteral("Не удалось записать файл %1: %2")
-        .arg(path, QString::fromLocal8Bit(std::strerror(error)));
+        .arg(path, systemError(error));
 }
 
 // The mode a new file gets under the process umask. The umask is read from
@@ -90,4 +91,18 @@ Result checkRegularFile(const QString &path)
     if (!S_ISREG(status.st_mode))
         return Result::failure(QStringLiteral("%1 не является обычным файлом: программа его не открывает").arg(path));
     return Result::done();
+}
+
+Result readRegularFile(const QString &path, QByteArray *bytes)
+{
+    const Result regular = checkRegularFile(path);
+    if (regular.failed())
+        return regular;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        *bytes = file.readAll();
+        if (file.error() == QFileDevice::NoError)
+            return Result::done();
+    }
+    return Result::failure(QStringLiteral("Не удалось прочитать файл %1: %2").arg(path, file.errorString()));
 }

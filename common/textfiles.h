@@ -18,3 +18,7 @@ Result writeFileAtomically(const QString &path, const QByteArray &data);
 // device, a socket, a directory) is refused with a message naming it, and
 // so is a missing path.
 Result checkRegularFile(const QString &path);
+
+// Reads the whole of a regular file into *bytes; anything else is refused as
+// checkRegularFile says, and a read that fails names the path and the reason.
+Result readRegularFile(const QString &path, QByteArray *bytes);

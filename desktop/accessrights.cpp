@@ -1,6 +1,7 @@
 #include "desktop/accessrights.h"
 
 #include "common/paths.h"
+#include "common/textfiles.h"
 #include "common/treewalk.h"
 
 #include <QFile>
@@ -122,17 +123,10 @@ Result readAccessRules(const QString &path, AccessRules *rules)
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return Result::done();
-    // Opening a FIFO would block for ever.
-    if (info.exists() && !info.isFile())
-        return Result::failure(QStringLiteral("Файл прав доступа %1 не является обычным файлом").arg(path));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Result::failure(QStringLiteral("Не удалось прочитать файл прав доступа %1: %2")
-                                   .arg(path, file.errorString()));
-    const QByteArray text = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return Result::failure(QStringLiteral("Не удалось прочитать файл прав доступа %1: %2")
-                                   .arg(path, file.errorString()));
+    QByteArray text;
+    const Result read = readRegularFile(path, &text);
+    if (read.failed())
+        return read;
     *rules = parseAccessRights(text);
     return Result::done();
 }

@@ -18,10 +18,6 @@ const QStringList maintainerScripts = {QStringLiteral("preinst"), QStringLiteral
                                        QStringLiteral("prerm"), QStringLiteral("postrm"),
                                        QStringLiteral("config")};
 
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 Result setMode(const QString &path, unsigned mode)
 {

@@ -1,5 +1,6 @@
 #include "package/controlcheck.h"
 
+#include "common/textfiles.h"
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -246,14 +247,19 @@ Result checkControlFiles(const QString &workDir, QStringList *notes)
     if (!info.exists())
         return Result::failure(QStringLiteral("Файл DEBIAN/control не найден: откройте редактор файлов DEBIAN "
                                               "и заполните его"));
-    QFile file(path);
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
-        return Result::failure(QStringLiteral("Не удалось прочитать файл %1: %2")
-                                   .arg(path, info.isFile() ? file.errorString() : QStringLiteral("это не файл")));
-    ControlVerdict verdict = checkControlText(file.readAll());
-    QFile conffiles(workDir + QStringLiteral("/DEBIAN/conffiles"));
-    if (QFileInfo(conffiles.fileName()).isFile() && conffiles.open(QIODevice::ReadOnly))
-        verdict.errors << conffilesProblems(workDir, conffiles.readAll());
+    QByteArray control;
+    const Result read = readRegularFile(path, &control);
+    if (read.failed())
+        return read;
+    ControlVerdict verdict = checkControlText(control);
+    const QString conffilesPath = workDir + QStringLiteral("/DEBIAN/conffiles");
+    QByteArray conffiles;
+    if (QFileInfo::exists(conffilesPath)) {
+        const Result listed = readRegularFile(conffilesPath, &conffiles);
+        if (listed.failed())
+            return listed;
+        verdict.errors << conffilesProblems(workDir, conffiles);
+    }
     for (const QString &warning : verdict.warnings)
         *notes << QStringLiteral("DEBIAN/control: ") + warning;
     if (verdict.errors.isEmpty())

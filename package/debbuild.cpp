@@ -31,10 +31,6 @@ namespace {
 
 const QString buildError = QStringLiteral("Ошибка при сборке проекта:\n");
 
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 QString missingOr(int error)
 {

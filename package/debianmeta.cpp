@@ -1,6 +1,7 @@
 #include "package/debianmeta.h"
 
 #include "common/job.h"
+#include "common/paths.h"
 #include "common/textfiles.h"
 #include "common/treewalk.h"
 
@@ -35,7 +36,7 @@ Digest md5Of(const QByteArray &path, const Job *job)
     Digest digest;
     const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        digest.error = QString::fromLocal8Bit(std::strerror(errno));
+        digest.error = systemError(errno);
         return digest;
     }
     QCryptographicHash hash(QCryptographicHash::Md5);
@@ -51,7 +52,7 @@ Digest md5Of(const QByteArray &path, const Job *job)
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
-            digest.error = QString::fromLocal8Bit(std::strerror(errno));
+            digest.error = systemError(errno);
             break;
         }
         if (got == 0) {
@@ -197,14 +198,10 @@ Result refreshInstalledSize(const QString &workDir)
 {
     const QString path = workDir + QStringLiteral("/DEBIAN/control");
     // Anything but a regular file (a FIFO would block the read for ever) is refused.
-    const Result regular = checkRegularFile(path);
-    if (regular.failed())
-        return regular;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Result::failure(QStringLiteral("Не удалось прочитать файл %1: %2").arg(path, file.errorString()));
-    const QByteArray text = file.readAll();
-    file.close();
+    QByteArray text;
+    const Result read = readRegularFile(path, &text);
+    if (read.failed())
+        return read;
     if (!hasInstalledSizeLine(text))
         return Result::done();
     const QByteArray updated = withInstalledSize(text, installedSizeKiB(workDir));

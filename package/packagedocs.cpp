@@ -120,11 +120,12 @@ QStringList docsPaths(const QString &workDir, const DocsFields &fields)
 Result readDocsFields(const QString &workDir, DocsFields *fields)
 {
     const QString path = workDir + QStringLiteral("/DEBIAN/control");
-    QFile control(path);
-    if (!QFileInfo(path).isFile() || !control.open(QIODevice::ReadOnly))
+    if (!QFileInfo::exists(path))
         return Result::failure(QStringLiteral("Файл DEBIAN/control не найден: документы пакета составляются "
                                               "по нему"));
-    return docsFieldsFrom(control.readAll(), fields);
+    QByteArray control;
+    const Result read = readRegularFile(path, &control);
+    return read.failed() ? read : docsFieldsFrom(control, fields);
 }
 
 Result writePackageDocs(const QString &workDir, const DocsFields &fields, const QDateTime &time)

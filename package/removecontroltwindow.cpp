@@ -1,8 +1,8 @@
 #include "package/removecontroltwindow.h"
 
 #include "common/dialogs.h"
-#include "common/paths.h"
 #include "common/filetree.h"
+#include "common/paths.h"
 #include "common/toolform.h"
 
 #include <QFile>
@@ -19,10 +19,6 @@ namespace {
 const QString removeAllEntry = QStringLiteral("УДАЛИТЬ ВСЕ ФАЙЛЫ");
 const QString removalTitle = QStringLiteral("Удаление файла");
 
-QString reasonText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 } // namespace
 
@@ -140,6 +136,6 @@ void removeControltWindow::removeSingle(const QString &directory, const QString 
     else if (errno == ENOENT)
         showError(QStringLiteral("Файл ") + name + QStringLiteral(" не найден"));
     else
-        showError(QStringLiteral("Не удалось удалить файл %1: %2").arg(directory + name, reasonText(errno)));
+        showError(QStringLiteral("Не удалось удалить файл %1: %2").arg(directory + name, systemError(errno)));
     relist();
 }

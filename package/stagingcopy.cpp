@@ -1,6 +1,7 @@
 #include "package/stagingcopy.h"
 
 #include "common/job.h"
+#include "common/paths.h"
 #include "package/debianmeta.h"
 
 #include <QFile>
@@ -20,10 +21,6 @@
 
 namespace {
 
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 // A file is a program when any of its execute bits is set; everything else
 // is data, readable by all.
