@@ -37,7 +37,7 @@ private slots:
             QTest::addRow("%s, ctrl+s", editor) << editor << "ctrl+s" << A::Cancel << !closesOnSave << true;
         }
         for (const char *editor : {"debian", "shortcut"})
-            QTest::addRow("%s, pick, cancel", editor) << editor << "pick" << Dialogs::SaveAnswer::Cancel << true << false;
+            QTest::addRow("%s, pick, cancel", editor) << editor << "pick" << A::Cancel << true << false;
     }
 
     void asksBeforeDropping()
@@ -56,12 +56,10 @@ private slots:
         FakeDialogs dialogs;
         BexlorWindow main;
         main.ui->lineEditProjectDir_2->setText(work);
-        if (editor == "debian")
-            main.editFiles();
-        else if (editor == "shortcut")
-            main.createShortcut();
-        else
-            main.editAccess();
+        const QMap<QString, void (BexlorWindow::*)()> opens{{"debian", &BexlorWindow::editFiles},
+                                                             {"shortcut", &BexlorWindow::createShortcut},
+                                                             {"access", &BexlorWindow::editAccess}};
+        (main.*opens[editor])();
         QWidget *window = main.newWindow;
         QVERIFY(window && window->isVisible());
         auto *text = window->findChild<QTextEdit *>();
