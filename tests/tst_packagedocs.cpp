@@ -7,6 +7,8 @@
 
 #include <QtTest>
 
+#include <unistd.h>
+
 class PackageDocsTest : public QObject
 {
     Q_OBJECT
@@ -34,6 +36,12 @@ private slots:
                                        << "critical: Ошибка / В файле DEBIAN/control нет поля «Maintainer»";
         QTest::newRow("no Version") << QByteArray("Package: t\nMaintainer: a <a@b.c>\n") << false << false
                                     << "critical: Ошибка / В файле DEBIAN/control нет поля «Version»";
+        // Hostile work directories: nothing may be written outside it, nothing half-written.
+        QTest::newRow("linked usr/share") << good << false << false << "critical: Ошибка / Не удалось создать документы пакета:\n{W}/usr/share - символическая ссылка";
+        QTest::newRow("control a FIFO") << good << false << false
+                                        << "critical: Ошибка / {W}/DEBIAN/control не является обычным файлом";
+        QTest::newRow("full disk") << good << false << false
+                                   << "critical: Ошибка / Не удалось создать документы пакета:\nНе удалось записать файл";
         QTest::newRow("climbing name") << QByteArray("Package: ../../t\nVersion: 1\nMaintainer: a <a@b.c>\n") << false
                                        << false << "critical: Ошибка / Имя пакета «../../t»";
     }
@@ -51,14 +59,31 @@ private slots:
             writeFile(work + "/DEBIAN/control", control);
         if (existing)
             writeFile(doc + "copyright", "old\n");
+        const QString tag = QTest::currentDataTag(), outside = root.path() + "/" + tag + " outside";
+        if (tag == "linked usr/share")
+            QVERIFY(QDir().mkpath(outside) && QDir().mkpath(work + "/usr") && QFile::link(outside, work + "/usr/share"));
+        if (tag == "control a FIFO")
+            QVERIFY(QFile::remove(work + "/DEBIAN/control") && QProcess::execute("mkfifo", {work + "/DEBIAN/control"}) == 0);
+        if (tag == "full disk") {
+            if (::geteuid() != 0)
+                QSKIP("A full disk needs a small tmpfs, which only root can mount");
+            QVERIFY(QDir().mkpath(doc) && QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=8k", "tmpfs", doc}) == 0);
+            QFile filler(doc + "filler");
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            while (filler.write(QByteArray(1024, 'x')) > 0 && filler.flush()) {}
+        }
+        const auto unmount = qScopeGuard([&] { if (tag == "full disk") QProcess::execute("umount", {"-l", doc}); });
         BexlorWindow window;
         window.ui->lineEditProjectDir_2->setText(work);
         FakeDialogs dialogs;
         dialogs.answers.enqueue(answer);
         window.ui->pushButtonDocs->click();
         const QStringList shown = dialogs.take();
-        QVERIFY2(shown.last().startsWith(box), qPrintable(shown.join('\n')));
+        QVERIFY2(shown.last().startsWith(box.replace("{W}", work)), qPrintable(shown.join('\n')));
         if (!box.startsWith("information")) {
+            QVERIFY(QDir(outside).isEmpty());
+            if (tag == "full disk") // no temporary file left beside the target
+                QCOMPARE(QDir(doc).entryList(QDir::Files | QDir::Hidden), QStringList{"filler"});
             QCOMPARE(readFile(doc + "copyright"), QByteArray(existing ? "old\n" : ""));
             QVERIFY(!QFileInfo::exists(doc + "changelog.Debian.gz"));
             return;
