@@ -33,16 +33,6 @@ bool isRegularFile(const QString &path)
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-Result readWhole(const QString &path, QByteArray *content)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Result::failure(
-            QStringLiteral("Не удалось прочитать файл %1: %2").arg(path, file.errorString()));
-    *content = file.readAll();
-    return Result::done();
-}
-
 // Gives every regular file directly in DEBIAN its mode, and leaves blank
 // maintainer scripts out: dpkg refuses other modes, and lintian every
 // script that does nothing.
@@ -58,7 +48,7 @@ Result setControlFiles(const QString &debian, QStringList *notes)
         if (!isMaintainerScript(name))
             continue;
         QByteArray content;
-        const Result read = readWhole(path, &content);
+        const Result read = readRegularFile(path, &content);
         if (read.failed())
             return read;
         if (isBlankScript(content)) {
@@ -92,7 +82,7 @@ Result writeInstalledSize(const QString &staging)
 {
     const QString path = staging + QStringLiteral("/DEBIAN/control");
     QByteArray control;
-    const Result read = readWhole(path, &control);
+    const Result read = readRegularFile(path, &control);
     if (read.failed())
         return read;
     return writeFileAtomically(path, withInstalledSizeSet(control, installedSizeKiB(staging)));
