@@ -56,10 +56,9 @@ private slots:
                  + QList<QPushButton *>{window.ui->pushButtonBuild, window.ui->pushButtonBuild_2})
             QVERIFY2(button->toolTip().size() > 40, qPrintable(button->objectName()));
         QStringList order;
-        for (QWidget *widget = window.ui->lineEditProjectDir; order.size() < 9; widget = widget->nextInFocusChain()) {
+        for (QWidget *widget = window.ui->lineEditProjectDir; order.size() < 9; widget = widget->nextInFocusChain())
             if (widget->focusPolicy() & Qt::TabFocus)
                 order << widget->objectName();
-        }
         QCOMPARE(order.join(' '), QStringLiteral("lineEditProjectDir BrowseProjectDir lineEditPy browsePy "
                                                  "lineEditBinaryDir browseBinaryDir lineEditBinary comboBoxSource "
                                                  "pushButtonBuild"));
@@ -124,26 +123,26 @@ private slots:
     void clearingButtons()
     {
         BexlorWindow window;
-        window.ui->comboBoxSource->addItems({QStringLiteral("python3.9"), QStringLiteral("python3.12")});
+        window.ui->comboBoxSource->addItems({"python3.9", "python3.12"});
         window.ui->comboBoxSource->setCurrentIndex(1);
-        const QList<QLineEdit *> first = {window.ui->lineEditProjectDir, window.ui->lineEditPy,
-                                          window.ui->lineEditBinary, window.ui->lineEditBinaryDir};
-        const QList<QLineEdit *> second = {window.ui->lineEditProjectDir_2, window.ui->lineEditDebDir};
+        const QList<QLineEdit *> first = {window.ui->lineEditProjectDir, window.ui->lineEditPy, window.ui->lineEditBinary,
+                                          window.ui->lineEditBinaryDir},
+                                 second = {window.ui->lineEditProjectDir_2, window.ui->lineEditDebDir};
+        const auto texts = [](const QList<QLineEdit *> &edits) {
+            QString all;
+            for (QLineEdit *edit : edits)
+                all += edit->text() + '|';
+            return all;
+        };
         for (QLineEdit *edit : first + second)
-            edit->setText(QStringLiteral("x"));
-        window.ui->labelOutputC->setText(QStringLiteral("/p/x.c"));
+            edit->setText("x");
+        window.ui->labelOutputC->setText("/p/x.c");
         window.ui->pushButtonClean->click();
-        for (QLineEdit *edit : first)
-            QCOMPARE(edit->text(), QString());
-        QCOMPARE(window.ui->labelOutputC->text(), QString());
+        QCOMPARE(texts(first) + window.ui->labelOutputC->text() + texts(second), QString("||||x|x|"));
         QCOMPARE(window.ui->comboBoxSource->currentIndex(), 1);
-        for (QLineEdit *edit : second)
-            QCOMPARE(edit->text(), QStringLiteral("x"));
-        window.ui->lineEditPy->setText(QStringLiteral("y"));
+        window.ui->lineEditPy->setText("y");
         window.ui->pushButtonClean_2->click();
-        for (QLineEdit *edit : second)
-            QCOMPARE(edit->text(), QString());
-        QCOMPARE(window.ui->lineEditPy->text(), QStringLiteral("y"));
+        QCOMPARE(texts(second) + window.ui->lineEditPy->text(), QString("||y"));
     }
 
     void runtimeNames()
