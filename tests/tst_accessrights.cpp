@@ -19,7 +19,6 @@ class AccessRightsTest : public QObject
 {
     Q_OBJECT
 
-private:
     TemporaryHome home;
     QTemporaryDir root;
 

@@ -11,7 +11,6 @@ class ExeBuildTest : public QObject
 {
     Q_OBJECT
 
-private:
     TemporaryHome home;
     QTemporaryDir root;
 
@@ -36,9 +35,7 @@ private slots:
 
     void builds()
     {
-        QFETCH(QString, script);
-        QFETCH(QString, box);
-        QFETCH(QString, files);
+        QFETCH(QString, script); QFETCH(QString, box); QFETCH(QString, files);
         const QString setup = QTest::currentDataTag();
         const QString project = root.path() + "/проект " + setup + " $(touch pwned); `id` 'q'";
         // Python 3 semantics show in the output: "a b 3.5", not a tuple and 3.
@@ -56,8 +53,7 @@ private slots:
         window.ui->labelOutputC->setText(project + '/' + QString(script).chopped(2).replace('-', '_') + 'c');
         window.ui->lineEditBinaryDir->setText(setup == "no output directory" ? project + "/missing" : project);
         window.ui->lineEditBinary->setText("my tool $x");
-        const QByteArray path = qgetenv("PATH");
-        const QByteArray locale = qgetenv("LC_ALL");
+        const QByteArray path = qgetenv("PATH"), locale = qgetenv("LC_ALL");
         qputenv("PATH", setup == "no cython3" ? QFile::encodeName(project) : path);
         qputenv("LC_ALL", setup == "C locale" ? "C" : locale);
         FakeDialogs dialogs;
@@ -72,11 +68,11 @@ private slots:
         QCOMPARE(QDir(project).entryList(QDir::Files | QDir::Hidden, QDir::Name).join('|'), files);
         QCOMPARE(readFile(project + "/my_tool.py"), QByteArray(setup == "user copy" ? "# own\n" : ""));
         if (box.startsWith("^information")) {
+            const QString binary = project + "/my tool $x";
             const QString expected = runProcess("python3", {project + '/' + script, "$HOME; *", "ё"}).standardOutput;
             QCOMPARE(expected.left(11), QStringLiteral("a b 3.5\n['$"));
-            QCOMPARE(runProcess(project + "/my tool $x", {"$HOME; *", "ё"}).standardOutput, expected);
+            QCOMPARE(runProcess(binary, {"$HOME; *", "ё"}).standardOutput, expected);
             // Ship-ready: stripped, linked with Debian's hardening, its runtime package named.
-            const QString binary = project + "/my tool $x";
             const QString sections = runProcess("readelf", {"-S", "-d", "-l", binary}).standardOutput;
             QVERIFY2(!sections.contains(".symtab") && !sections.contains(".comment")
                          && sections.contains("GNU_RELRO") && sections.contains("BIND_NOW"), qPrintable(sections));

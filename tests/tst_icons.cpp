@@ -51,10 +51,7 @@ private slots:
 
     void writeOverwriteAndRemove()
     {
-        QFETCH(QString, kind);
-        QFETCH(QString, typed);
-        QFETCH(QString, name);
-        QFETCH(QString, linked);
+        QFETCH(QString, kind); QFETCH(QString, typed); QFETCH(QString, name); QFETCH(QString, linked);
         QTemporaryDir current;
         QVERIFY(QDir::setCurrent(current.path()));
         const QString workDir = QDir::cleanPath(current.path() + '/' + typed);
@@ -118,9 +115,7 @@ private slots:
 
     void failuresCreateNothing()
     {
-        QFETCH(QString, picture);
-        QFETCH(QByteArray, content);
-        QFETCH(QString, blocker);
+        QFETCH(QString, picture); QFETCH(QByteArray, content); QFETCH(QString, blocker);
         QTemporaryDir base;
         const QString path = picture.isEmpty() ? picture : base.path() + '/' + picture;
         const QString workDir = base.path() + QStringLiteral("/work/");

@@ -7,10 +7,8 @@
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"
 
-#include <QLabel>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QtTest>
+#include <QtWidgets>
 
 class MainWindowTest : public QObject
 {
@@ -23,9 +21,9 @@ private slots:
     {
         installQtTranslations(*QCoreApplication::instance());
         QMessageBox box(QMessageBox::Question, "t", "x", QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        QCOMPARE(box.button(QMessageBox::Yes)->text().remove('&'), QStringLiteral("Да"));
-        QCOMPARE(box.button(QMessageBox::No)->text().remove('&'), QStringLiteral("Нет"));
-        QCOMPARE(box.button(QMessageBox::Cancel)->text().remove('&'), QStringLiteral("Отмена"));
+        for (const auto &[button, text] : {std::pair{QMessageBox::Yes, "Да"}, {QMessageBox::No, "Нет"},
+                                           {QMessageBox::Cancel, "Отмена"}})
+            QCOMPARE(box.button(button)->text().remove('&'), QString::fromUtf8(text));
     }
 
     // Every button and labelled field is reachable by a mnemonic unique on its page, the tool buttons say what they
@@ -58,10 +56,9 @@ private slots:
                  + QList<QPushButton *>{window.ui->pushButtonBuild, window.ui->pushButtonBuild_2})
             QVERIFY2(button->toolTip().size() > 40, qPrintable(button->objectName()));
         QStringList order;
-        for (QWidget *widget = window.ui->lineEditProjectDir; order.size() < 9; widget = widget->nextInFocusChain()) {
+        for (QWidget *widget = window.ui->lineEditProjectDir; order.size() < 9; widget = widget->nextInFocusChain())
             if (widget->focusPolicy() & Qt::TabFocus)
                 order << widget->objectName();
-        }
         QCOMPARE(order.join(' '), QStringLiteral("lineEditProjectDir BrowseProjectDir lineEditPy browsePy "
                                                  "lineEditBinaryDir browseBinaryDir lineEditBinary comboBoxSource "
                                                  "pushButtonBuild"));
@@ -69,9 +66,7 @@ private slots:
 
     void directoryPickers_data()
     {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<bool>("parented");
+        QTest::addColumn<QString>("button"); QTest::addColumn<QString>("field"); QTest::addColumn<bool>("parented");
         QTest::newRow("project") << "BrowseProjectDir" << "lineEditProjectDir" << true;
         QTest::newRow("work") << "BrowseProjectDir_2" << "lineEditProjectDir_2" << false;
         QTest::newRow("deb") << "BrowseDebDir" << "lineEditDebDir" << false;
@@ -80,9 +75,7 @@ private slots:
 
     void directoryPickers()
     {
-        QFETCH(QString, button);
-        QFETCH(QString, field);
-        QFETCH(bool, parented);
+        QFETCH(QString, button); QFETCH(QString, field); QFETCH(bool, parented);
         BexlorWindow window;
         FakeDialogs dialogs;
         auto *edit = window.findChild<QLineEdit *>(field);
@@ -98,9 +91,7 @@ private slots:
 
     void namesFromScript_data()
     {
-        QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("binary");
-        QTest::addColumn<QString>("cFile");
+        QTest::addColumn<QString>("script"); QTest::addColumn<QString>("binary"); QTest::addColumn<QString>("cFile");
         QTest::newRow("dash") << "/home/u/proj/my-tool.py" << "my-tool" << "/home/u/proj/my_tool.c";
         QTest::newRow("several dashes") << "/my-dir/a-b-c.py" << "a-b-c" << "/my-dir/a_b_c.c";
         QTest::newRow("pyw keeps a point") << "/p/prog.pyw" << "prog." << "/p/prog.pc";
@@ -112,9 +103,7 @@ private slots:
 
     void namesFromScript()
     {
-        QFETCH(QString, script);
-        QFETCH(QString, binary);
-        QFETCH(QString, cFile);
+        QFETCH(QString, script); QFETCH(QString, binary); QFETCH(QString, cFile);
         BexlorWindow window;
         FakeDialogs dialogs;
         window.ui->lineEditProjectDir->setText(QStringLiteral("/start here"));
@@ -134,60 +123,50 @@ private slots:
     void clearingButtons()
     {
         BexlorWindow window;
-        window.ui->comboBoxSource->addItems({QStringLiteral("python3.9"), QStringLiteral("python3.12")});
+        window.ui->comboBoxSource->addItems({"python3.9", "python3.12"});
         window.ui->comboBoxSource->setCurrentIndex(1);
-        const QList<QLineEdit *> first = {window.ui->lineEditProjectDir, window.ui->lineEditPy,
-                                          window.ui->lineEditBinary, window.ui->lineEditBinaryDir};
-        const QList<QLineEdit *> second = {window.ui->lineEditProjectDir_2, window.ui->lineEditDebDir};
+        const QList<QLineEdit *> first = {window.ui->lineEditProjectDir, window.ui->lineEditPy, window.ui->lineEditBinary,
+                                          window.ui->lineEditBinaryDir},
+                                 second = {window.ui->lineEditProjectDir_2, window.ui->lineEditDebDir};
+        const auto texts = [](const QList<QLineEdit *> &edits) {
+            QString all;
+            for (QLineEdit *edit : edits)
+                all += edit->text() + '|';
+            return all;
+        };
         for (QLineEdit *edit : first + second)
-            edit->setText(QStringLiteral("x"));
-        window.ui->labelOutputC->setText(QStringLiteral("/p/x.c"));
+            edit->setText("x");
+        window.ui->labelOutputC->setText("/p/x.c");
         window.ui->pushButtonClean->click();
-        for (QLineEdit *edit : first)
-            QCOMPARE(edit->text(), QString());
-        QCOMPARE(window.ui->labelOutputC->text(), QString());
+        QCOMPARE(texts(first) + window.ui->labelOutputC->text() + texts(second), QString("||||x|x|"));
         QCOMPARE(window.ui->comboBoxSource->currentIndex(), 1);
-        for (QLineEdit *edit : second)
-            QCOMPARE(edit->text(), QStringLiteral("x"));
-        window.ui->lineEditPy->setText(QStringLiteral("y"));
+        window.ui->lineEditPy->setText("y");
         window.ui->pushButtonClean_2->click();
-        for (QLineEdit *edit : second)
-            QCOMPARE(edit->text(), QString());
-        QCOMPARE(window.ui->lineEditPy->text(), QStringLiteral("y"));
+        QCOMPARE(texts(second) + window.ui->lineEditPy->text(), QString("||y"));
     }
 
     void runtimeNames()
     {
         QTemporaryDir include;
         for (const char *entry : {"python3.7", "openssl", "Python3", "python3.7m", "pytho"})
-            QVERIFY(QDir(include.path()).mkdir(QLatin1String(entry)));
-        QStringList found = ::runtimeNames(include.path() + QLatin1Char('/'));
+            QVERIFY(QDir(include.path()).mkdir(entry));
+        QStringList found = ::runtimeNames(include.path() + '/');
         found.sort();
         QCOMPARE(found, (QStringList{"python3.7", "python3.7m"}));
         QCOMPARE(::runtimeNames(QStringLiteral("/nonexistent/include/")), QStringList());
     }
 
-    void placement_data()
-    {
-        QTest::addColumn<QSize>("window");
-        QTest::addColumn<int>("dx");
-        QTest::addColumn<int>("dy");
-        QTest::addColumn<QPoint>("expected");
-        QTest::newRow("main, even") << QSize(800, 600) << 0 << 0 << QPoint(560, 240);
-        QTest::newRow("main, odd") << QSize(801, 601) << 0 << 0 << QPoint(559, 239);
-        QTest::newRow("shortcut editor") << QSize(800, 600) << 50 << -100 << QPoint(610, 140);
-        QTest::newRow("removal") << QSize(800, 600) << 200 << 50 << QPoint(760, 290);
-        QTest::newRow("larger by 3") << QSize(1923, 1083) << 0 << 0 << QPoint(-2, -2);
-        QTest::newRow("larger by 1, shifted") << QSize(1921, 1081) << 0 << -100 << QPoint(-1, -101);
-    }
-
     void placement()
     {
-        QFETCH(QSize, window);
-        QFETCH(int, dx);
-        QFETCH(int, dy);
-        QFETCH(QPoint, expected);
-        QCOMPARE(centredPosition(QSize(1920, 1080), window, dx, dy), expected);
+        const struct {
+            QSize window;
+            int dx, dy;
+            QPoint expected;
+        } cases[] = {{{800, 600}, 0, 0, {560, 240}},    {{801, 601}, 0, 0, {559, 239}},
+                     {{800, 600}, 50, -100, {610, 140}}, {{800, 600}, 200, 50, {760, 290}}, // shortcut editor, removal
+                     {{1923, 1083}, 0, 0, {-2, -2}},    {{1921, 1081}, 0, -100, {-1, -101}}}; // larger than the screen
+        for (const auto &c : cases)
+            QCOMPARE(centredPosition(QSize(1920, 1080), c.window, c.dx, c.dy), c.expected);
     }
 };
 

@@ -6,9 +6,8 @@
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"
 
-#include <QApplication>
-#include <QSettings>
 #include <QtTest>
+#include <QtWidgets>
 
 class ProfilesTest : public QObject
 {
@@ -30,6 +29,11 @@ class ProfilesTest : public QObject
             result << field->property("text").toString();
         return result;
     }
+    // Seven field values, the binary name fifth.
+    static QStringList fields(const QString &tag, const QString &name)
+    {
+        return {"p" + tag, "s" + tag, "c" + tag, "b" + tag, name, "w" + tag, "d" + tag};
+    }
 
     // A window with a known runtime list and the given field texts, saved as a profile.
     static std::unique_ptr<BexlorWindow> saved(const QStringList &values, int source, FakeDialogs &dialogs,
@@ -46,9 +50,7 @@ class ProfilesTest : public QObject
         return w;
     }
 
-    // The groups as a new process reads them from the file: this process's
-    // store objects share one parsed copy and would not show what the file
-    // really holds.
+    // The groups as a new process reads them from the file: this process's store objects share one parsed copy.
     static QStringList storedGroups()
     {
         settings().sync();
@@ -64,8 +66,7 @@ private slots:
 
     void roundTrip_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("name"); QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("box"); // "information: …" when saved
         const QString saved = "information: Выполнено! / Настройки сохранены";
         const QString refused = "critical: Ошибка / Имя настроек не может содержать символы «/» и «\\»: ";
@@ -85,9 +86,7 @@ private slots:
 
     void roundTrip()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, value);
-        QFETCH(QString, box);
+        QFETCH(QString, name); QFETCH(QString, value); QFETCH(QString, box);
         const QStringList values = {value + "1", value + "2", value + "3", value + "4", name, value + "6", value + "7"};
         FakeDialogs dialogs;
         saved(values, 2, dialogs);
@@ -108,9 +107,9 @@ private slots:
     void overwriteLoadAndIndexBeyondList()
     {
         FakeDialogs dialogs;
-        saved({"p1", "s1", "c1", "b1", "tool", "w1", "d1"}, 0, dialogs);
-        saved({"p2", "s2", "c2", "b2", "other", "w2", "d2"}, 1, dialogs);
-        auto w = saved({"p3", "s3", "c3", "b3", "tool", "w3", "d3"}, 2, dialogs, false);
+        saved(fields("1", "tool"), 0, dialogs);
+        saved(fields("2", "other"), 1, dialogs);
+        auto w = saved(fields("3", "tool"), 2, dialogs, false);
         settings().sync();
         QCOMPARE(QSettings(settingsFilePath(), QSettings::IniFormat).value("tool/Lint").toString(), "false");
         QCOMPARE(w->ui->comboBoxProjects->count(), 2);
@@ -119,7 +118,7 @@ private slots:
         w->ui->comboBoxSource->clear();
         w->ui->comboBoxSource->addItem("python3.11");
         w->loadProject();
-        QCOMPARE(texts(*w), (QStringList{"p3", "s3", "c3", "b3", "tool", "w3", "d3"}));
+        QCOMPARE(texts(*w), fields("3", "tool"));
         QCOMPARE(w->ui->comboBoxSource->currentIndex(), -1); // stored index 2 is beyond the list
         QVERIFY(!w->ui->checkBoxLint->isChecked());
 
@@ -132,8 +131,7 @@ private slots:
 
     void deleteProfile_data()
     {
-        QTest::addColumn<QString>("selected");
-        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QString>("selected"); QTest::addColumn<bool>("answer");
         QTest::addColumn<QStringList>("remaining");
         QTest::newRow("yes") << "Ёлка" << true << QStringList{"tool"};
         QTest::newRow("no") << "Ёлка" << false << QStringList{"tool", "Ёлка"};
@@ -142,12 +140,10 @@ private slots:
 
     void deleteProfile()
     {
-        QFETCH(QString, selected);
-        QFETCH(bool, answer);
-        QFETCH(QStringList, remaining);
+        QFETCH(QString, selected); QFETCH(bool, answer); QFETCH(QStringList, remaining);
         FakeDialogs dialogs;
-        saved({"p", "s", "c", "b", "tool", "w", "d"}, 0, dialogs);
-        auto w = saved({"p", "s", "c", "b", "Ёлка", "w", "d"}, 0, dialogs);
+        saved(fields("", "tool"), 0, dialogs);
+        auto w = saved(fields("", "Ёлка"), 0, dialogs);
         dialogs.take();
         w->ui->comboBoxProjects->setEditable(true);
         w->ui->comboBoxProjects->setCurrentText(selected);
@@ -167,19 +163,18 @@ private slots:
     {
         QVERIFY(QFile::remove(settingsFilePath()) && QDir().mkpath(settingsFilePath()));
         FakeDialogs dialogs;
-        saved({"p", "s", "c", "b", "tool", "w", "d"}, 0, dialogs);
+        saved(fields("", "tool"), 0, dialogs);
         const QStringList shown = dialogs.take();
         QVERIFY(QDir().rmdir(settingsFilePath()));
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].startsWith("critical: Ошибка / Не удалось сохранить настройки в файл " + settingsFilePath()),
                  qPrintable(shown[0]));
-        saved({"p", "s", "c", "b", "tool", "w", "d"}, 0, dialogs);
+        saved(fields("", "tool"), 0, dialogs);
         QCOMPARE(dialogs.take(), QStringList{"information: Выполнено! / Настройки сохранены"});
     }
 };
 
-// With "--groups FILE" the executable only prints the groups of FILE, one a
-// line: the re-reading process of storedGroups().
+// With "--groups FILE" the executable only prints the groups of FILE, one a line, for storedGroups().
 int main(int argc, char **argv)
 {
     if (argc == 3 && qstrcmp(argv[1], "--groups") == 0) {

@@ -5,10 +5,8 @@
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"
 
-#include <QDir>
-#include <QLineEdit>
-#include <QTemporaryDir>
 #include <QtTest>
+#include <QtWidgets>
 
 class RemovalTest : public QObject
 {
@@ -46,8 +44,7 @@ private slots:
 
     void deletion_data()
     {
-        QTest::addColumn<bool>("shortcuts");
-        QTest::addColumn<QString>("entry");
+        QTest::addColumn<bool>("shortcuts"); QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("linked"); // made a link to a directory beside the work directory
         const QString name = "мой файл $x;'q\"";
         QTest::newRow("blanks, quotes, Cyrillic") << false << name << "";
@@ -64,9 +61,7 @@ private slots:
     // target, and never passes through a link below the work directory.
     void deletion()
     {
-        QFETCH(bool, shortcuts);
-        QFETCH(QString, entry);
-        QFETCH(QString, linked);
+        QFETCH(bool, shortcuts); QFETCH(QString, entry); QFETCH(QString, linked);
         const QString outside = m_dir->path() + "/outside";
         writeFile(outside + "/keep", "keep");
         writeFile(path("/DEBIAN/мой файл $x;'q\""), "x");

@@ -27,8 +27,7 @@ private slots:
     // The template fills the text area only, and desktop-file-validate takes it.
     void templateValidates_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("exec");
+        QTest::addColumn<QString>("name"); QTest::addColumn<QString>("exec");
         QTest::newRow("plain") << "mytool" << "Exec=/usr/bin/mytool\n";
         QTest::newRow("hostile") << "Мой tool $HOME; \"q\" `x` 100%\\"
                                  << "Exec=\"/usr/bin/Мой tool \\\\$HOME; \\\\\"q\\\\\" \\\\`x\\\\` 100%%\\\\\\\\\"\n";
@@ -36,8 +35,7 @@ private slots:
 
     void templateValidates()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, exec);
+        QFETCH(QString, name); QFETCH(QString, exec);
         FakeDialogs dialogs;
         QTemporaryDir base;
         shortcutWindow *window = open(base.path() + "/" + name);
@@ -65,8 +63,7 @@ private slots:
 
     void saving()
     {
-        QFETCH(QString, typed);
-        QFETCH(QString, target);
+        QFETCH(QString, typed); QFETCH(QString, target);
         FakeDialogs dialogs;
         QTemporaryDir base;
         // A work directory that does not exist yet, with a hostile name.
