@@ -1,7 +1,9 @@
 #include "app/settings.h"
 
 #include "common/paths.h"
+#include "common/textfiles.h"
 
+#include <QFileInfo>
 #include <QSettings>
 #include <QTextCodec>
 
@@ -30,4 +32,10 @@ QSettings &settings()
 void reopenSettings()
 {
     store().reset();
+}
+
+Result checkSettingsFile()
+{
+    const QFileInfo file(settingsFilePath());
+    return file.exists() || file.isSymLink() ? checkRegularFile(file.filePath()) : Result::done();
 }

@@ -1,6 +1,12 @@
 #pragma once
 
+#include "common/result.h"
+
 class QSettings;
+
+// Checks the store's file before it is first opened: a missing file is
+// fine, anything but a regular file (a FIFO would block for ever) is refused.
+Result checkSettingsFile();
 
 // The one profile store of the process: home + "/.config/bexlor-builder.ini",
 // INI format, UTF-8. Opened on first use (start-up opens it before any window).

@@ -4,25 +4,19 @@
 #include "app/settings.h"
 #include "app/translations.h"
 #include "common/paths.h"
-#include "common/textfiles.h"
 
 #include <QApplication>
 #include <QDesktopWidget>
-#include <QFileInfo>
 #include <QIcon>
 
 #include <cstdio>
 
 int runApplication(int argc, char **argv)
 {
-    // Reading a FIFO or a device there would block start-up for ever.
-    const QString settingsFile = settingsFilePath();
-    if (QFileInfo::exists(settingsFile)) {
-        const Result regular = checkRegularFile(settingsFile);
-        if (regular.failed()) {
-            std::fprintf(stderr, "bexlor-builder: %s\n", qUtf8Printable(regular.message));
-            return 1;
-        }
+    const Result store = checkSettingsFile();
+    if (store.failed()) {
+        std::fprintf(stderr, "bexlor-builder: %s\n", qUtf8Printable(store.message));
+        return 1;
     }
     settings();
 

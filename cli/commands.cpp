@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "app/settings.h"
 #include "common/paths.h"
 #include "common/textfiles.h"
 #include "desktop/accessrights.h"
@@ -8,7 +9,6 @@
 #include "package/debbuild.h"
 #include "package/debianmeta.h"
 
-#include <QFileInfo>
 #include <QTextStream>
 
 #include <array>
@@ -243,13 +243,9 @@ Result runCommand(const CommandLine &line, QTextStream &out)
 {
     Profile profile;
     if (line.values.contains(profileOption)) {
-        // As at the window's start-up: a settings file that is no regular file (a FIFO) is never opened.
-        const QFileInfo store(settingsFilePath());
-        if (store.exists() || store.isSymLink()) {
-            const Result regular = checkRegularFile(store.filePath());
-            if (regular.failed())
-                return regular;
-        }
+        const Result store = checkSettingsFile();
+        if (store.failed())
+            return store;
         const QString name = line.values.value(profileOption);
         if (!profileNames().contains(name))
             return Result::failure(QStringLiteral("Профиль «%1» не найден").arg(name));
