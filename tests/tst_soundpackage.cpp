@@ -48,11 +48,9 @@ class SoundPackageTest : public QObject
         window.ui->checkBoxLint->setChecked(lint);
         window.ui->pushButtonBuild_2->click();
         // The box text, then what its details hold (lintian's tags).
-        const QString details = dialogs.shown.size() == 1 ? dialogs.last().details : QString();
-        QStringList shown = dialogs.take();
-        if (!details.isEmpty())
-            shown.last() += "\n" + details;
-        return shown.size() == 1 ? shown.first() : shown.join("\n---\n");
+        const bool details = dialogs.shown.size() == 1 && !dialogs.last().details.isEmpty();
+        const QString more = details ? "\n" + dialogs.last().details : QString();
+        return dialogs.take().join("\n---\n") + more;
     }
 
 private slots:
