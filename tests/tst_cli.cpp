@@ -1,6 +1,7 @@
 // bexlor-build through the real program and the real tools, without a display, in a temporary HOME.
 #include "app/profilestore.h"
 #include "app/settings.h"
+#include "common/processrunner.h"
 #include "exebuild/scriptnames.h"
 #include "support/testenv.h"
 
@@ -19,186 +20,121 @@ class CliTest : public QObject
     TemporaryHome m_home;
     QTemporaryDir m_root;
 
+    // One row: the arguments; the exit code; part of standard error (the tools' output, then the message); a file
+    // that must exist afterwards ("!" in front: must not) and part of it; a change to the fixture before the run;
+    // part of standard output; a command that must succeed afterwards, run in {W}.
+    static void row(const char *tag, const QStringList &arguments, int code, const QString &error,
+                    const QString &file = {}, const QByteArray &content = {}, const QString &prepare = {},
+                    const QString &output = {}, const QStringList &verify = {})
+    {
+        QTest::newRow(tag) << arguments << prepare << code << error << output << file << content << verify;
+    }
+
 private slots:
-    // Placeholders: {W} work directory, {O} output directory, {S} script in
-    // {D}, {P} picture, {H} home, {B} the directory the program runs in, {R}
-    // the last installed runtime. Every row starts from a fresh work directory with
-    // a control file, usr/bin/mytool (0755) and a 2048-byte data file (0644),
-    // and a profile "проект" naming that row's directories.
+    // Placeholders: {W} work directory, {O} output directory, {S} script in {D}, {P} picture, {H} home, {B} the
+    // directory the program runs in, {R} the last installed runtime. Every row starts from a fresh work directory
+    // with a control file, usr/bin/mytool (0755) and a 2048-byte data file (0644), and a profile "проект" naming
+    // that row's directories.
     void runs_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("prepare"); // a change to the fixture before the run
+        QTest::addColumn<QString>("prepare");
         QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("error");  // part of standard error: the tools' output, then the message
-        QTest::addColumn<QString>("output"); // part of standard output
-        QTest::addColumn<QString>("file");   // must exist afterwards ("!" in front: must not)
-        QTest::addColumn<QByteArray>("content"); // part of that file
-        QTest::addColumn<QStringList>("verify"); // a command that must succeed afterwards, run in {W}
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("verify");
 
-        const QString done = "Команда сборки завершена.\n\nПредупреждения при сборке:";
+        const QString done = "Команда сборки завершена.\n\nПредупреждения при сборке:", choose = "Необходимо выбрать каталог";
         const QString deb = "{O}/mytool_1.0_all.deb", debError = "Ошибка при сборке проекта:\n";
-        const QString control = "Package: mytool\nVersion: 1.0\nArchitecture: all\nMaintainer: T <t@e>\n"
-                                "Description: x\nInstalled-Size: %1\n";
-        const QString icon = "{W}/usr/share/icons/hicolor/16x16/apps/mytool.png";
-        const QString saved = "{H}/.bexlor/builder/mytool";
-        const QStringList none;
+        const QByteArray control = "Package: mytool\nVersion: 1.0\nArchitecture: all\nMaintainer: T <t@e>\n"
+                                   "Description: x\nInstalled-Size: 2\n";
+        const QString icon = "{W}/usr/share/icons/hicolor/16x16/apps/mytool.png", saved = "{H}/.bexlor/builder/mytool";
 
         // Executable build.
-        QTest::newRow("exe") << QStringList{"exe", "{S}", "--output-dir", "{O}"} << "" << 0 << done << ""
-                             << "!{D}/my_tool.py" << QByteArray() << QStringList{"{O}/my-tool"};
-        QTest::newRow("exe, defaults") << QStringList{"exe", "{S}"} << "" << 0 << done << "" << "{B}/my-tool"
-                                       << QByteArray() << QStringList{"{B}/my-tool"};
-        QTest::newRow("exe, profile") << QStringList{"exe", "--profile", "проект"} << "" << 0 << done << ""
-                                      << "{O}/из профиля" << QByteArray() << QStringList{"{O}/из профиля"};
-        QTest::newRow("exe, arguments win") << QStringList{"exe", "--profile=проект", "--name", "своё",
-                                                           "--runtime", "{R}", "{S}"}
-                                            << "" << 0 << done << "" << "{O}/своё" << QByteArray()
-                                            << QStringList{"{O}/своё"};
-        QTest::newRow("exe, no script") << QStringList{"exe"} << "" << 1
-                                        << "Необходимо выбрать каталог и файл .py" << "" << "" << QByteArray()
-                                        << none;
-        QTest::newRow("exe, directory") << QStringList{"exe", "{W}/"} << "" << 1
-                                        << "Необходимо выбрать каталог и файл .py" << "" << "" << QByteArray()
-                                        << none;
-        QTest::newRow("exe, no name") << QStringList{"exe", "{S}", "--name="} << "" << 1
-                                      << "Необходимо ввести имя бинарного файла" << "" << "" << QByteArray()
-                                      << none;
-        QTest::newRow("exe, translator fails") << QStringList{"exe", "{S}", "--output-dir", "{O}"}
-                                               << "bad script" << 1 << "Ошибка при сборке файла .c:\n" << ""
-                                               << "!{O}/my-tool" << QByteArray() << none;
-        QTest::newRow("exe, compiler fails") << QStringList{"exe", "{S}", "--output-dir", "{O}", "--runtime",
-                                                            "python0"}
-                                             << "" << 1 << "Ошибка при сборке бинарного файла:\n" << ""
-                                             << "!{D}/my_tool.py" << QByteArray() << none;
-        QTest::newRow("exe, no tools") << QStringList{"exe", "{S}", "--output-dir", "{O}"} << "no tools" << 1
-                                       << "Непредвиденная ошибка:\n" << "" << "!{D}/my_tool.py"
-                                       << QByteArray() << none;
-        QTest::newRow("exe, user's file at the copy") << QStringList{"exe", "{S}"} << "user copy" << 1
-                                                      << "my_tool.py уже существует" << "" << "{D}/my_tool.py"
-                                                      << QByteArray("mine") << none;
+        const QStringList exe{"exe", "{S}", "--output-dir", "{O}"};
+        row("exe", exe, 0, done, "!{D}/my_tool.py", {}, {}, {}, {"{O}/my-tool"});
+        row("exe, defaults", {"exe", "{S}"}, 0, done, "{B}/my-tool", {}, {}, {}, {"{B}/my-tool"});
+        row("exe, profile", {"exe", "--profile", "проект"}, 0, done, "{O}/из профиля", {}, {}, {}, {"{O}/из профиля"});
+        row("exe, arguments win", {"exe", "--profile=проект", "--name", "своё", "--runtime", "{R}", "{S}"}, 0, done,
+            "{O}/своё", {}, {}, {}, {"{O}/своё"});
+        row("exe, no script", {"exe"}, 1, "Необходимо выбрать каталог и файл .py");
+        row("exe, directory", {"exe", "{W}/"}, 1, "Необходимо выбрать каталог и файл .py");
+        row("exe, no name", {"exe", "{S}", "--name="}, 1, "Необходимо ввести имя бинарного файла");
+        row("exe, translator fails", exe, 1, "Ошибка при сборке файла .c:\n", "!{O}/my-tool", {}, "bad script");
+        row("exe, compiler fails", exe + QStringList{"--runtime", "python0"}, 1,
+            "Ошибка при сборке бинарного файла:\n", "!{D}/my_tool.py");
+        row("exe, no tools", exe, 1, "Непредвиденная ошибка:\n", "!{D}/my_tool.py", {}, "no tools");
+        row("exe, user's file at the copy", {"exe", "{S}"}, 1, "my_tool.py уже существует", "{D}/my_tool.py", "mine",
+            "user copy");
 
         // Package build.
-        QTest::newRow("deb") << QStringList{"deb", "{W}", "{O}"} << ""
-                             << 0 << "_all.deb'.\n" + done + "\ndpkg-deb: building package 'mytool' in '" + deb + "'."
-                             << "" << deb << QByteArray() << QStringList{"dpkg-deb", "--info", deb};
-        QTest::newRow("deb, profile") << QStringList{"deb", "--profile", "проект"} << "" << 0 << done << ""
-                                      << deb << QByteArray() << none;
-        QTest::newRow("deb, no output directory") << QStringList{"deb", "{W}"} << "" << 1
-                                                  << "Необходимо выбрать каталог для deb-файла" << "" << ""
-                                                  << QByteArray() << none;
-        QTest::newRow("deb, no work directory") << QStringList{"deb", "", "{O}"} << "" << 1
-                                                << "Необходимо выбрать каталог с проектом" << "" << ""
-                                                << QByteArray() << none;
-        QTest::newRow("deb, output missing") << QStringList{"deb", "{W}", "{O}/нет"} << "" << 1
-                                             << debError + "Каталог для deb-файла {O}/нет не найден" << ""
-                                             << "" << QByteArray() << none;
-        QTest::newRow("deb, work directory missing") << QStringList{"deb", "{W}/нет", "{O}"} << "" << 1
-                                                     << debError + "Каталог {W}/нет не найден" << ""
-                                                     << "!" + deb << QByteArray() << none;
-        QTest::newRow("deb, no control") << QStringList{"deb", "{W}", "{O}"} << "no control" << 1
-                                         << debError + "Файл DEBIAN/control не найден" << "" << "!" + deb << QByteArray() << none;
-        QTest::newRow("deb, lint") << QStringList{"deb", "{W}", "{O}", "--lint"} << "" << 0
-                                   << "\n\nПроверка lintian: ошибок — "
-                                   << "" << deb << QByteArray() << none;
-        QTest::newRow("deb, terminated") << QStringList{"deb", "{W}", "{O}"} << "terminated" << 1
-                                         << "\nОтменено пользователем\n" << "" << "!" + deb << QByteArray()
-                                         << none;
-        QTest::newRow("deb, no tools") << QStringList{"deb", "{W}", "{O}"} << "no tools" << 1
-                                       << debError + "не удалось запустить fakeroot" << "" << "!" + deb
-                                       << QByteArray() << none;
+        const QStringList build{"deb", "{W}", "{O}"};
+        row("deb", build, 0, "_all.deb'.\n" + done + "\ndpkg-deb: building package 'mytool' in '" + deb + "'.", deb,
+            {}, {}, {}, {"dpkg-deb", "--info", deb});
+        row("deb, profile", {"deb", "--profile", "проект"}, 0, done, deb);
+        row("deb, no output directory", {"deb", "{W}"}, 1, "Необходимо выбрать каталог для deb-файла");
+        row("deb, no work directory", {"deb", "", "{O}"}, 1, "Необходимо выбрать каталог с проектом");
+        row("deb, output missing", {"deb", "{W}", "{O}/нет"}, 1, debError + "Каталог для deb-файла {O}/нет не найден");
+        row("deb, work directory missing", {"deb", "{W}/нет", "{O}"}, 1, debError + "Каталог {W}/нет не найден", "!" + deb);
+        row("deb, no control", build, 1, debError + "Файл DEBIAN/control не найден", "!" + deb, {}, "no control");
+        row("deb, lint", build + QStringList{"--lint"}, 0, "\n\nПроверка lintian: ошибок — ", deb);
+        row("deb, terminated", build, 1, "\nОтменено пользователем\n", "!" + deb, {}, "terminated");
+        row("deb, no tools", build, 1, debError + "не удалось запустить fakeroot", "!" + deb, {}, "no tools");
 
         // Checksums.
-        QTest::newRow("md5sums") << QStringList{"md5sums", "{W}"} << "" << 0 << "" << "" << "{W}/DEBIAN/md5sums"
-                                 << QByteArray("  usr/bin/mytool\n")
-                                 << QStringList{"md5sum", "--check", "--strict", "DEBIAN/md5sums"};
-        QTest::newRow("md5sums, profile") << QStringList{"md5sums", "--profile", "проект"} << "" << 0 << "" << ""
-                                          << "{W}/DEBIAN/md5sums" << QByteArray("  usr/share/doc/mytool/data\n")
-                                          << none;
-        QTest::newRow("md5sums, no work directory") << QStringList{"md5sums"} << "" << 1
-                                                    << "Необходимо выбрать каталог" << "" << "" << QByteArray()
-                                                    << none;
-        QTest::newRow("md5sums, no DEBIAN") << QStringList{"md5sums", "{W}"} << "no DEBIAN" << 1
-                                            << "Файл md5sums не найден" << "" << "!{W}/DEBIAN" << QByteArray()
-                                            << none;
-        QTest::newRow("md5sums, line break in a name") << QStringList{"md5sums", "{W}"} << "line break" << 1
-                                                       << "Имена этих файлов содержат перевод строки, в md5sums "
-                                                          "их записать нельзя:\nusr/a\\nb"
-                                                       << "" << "{W}/DEBIAN/md5sums" << QByteArray("usr/bin/mytool")
-                                                       << none;
-        QTest::newRow("md5sums, cannot write") << QStringList{"md5sums", "{W}"} << "md5sums directory" << 1
-                                               << "Не удалось записать файл {W}/DEBIAN/md5sums: это каталог" << ""
-                                               << "" << QByteArray() << none;
+        row("md5sums", {"md5sums", "{W}"}, 0, "", "{W}/DEBIAN/md5sums", "  usr/bin/mytool\n", {}, {},
+            {"md5sum", "--check", "--strict", "DEBIAN/md5sums"});
+        row("md5sums, profile", {"md5sums", "--profile", "проект"}, 0, "", "{W}/DEBIAN/md5sums",
+            "  usr/share/doc/mytool/data\n");
+        row("md5sums, no work directory", {"md5sums"}, 1, choose);
+        row("md5sums, no DEBIAN", {"md5sums", "{W}"}, 1, "Файл md5sums не найден", "!{W}/DEBIAN", {}, "no DEBIAN");
+        row("md5sums, line break in a name", {"md5sums", "{W}"}, 1,
+            "Имена этих файлов содержат перевод строки, в md5sums их записать нельзя:\nusr/a\\nb",
+            "{W}/DEBIAN/md5sums", "usr/bin/mytool", "line break");
+        row("md5sums, cannot write", {"md5sums", "{W}"}, 1, "Не удалось записать файл {W}/DEBIAN/md5sums: это каталог",
+            {}, {}, "md5sums directory");
 
         // Installed size.
-        QTest::newRow("size") << QStringList{"size", "{W}"} << "" << 0 << "" << "" << "{W}/DEBIAN/control"
-                              << control.arg(2).toUtf8() << none;
-        QTest::newRow("size, profile") << QStringList{"size", "--profile", "проект"} << "" << 0 << "" << ""
-                                       << "{W}/DEBIAN/control" << control.arg(2).toUtf8() << none;
-        QTest::newRow("size, no work directory") << QStringList{"size", ""} << "" << 1
-                                                 << "Необходимо выбрать каталог" << "" << "" << QByteArray() << none;
-        QTest::newRow("size, no control") << QStringList{"size", "{W}"} << "no control" << 1
-                                          << "Файл {W}/DEBIAN/control не найден" << "" << ""
-                                          << QByteArray() << none;
-        QTest::newRow("size, control a FIFO") << QStringList{"size", "{W}"} << "fifo control" << 1
-                                              << "{W}/DEBIAN/control не является обычным файлом"
-                                              << "" << "" << QByteArray() << none;
+        row("size", {"size", "{W}"}, 0, "", "{W}/DEBIAN/control", control);
+        row("size, profile", {"size", "--profile", "проект"}, 0, "", "{W}/DEBIAN/control", control);
+        row("size, no work directory", {"size", ""}, 1, choose);
+        row("size, no control", {"size", "{W}"}, 1, "Файл {W}/DEBIAN/control не найден", {}, {}, "no control");
+        row("size, control a FIFO", {"size", "{W}"}, 1, "{W}/DEBIAN/control не является обычным файлом", {}, {},
+            "fifo control");
 
         // Icons.
-        QTest::newRow("icons") << QStringList{"icons", "{W}", "{P}"} << "" << 0 << "Файлы иконон созданы" << ""
-                               << icon << QByteArray("PNG") << none;
-        QTest::newRow("icons, profile") << QStringList{"icons", "--profile", "проект", "--picture", "{P}"} << ""
-                                        << 0 << "Файлы иконон созданы" << "" << icon << QByteArray() << none;
-        QTest::newRow("icons, no work directory") << QStringList{"icons"} << "" << 1
-                                                  << "Необходимо выбрать каталог" << "" << "" << QByteArray() << none;
-        QTest::newRow("icons, no picture") << QStringList{"icons", "{W}"} << "" << 1 << "Изображение не выбрано!"
-                                           << "" << "!" + icon << QByteArray() << none;
-        QTest::newRow("icons, not a picture") << QStringList{"icons", "{W}", "{W}/DEBIAN/control"} << "" << 1
-                                              << "Не удалось загрузить изображение {W}/DEBIAN/control" << ""
-                                              << "!" + icon << QByteArray() << none;
+        row("icons", {"icons", "{W}", "{P}"}, 0, "Файлы иконон созданы", icon, "PNG");
+        row("icons, profile", {"icons", "--profile", "проект", "--picture", "{P}"}, 0, "Файлы иконон созданы", icon);
+        row("icons, no work directory", {"icons"}, 1, choose);
+        row("icons, no picture", {"icons", "{W}"}, 1, "Изображение не выбрано!", "!" + icon);
+        row("icons, not a picture", {"icons", "{W}", "{W}/DEBIAN/control"}, 1,
+            "Не удалось загрузить изображение {W}/DEBIAN/control", "!" + icon);
 
         // Access rights.
-        QTest::newRow("access") << QStringList{"access", "{W}"} << "" << 0 << ""
-                                << "/usr/bin/mytool: 755\n" << "!" + saved << QByteArray() << none;
-        QTest::newRow("access, save") << QStringList{"access", "--save", "{W}"} << "" << 0 << ""
-                                      << "/usr/share/doc/mytool/data: 644\n" << saved
-                                      << QByteArray("/usr/bin/mytool: 755\n") << none;
-        QTest::newRow("access, profile") << QStringList{"access", "--profile", "проект"} << "" << 0 << ""
-                                         << "/DEBIAN/control: 644\n" << "" << QByteArray() << none;
-        QTest::newRow("access, no work directory") << QStringList{"access"} << "" << 1
-                                                   << "Необходимо выбрать каталог" << "" << "" << QByteArray()
-                                                   << none;
-        QTest::newRow("access, missing") << QStringList{"access", "{W}/нет"} << "" << 1
-                                         << "Каталог {W}/нет не найден" << "" << "" << QByteArray() << none;
-        QTest::newRow("access, data directory blocked") << QStringList{"access", "{W}", "--save"}
-                                                        << "data blocked" << 1 << "{H}/.bexlor" << "" << ""
-                                                        << QByteArray() << none;
+        row("access", {"access", "{W}"}, 0, "", "!" + saved, {}, {}, "/usr/bin/mytool: 755\n");
+        row("access, save", {"access", "--save", "{W}"}, 0, "", saved, "/usr/bin/mytool: 755\n", {},
+            "/usr/share/doc/mytool/data: 644\n");
+        row("access, profile", {"access", "--profile", "проект"}, 0, "", {}, {}, {}, "/DEBIAN/control: 644\n");
+        row("access, no work directory", {"access"}, 1, choose);
+        row("access, missing", {"access", "{W}/нет"}, 1, "Каталог {W}/нет не найден");
+        row("access, data directory blocked", {"access", "{W}", "--save"}, 1, "{H}/.bexlor", {}, {}, "data blocked");
 
         // Profiles, help and wrong usage.
-        QTest::newRow("unknown profile") << QStringList{"size", "--profile", "нет"} << "" << 1
-                                         << "Профиль «нет» не найден" << "" << "" << QByteArray() << none;
-        QTest::newRow("help") << QStringList{"--help"} << "" << 0 << "" << "Коды завершения:\n  0" << "" << QByteArray()
-                              << none;
-        for (const char *command : {"exe", "deb", "md5sums", "size", "icons", "access"}) {
-            QTest::newRow(qPrintable(QString("%1 --help").arg(command)))
-                << QStringList{command, "{W}", "--help"} << "" << 0 << ""
-                << QString("Использование: bexlor-build %1 ").arg(command) << "" << QByteArray() << none;
+        row("unknown profile", {"size", "--profile", "нет"}, 1, "Профиль «нет» не найден");
+        row("help", {"--help"}, 0, "", {}, {}, {}, "Коды завершения:\n  0");
+        for (const QString command : {"exe", "deb", "md5sums", "size", "icons", "access"}) {
+            row(qPrintable(command + " --help"), {command, "{W}", "--help"}, 0, "", {}, {}, {},
+                "Использование: bexlor-build " + command + " ");
         }
-        const QString usage = "\nСправка: bexlor-build --help";
-        QTest::newRow("no command") << QStringList() << "" << 2 << usage << "" << "" << QByteArray() << none;
-        QTest::newRow("unknown command") << QStringList{"build"} << "" << 2 << "неизвестная команда «build»" << ""
-                                         << "" << QByteArray() << none;
-        QTest::newRow("extra operand") << QStringList{"deb", "{W}", "{O}", "{O}"} << "" << 2 << "лишний аргумент"
-                                       << "" << "!" + deb << QByteArray() << none;
-        QTest::newRow("unknown option") << QStringList{"exe", "{S}", "--bogus"} << "" << 2
-                                        << "неизвестный параметр «--bogus»" << "" << "" << QByteArray() << none;
-        QTest::newRow("save elsewhere") << QStringList{"size", "{W}", "--save"} << "" << 2
-                                        << "неизвестный параметр «--save»" << "" << "" << QByteArray() << none;
-        QTest::newRow("option without value") << QStringList{"exe", "{S}", "--name"} << "" << 2
-                                              << "у параметра --name нет значения" << "" << "" << QByteArray()
-                                              << none;
-        QTest::newRow("operand and option") << QStringList{"md5sums", "{W}", "--work-dir", "{W}"} << "" << 2
-                                            << "--work-dir задан дважды" << "" << "" << QByteArray() << none;
+        row("no command", {}, 2, "\nСправка: bexlor-build --help");
+        row("unknown command", {"build"}, 2, "неизвестная команда «build»");
+        row("extra operand", build + QStringList{"{O}"}, 2, "лишний аргумент", "!" + deb);
+        row("unknown option", {"exe", "{S}", "--bogus"}, 2, "неизвестный параметр «--bogus»");
+        row("save elsewhere", {"size", "{W}", "--save"}, 2, "неизвестный параметр «--save»");
+        row("option without value", {"exe", "{S}", "--name"}, 2, "у параметра --name нет значения");
+        row("operand and option", {"md5sums", "{W}", "--work-dir", "{W}"}, 2, "--work-dir задан дважды");
     }
 
     void runs()
@@ -221,35 +157,36 @@ private slots:
                 .replace("{P}", picture).replace("{H}", m_home.path()).replace("{B}", base)
                 .replace("{R}", installedRuntimes().value(installedRuntimes().size() - 1));
         };
+        const auto fillAll = [&](const QStringList &list) {
+            QStringList filled;
+            for (const QString &argument : list)
+                filled << fill(argument);
+            return filled;
+        };
+        const auto put = [](const QString &path, const QByteArray &content, mode_t mode) {
+            writeFile(path, content);
+            return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
+        };
         QVERIFY(QDir().mkpath(out) && QDir().mkpath(work + "/usr/bin"));
         ::chmod(QFile::encodeName(work).constData(), 0755);
-        writeFile(work + "/DEBIAN/control", "Package: mytool\nVersion: 1.0\nArchitecture: all\nMaintainer: T <t@e>\n"
-                                            "Description: x\nInstalled-Size: 7\n");
-        writeFile(work + "/usr/bin/mytool", "#!/bin/sh\n");
-        writeFile(work + "/usr/share/doc/mytool/data", QByteArray(2048, 'x'));
-        for (const QString &path : {work + "/DEBIAN/control", work + "/usr/share/doc/mytool/data"})
-            ::chmod(QFile::encodeName(path).constData(), 0644);
-        ::chmod(QFile::encodeName(work + "/usr/bin/mytool").constData(), 0755);
+        put(work + "/DEBIAN/control", "Package: mytool\nVersion: 1.0\nArchitecture: all\nMaintainer: T <t@e>\n"
+                                      "Description: x\nInstalled-Size: 7\n", 0644);
+        put(work + "/usr/bin/mytool", "#!/bin/sh\n", 0755);
+        put(work + "/usr/share/doc/mytool/data", QByteArray(2048, 'x'), 0644);
         writeFile(script, prepare == "bad script" ? "def (:\n" : "print('привет')\n");
         QImage image(30, 10, QImage::Format_RGB32);
         image.fill(Qt::red);
         QVERIFY(image.save(picture));
 
         Profile profile;
-        profile.projectDir = source;
-        profile.py = script;
-        profile.outputC = source + "/my_tool.c";
-        profile.binaryDir = out;
-        profile.binary = "из профиля";
-        profile.projectDirDeb = work;
-        profile.debDir = out;
+        profile.projectDir = source, profile.py = script, profile.outputC = source + "/my_tool.c";
+        profile.binaryDir = out, profile.binary = "из профиля", profile.projectDirDeb = work, profile.debDir = out;
         QVERIFY(saveProfile("проект", profile).success);
         settings().sync();
 
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove("QT_QPA_PLATFORM");
-        environment.remove("DISPLAY");
-        environment.remove("WAYLAND_DISPLAY");
+        for (const char *display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            environment.remove(display);
         environment.insert("HOME", m_home.path());
         const QString data = m_home.path() + "/.bexlor";
         QFile::remove(data);
@@ -259,10 +196,8 @@ private slots:
             environment.insert("PATH", base + "/empty");
         } else if (prepare == "terminated") {
             // A packer that hangs until it is ended, and a temporary directory to show the staging copy.
-            writeFile(tools + "/fakeroot", "#!/bin/sh\necho $$ > \"$(dirname \"$0\")/pid\"\necho packing >&2\n"
-                                           "exec sleep 60\n");
-            QVERIFY(::chmod(QFile::encodeName(tools + "/fakeroot").constData(), 0755) == 0
-                    && QDir().mkpath(base + "/tmp"));
+            QVERIFY(put(tools + "/fakeroot", "#!/bin/sh\necho $$ > \"$(dirname \"$0\")/pid\"\necho packing >&2\n"
+                                             "exec sleep 60\n", 0755) && QDir().mkpath(base + "/tmp"));
             environment.insert("PATH", tools + ":" + environment.value("PATH"));
             environment.insert("TMPDIR", base + "/tmp");
         }
@@ -285,10 +220,7 @@ private slots:
         QProcess program;
         program.setProcessEnvironment(environment);
         program.setWorkingDirectory(base);
-        QStringList filled;
-        for (const QString &argument : arguments)
-            filled << fill(argument);
-        program.start(qEnvironmentVariable("BEXLOR_BUILD"), filled);
+        program.start(qEnvironmentVariable("BEXLOR_BUILD"), fillAll(arguments));
         if (prepare == "terminated") {
             for (int tries = 0; tries < 600 && !QFileInfo::exists(pid); ++tries)
                 QThread::msleep(100);
@@ -300,8 +232,7 @@ private slots:
             QVERIFY(::kill(pid_t(readFile(pid).trimmed().toInt()), 0) != 0);
             QVERIFY(QDir(base + "/tmp").isEmpty() && QDir(out).isEmpty());
         }
-        const QString standardError = QString::fromUtf8(program.readAllStandardError());
-        const QString standardOutput = QString::fromUtf8(program.readAllStandardOutput());
+        const QString standardError = program.readAllStandardError(), standardOutput = program.readAllStandardOutput();
         const QString shown = standardError + "\n--- stdout:\n" + standardOutput;
         QVERIFY2(program.exitStatus() == QProcess::NormalExit && program.exitCode() == code, qPrintable(shown));
         QVERIFY2(standardError.contains(fill(error)), qPrintable(shown));
@@ -309,23 +240,15 @@ private slots:
         if (code == 0 && output.isEmpty())
             QVERIFY2(standardOutput.isEmpty(), qPrintable(standardOutput));
 
-        if (file.startsWith('!')) {
+        if (file.startsWith('!'))
             QVERIFY2(!QFileInfo::exists(fill(file.mid(1))), qPrintable(file));
-        } else if (!file.isEmpty()) {
-            QVERIFY2(QFileInfo::exists(fill(file)), qPrintable(file));
-            QVERIFY2(readFile(fill(file)).contains(content), readFile(fill(file)).constData());
-        }
+        else if (!file.isEmpty())
+            QVERIFY2(QFileInfo::exists(fill(file)) && readFile(fill(file)).contains(content), qPrintable(file));
         if (!verify.isEmpty()) {
-            QProcess check;
-            check.setWorkingDirectory(work);
-            QStringList checkArguments;
-            for (const QString &argument : verify.mid(1))
-                checkArguments << fill(argument);
-            check.start(fill(verify.first()), checkArguments);
-            QVERIFY(check.waitForFinished());
-            QVERIFY2(check.exitCode() == 0, check.readAllStandardError().constData());
+            const ProcessResult check = runProcess(fill(verify.first()), fillAll(verify.mid(1)), work);
+            QVERIFY2(check.succeeded(), qPrintable(check.failureText()));
             if (verify.first().contains('/')) // a built executable
-                QCOMPARE(check.readAllStandardOutput(), QString("привет\n").toUtf8());
+                QCOMPARE(check.standardOutput, QString("привет\n"));
         }
         QVERIFY(!QFileInfo::exists(base + "/pwned"));
     }

@@ -16,7 +16,6 @@ class DebBuildTest : public QObject
 {
     Q_OBJECT
 
-private:
     TemporaryHome home;
     QTemporaryDir root;
 
@@ -30,18 +29,15 @@ private slots:
         QTest::addColumn<QString>("link"); // the target of a link W/usr/bin/x, if any
         QTest::addColumn<QString>("box");  // the start of the one box shown
         const QString error = "critical: Ошибка / ", fails = error + "Ошибка при сборке проекта:\n";
-        QTest::newRow("builds") << "{W}//" << "" << "information: Выполнено! / Команда сборки завершена.\n\n"
-                                                    "Предупреждения при сборке:\n";
+        const QString built = "information: Выполнено! / Команда сборки завершена.\n\nПредупреждения при сборке:\n";
+        QTest::newRow("builds") << "{W}//" << "" << built;
         QTest::newRow("root") << "/" << "" << error + "Необходимо выбрать каталог с проектом";
         QTest::newRow("missing") << "{W}/no" << "" << fails + "Каталог {W}/no не найден";
         QTest::newRow("file") << "{W}/DEBIAN/control" << "" << fails + "Каталог {W}/DEBIAN/control не найден";
         // Links are packed as links: neither a dangling one nor a loop stops the build.
-        QTest::newRow("dangling") << "{W}" << "no" << "information: Выполнено! / Команда сборки завершена.\n\n"
-                                                   "Предупреждения при сборке:\n";
-        QTest::newRow("link loop") << "{W}" << "x" << "information: Выполнено! / Команда сборки завершена.\n\n"
-                                                   "Предупреждения при сборке:\n";
-        QTest::newRow("FIFO") << "{W}" << "|" << fails + "{W}/usr/bin/x не является ни обычным файлом, ни каталогом, "
-                                                        "ни ссылкой";
+        QTest::newRow("dangling") << "{W}" << "no" << built;
+        QTest::newRow("link loop") << "{W}" << "x" << built;
+        QTest::newRow("FIFO") << "{W}" << "|" << fails + "{W}/usr/bin/x не является ни обычным файлом, ни каталогом, ни ссылкой";
         QTest::newRow("no DEBIAN") << "{W}/usr" << "" << fails + "Файл DEBIAN/control не найден";
     }
 
@@ -107,16 +103,12 @@ private slots:
         QStringList links{"Ссылка /usr/share/my/link указывает на " + base + "/outside, которого нет в пакете"};
         if (!link.isEmpty()) // dangling, or a loop, which leads nowhere either
             links << "Ссылка /usr/bin/x указывает на " + link + ", которого нет в пакете";
-        const QStringList notes = QStringList{"DEBIAN/control: нет поля «Description»", "stale: 600", "no separator",
-                                              "mytool: 9", "passwd: 600", "(это ссылка): /usr/share/my/link: 4777",
-                                              "(путь проходит через ссылку): /usr/share/dir/key",
-                                              "(путь содержит нулевой байт)", "(права в пакете: 755): /DEBIAN/postinst: 644",
-                                              "(права в пакете: 644): /DEBIAN/templates: 755",
-                                              "(права в пакете: 755): /DEBIAN: 700",
-                                              "Пустой сценарий DEBIAN/preinst не включён в пакет",
-                                              "Сценарий DEBIAN/prerm не начинается со строки «#!»"}
-                                  + links;
-        for (const QString &note : notes)
+        for (const QString &note : QStringList{"DEBIAN/control: нет поля «Description»", "stale: 600", "no separator",
+                 "mytool: 9", "passwd: 600", "(это ссылка): /usr/share/my/link: 4777", "(путь содержит нулевой байт)",
+                 "(путь проходит через ссылку): /usr/share/dir/key", "(права в пакете: 755): /DEBIAN/postinst: 644",
+                 "(права в пакете: 644): /DEBIAN/templates: 755", "(права в пакете: 755): /DEBIAN: 700",
+                 "Пустой сценарий DEBIAN/preinst не включён в пакет",
+                 "Сценарий DEBIAN/prerm не начинается со строки «#!»"} + links)
             QVERIFY2(text.contains(note), qPrintable(note));
         QCOMPARE(text.count("которого нет в пакете"), links.size());
         QVERIFY2(!text.contains("/DEBIAN/control: 644") && !text.contains("postrm"), qPrintable(text));
@@ -128,12 +120,11 @@ private slots:
         QVERIFY2(text.contains("\n\nПроверка lintian не выполнена: "), qPrintable(text.right(600)));
         QCOMPARE(int(QFile::permissions(base + "/outside")), 0x6644);
         const QString package = output + "/mytool_1.0_all.deb";
-        QStringList expected{"-rw------- ./usr/share/my/key", "-rw-r----- ./usr/share/my/a: b",
-                             "-rwxr-xr-x ./usr/bin/mytool", "lrwxrwxrwx ./usr/share/my/link -> " + base + "/outside",
-                             "-rwsr-xr-x ./usr/bin/su", "-rw-r----- ./usr/share/my/caf\\351",
-                             "lrwxrwxrwx ./usr/share/dir -> my",
-                             "drwxr-xr-x ./", "drwxr-xr-x ./scratch/", "drwxr-xr-x ./usr/", "drwxr-xr-x ./usr/bin/",
-                             "drwxr-xr-x ./usr/share/", "drwxr-xr-x ./usr/share/empty/", "drwxr-xr-x ./usr/share/my/"};
+        QStringList expected{"-rw------- ./usr/share/my/key", "-rw-r----- ./usr/share/my/a: b", "-rwxr-xr-x ./usr/bin/mytool",
+                             "lrwxrwxrwx ./usr/share/my/link -> " + base + "/outside", "-rwsr-xr-x ./usr/bin/su",
+                             "-rw-r----- ./usr/share/my/caf\\351", "lrwxrwxrwx ./usr/share/dir -> my"};
+        for (const char *dir : {"", "scratch/", "usr/", "usr/bin/", "usr/share/", "usr/share/empty/", "usr/share/my/"})
+            expected << QString("drwxr-xr-x ./") + dir;
         if (!link.isEmpty())
             expected << "lrwxrwxrwx ./usr/bin/x -> " + link;
         expected.sort();
@@ -141,15 +132,13 @@ private slots:
         // control and the other files at 0644 (no "*"), the scripts executable,
         // md5sums and Installed-Size made from the staged data.
         const QString info = runProcess("dpkg-deb", {"--info", package}).standardOutput;
-        QStringList members = info.split('\n').filter(QRegularExpression("^ +\\d+ bytes")).replaceInStrings(
+        const QStringList members = info.split('\n').filter(QRegularExpression("^ +\\d+ bytes")).replaceInStrings(
             QRegularExpression("^ +\\d+ bytes, +\\d+ lines +| +$"), "");
         QCOMPARE(members, QStringList({"control", "md5sums", "*  postinst             #!/bin/sh", "*  prerm", "templates"}));
         const QString extracted = root.path() + "/extracted " + QTest::currentDataTag();
         QVERIFY(runProcess("dpkg-deb", {"-R", package, extracted}).succeeded());
-        QProcess md5sum;
-        md5sum.setWorkingDirectory(extracted);
-        md5sum.start("md5sum", {"-c", "DEBIAN/md5sums"});
-        QVERIFY(md5sum.waitForFinished() && md5sum.exitCode() == 0);
+        const ProcessResult md5sum = runProcess("md5sum", {"-c", "DEBIAN/md5sums"}, extracted);
+        QVERIFY(md5sum.succeeded());
         // Regular files by their size, links by their own (the target's length), as dpkg counts.
         qint64 bytes = 0, files = 0;
         const QString sizes = runProcess("find", {extracted + "/usr", "-type", "f", "-printf", "f %s\n", "-o", "-type",
@@ -158,7 +147,7 @@ private slots:
             bytes += entry.mid(2).toLongLong();
             files += entry.startsWith('f') ? 1 : 0;
         }
-        QCOMPARE(md5sum.readAllStandardOutput().count('\n'), files);
+        QCOMPARE(md5sum.standardOutput.count('\n'), files);
         QVERIFY2(info.contains(QString(" Installed-Size: %1\n").arg(bytes / 1024)), qPrintable(info));
 
         // The command line packs the same work directory into the same bytes.
@@ -175,14 +164,11 @@ private slots:
         QTest::addColumn<uint>("own");
         QTest::addColumn<QString>("unlisted"); // without a list, or added after it was generated
         QTest::addColumn<QString>("listed");   // with the generated list
-        QTest::newRow("0600") << 0600u << "-rw-r--r--" << "-rw-------";
-        QTest::newRow("0640") << 0640u << "-rw-r--r--" << "-rw-r-----";
-        QTest::newRow("0644") << 0644u << "-rw-r--r--" << "-rw-r--r--";
-        QTest::newRow("0664") << 0664u << "-rw-r--r--" << "-rw-rw-r--";
-        QTest::newRow("0700") << 0700u << "-rwxr-xr-x" << "-rwx------";
-        QTest::newRow("0750") << 0750u << "-rwxr-xr-x" << "-rwxr-x---";
-        QTest::newRow("0755") << 0755u << "-rwxr-xr-x" << "-rwxr-xr-x";
-        QTest::newRow("0775") << 0775u << "-rwxr-xr-x" << "-rwxrwxr-x";
+        const QString plain = "-rw-r--r--", program = "-rwxr-xr-x";
+        QTest::newRow("0600") << 0600u << plain << "-rw-------";   QTest::newRow("0640") << 0640u << plain << "-rw-r-----";
+        QTest::newRow("0644") << 0644u << plain << "-rw-r--r--";   QTest::newRow("0664") << 0664u << plain << "-rw-rw-r--";
+        QTest::newRow("0700") << 0700u << program << "-rwx------"; QTest::newRow("0750") << 0750u << program << "-rwxr-x---";
+        QTest::newRow("0755") << 0755u << program << "-rwxr-xr-x"; QTest::newRow("0775") << 0775u << program << "-rwxrwxr-x";
     }
 
     // A file's mode in the package: from its own execute bits alone until
@@ -192,6 +178,7 @@ private slots:
         QFETCH(uint, own);
         QFETCH(QString, unlisted);
         QFETCH(QString, listed);
+        const QString file = " ./usr/share/my/file", late = " ./usr/share/my/late", dir = "drwxr-xr-x ./usr/share/my/";
         const QString work = root.path() + "/режим " + QTest::currentDataTag() + "/mytool";
         const QString output = work + ".out", package = output + "/mytool_1.0_all.deb";
         QFile::remove(accessRightsPath("mytool")); // as the earlier cases left it
@@ -204,19 +191,18 @@ private slots:
         QVERIFY(add("file") && QDir().mkpath(output)
                 && ::chmod(QFile::encodeName(work + "/usr/share/my").constData(), 0700) == 0);
         BexlorWindow window;
-        window.ui->lineEditProjectDir_2->setText(work);
-        window.ui->lineEditDebDir->setText(output);
         FakeDialogs dialogs;
+        window.ui->lineEditProjectDir_2->setText(work), window.ui->lineEditDebDir->setText(output);
         window.buidDeb();
-        QVERIFY(packageListing(package).contains(unlisted + " ./usr/share/my/file"));
-        QVERIFY(packageListing(package).contains("drwxr-xr-x ./usr/share/my/"));
+        QStringList entries = packageListing(package);
+        QVERIFY2(entries.contains(unlisted + file) && entries.contains(dir), qPrintable(entries.join('\n')));
 
         window.editAccess();
         QVERIFY(add("late"));
         window.buidDeb();
-        const QStringList entries = packageListing(package);
-        QVERIFY2(entries.contains(listed + " ./usr/share/my/file") && entries.contains(unlisted + " ./usr/share/my/late")
-                     && entries.contains("drwxr-xr-x ./usr/share/my/"), qPrintable(entries.join('\n')));
+        entries = packageListing(package);
+        QVERIFY2(entries.contains(listed + file) && entries.contains(unlisted + late) && entries.contains(dir),
+                 qPrintable(entries.join('\n')));
         const QStringList shown = dialogs.take();
         QVERIFY2(shown.size() == 2 && shown.filter("information: Выполнено!").size() == 2, qPrintable(shown.join('\n')));
     }

@@ -26,10 +26,8 @@ QByteArray controlMembers(const QString &package, const QString &into)
         // The build makes md5sums afresh from its copy: the same lines, in its walk's order.
         if (member.fileName() == "md5sums")
             std::sort(lines.begin(), lines.end());
-        for (const QByteArray &line : qAsConst(lines)) {
-            if (!line.startsWith("Installed-Size:"))
-                members += line + '\n';
-        }
+        for (const QByteArray &line : qAsConst(lines))
+            members += line.startsWith("Installed-Size:") ? QByteArray() : line + '\n';
     }
     return members;
 }
@@ -40,7 +38,6 @@ class RoundTripTest : public QObject
 {
     Q_OBJECT
 
-private:
     TemporaryHome home;
     QTemporaryDir root;
 
@@ -105,9 +102,8 @@ private slots:
         QVERIFY(QDir().mkpath(base + "/work dir") && runProcess("dpkg-deb", {"-R", original, work}).succeeded());
 
         BexlorWindow window;
-        window.ui->lineEditProjectDir_2->setText(work);
-        window.ui->lineEditDebDir->setText(output);
         FakeDialogs dialogs;
+        window.ui->lineEditProjectDir_2->setText(work), window.ui->lineEditDebDir->setText(output);
         window.editAccess();
         window.buidDeb();
         const QStringList shown = dialogs.take();
@@ -119,9 +115,8 @@ private slots:
         const QString rebuilt = output + '/' + name + "_1.0_all.deb";
         QCOMPARE(packageListing(rebuilt), packageListing(original));
         QCOMPARE(controlMembers(rebuilt, base + "/rebuilt-control"), controlMembers(original, base + "/control"));
-        QProcess data;
-        data.start("dpkg-deb", {"--fsys-tarfile", rebuilt});
-        QVERIFY(data.waitForFinished() && !data.readAllStandardOutput().contains("host secret"));
+        const ProcessResult data = runProcess("dpkg-deb", {"--fsys-tarfile", rebuilt});
+        QVERIFY(data.succeeded() && !data.standardOutput.contains("host secret"));
     }
 };
 

@@ -21,7 +21,6 @@ class SoundPackageTest : public QObject
 {
     Q_OBJECT
 
-private:
     TemporaryHome home;
     QTemporaryDir root;
 
@@ -49,11 +48,9 @@ private:
         window.ui->checkBoxLint->setChecked(lint);
         window.ui->pushButtonBuild_2->click();
         // The box text, then what its details hold (lintian's tags).
-        const QString details = dialogs.shown.size() == 1 ? dialogs.last().details : QString();
-        QStringList shown = dialogs.take();
-        if (!details.isEmpty())
-            shown.last() += "\n" + details;
-        return shown.size() == 1 ? shown.first() : shown.join("\n---\n");
+        const bool details = dialogs.shown.size() == 1 && !dialogs.last().details.isEmpty();
+        const QString more = details ? "\n" + dialogs.last().details : QString();
+        return dialogs.take().join("\n---\n") + more;
     }
 
 private slots:
@@ -66,9 +63,8 @@ private slots:
         QVERIFY(QDir().mkpath(output) && QDir().mkpath(dataDirectoryPath()));
         writeFile(work + "/usr/share/mytool/data.txt", "data\n");
         BexlorWindow window;
-        window.ui->lineEditProjectDir_2->setText(work);
-        window.ui->lineEditDebDir->setText(output);
         FakeDialogs dialogs;
+        window.ui->lineEditProjectDir_2->setText(work), window.ui->lineEditDebDir->setText(output);
         writeControl(window, QString());
         window.editAccess();
         window.newWindow->close();
@@ -92,10 +88,7 @@ private slots:
                                                "if __name__ == \"__main__\":\n    main()\n");
         qputenv("DEBFULLNAME", "Пётр Иванов");
         qputenv("DEBEMAIL", "petr@example.net");
-        const auto restore = qScopeGuard([] {
-            qunsetenv("DEBFULLNAME");
-            qunsetenv("DEBEMAIL");
-        });
+        const auto restore = qScopeGuard([] { qunsetenv("DEBFULLNAME"), qunsetenv("DEBEMAIL"); });
         BexlorWindow window;
         FakeDialogs dialogs;
 
@@ -128,9 +121,8 @@ private slots:
 
         // The first build names the libraries Depends lacks, with the line to paste.
         shown = QStringList{build(window, dialogs, false)};
-        const QString depends = QRegularExpression("\nСтрока для DEBIAN/control:\n(Depends: [^\n]+)")
-                                    .match(shown.first())
-                                    .captured(1);
+        const QString depends =
+            QRegularExpression("\nСтрока для DEBIAN/control:\n(Depends: [^\n]+)").match(shown.first()).captured(1);
         QVERIFY2(depends.contains("libpython3"), qPrintable(shown.first()));
         writeControl(window, depends);
 
@@ -143,8 +135,7 @@ private slots:
                 window.editAccess();
                 window.newWindow->close();
             }
-            QDir(output).removeRecursively();
-            QVERIFY(QDir().mkpath(output));
+            QVERIFY(QDir(output).removeRecursively() && QDir().mkpath(output));
             const QString result = build(window, dialogs, true);
             QVERIFY2(result.startsWith("information: Выполнено! / "), qPrintable(result));
             const QString lint = result.mid(result.indexOf("Проверка lintian:"));
