@@ -79,6 +79,8 @@ private slots:
         row("deb, output missing", {"deb", "{W}", "{O}/нет"}, 1, debError + "Каталог для deb-файла {O}/нет не найден");
         row("deb, work directory missing", {"deb", "{W}/нет", "{O}"}, 1, debError + "Каталог {W}/нет не найден", "!" + deb);
         row("deb, no control", build, 1, debError + "Файл DEBIAN/control не найден", "!" + deb, {}, "no control");
+        row("deb, control a FIFO", build, 1, debError + "{W}/DEBIAN/control не является обычным файлом", "!" + deb, {},
+            "fifo control");
         row("deb, lint", build + QStringList{"--lint"}, 0, "\n\nПроверка lintian: ошибок — ", deb);
         row("deb, terminated", build, 1, "\nОтменено пользователем\n", "!" + deb, {}, "terminated");
         row("deb, no tools", build, 1, debError + "не удалось запустить fakeroot", "!" + deb, {}, "no tools");
