@@ -78,16 +78,6 @@ Result writeChecksums(const QString &staging, QStringList *notes)
     return written.failed() ? written : setMode(path, 0644);
 }
 
-Result writeInstalledSize(const QString &staging)
-{
-    const QString path = staging + QStringLiteral("/DEBIAN/control");
-    QByteArray control;
-    const Result read = readRegularFile(path, &control);
-    if (read.failed())
-        return read;
-    return writeFileAtomically(path, withInstalledSizeSet(control, installedSizeKiB(staging)));
-}
-
 } // namespace
 
 bool isMaintainerScript(const QString &name)
@@ -123,20 +113,6 @@ bool isBlankScript(const QByteArray &content)
     return content.trimmed().isEmpty();
 }
 
-QByteArray withInstalledSizeSet(const QByteArray &control, qint64 sizeKiB)
-{
-    // dpkg-deb refuses a last line without its line break, which the editor
-    // does not add.
-    if (hasInstalledSizeLine(control)) {
-        const QByteArray text = withInstalledSize(control, sizeKiB);
-        return text.endsWith('\n') ? text : text + '\n';
-    }
-    QByteArray text = control;
-    while (!text.isEmpty() && QByteArray("\n\r\t ").contains(text.back()))
-        text.chop(1);
-    return text + "\nInstalled-Size: " + QByteArray::number(sizeKiB) + '\n';
-}
-
 Result prepareControlArea(const QString &staging, const AccessRules &rules, QStringList *notes)
 {
     const QString debian = staging + QStringLiteral("/DEBIAN");
@@ -147,6 +123,6 @@ Result prepareControlArea(const QString &staging, const AccessRules &rules, QStr
     if (step.success)
         step = writeChecksums(staging, notes);
     if (step.success)
-        step = writeInstalledSize(staging);
+        step = refreshInstalledSize(staging, true);
     return step;
 }

@@ -27,9 +27,6 @@ QStringList overriddenAccessLines(const AccessRules &rules);
 // True if a script holds nothing but white space.
 bool isBlankScript(const QByteArray &content);
 
-// control with its Installed-Size lines set to sizeKiB, or, without one,
-// with "Installed-Size: " + sizeKiB added at the end of its paragraph.
-QByteArray withInstalledSizeSet(const QByteArray &control, qint64 sizeKiB);
 
 // Prepares staging + "/DEBIAN" after the access list was applied: DEBIAN
 // 0755, maintainer scripts 0755 and other files 0644, blank maintainer

@@ -194,7 +194,21 @@ Result writeChecksums(const QString &workDir)
     return Result::done();
 }
 
-Result refreshInstalledSize(const QString &workDir)
+QByteArray withInstalledSizeSet(const QByteArray &control, qint64 sizeKiB)
+{
+    // dpkg-deb refuses a last line without its line break, which the editor
+    // does not add.
+    if (hasInstalledSizeLine(control)) {
+        const QByteArray text = withInstalledSize(control, sizeKiB);
+        return text.endsWith('\n') ? text : text + '\n';
+    }
+    QByteArray text = control;
+    while (!text.isEmpty() && QByteArray("\n\r\t ").contains(text.back()))
+        text.chop(1);
+    return text + "\nInstalled-Size: " + QByteArray::number(sizeKiB) + '\n';
+}
+
+Result refreshInstalledSize(const QString &workDir, bool addWhenMissing)
 {
     const QString path = workDir + QStringLiteral("/DEBIAN/control");
     // Anything but a regular file (a FIFO would block the read for ever) is refused.
@@ -202,9 +216,10 @@ Result refreshInstalledSize(const QString &workDir)
     const Result read = readRegularFile(path, &text);
     if (read.failed())
         return read;
-    if (!hasInstalledSizeLine(text))
+    if (!addWhenMissing && !hasInstalledSizeLine(text))
         return Result::done();
-    const QByteArray updated = withInstalledSize(text, installedSizeKiB(workDir));
+    const qint64 size = installedSizeKiB(workDir);
+    const QByteArray updated = addWhenMissing ? withInstalledSizeSet(text, size) : withInstalledSize(text, size);
     if (updated == text)
         return Result::done();
     return writeFileAtomically(path, updated);

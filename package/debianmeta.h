@@ -52,7 +52,12 @@ QByteArray withInstalledSize(const QByteArray &text, qint64 sizeKiB);
 // breaks in their names, unreadable) still make it a failure naming them.
 Result writeChecksums(const QString &workDir);
 
+// control with its Installed-Size lines set to sizeKiB, or, without one,
+// with "Installed-Size: " + sizeKiB added at the end of its paragraph.
+QByteArray withInstalledSizeSet(const QByteArray &control, qint64 sizeKiB);
+
 // Brings the Installed-Size: lines of W/DEBIAN/control up to date; a control
-// file without one, or already right, is not written. A failure says which
-// file could not be read or written and why.
-Result refreshInstalledSize(const QString &workDir);
+// file without one (unless addWhenMissing, as the package build asks), or
+// already right, is not written. A failure says which file could not be read
+// or written and why.
+Result refreshInstalledSize(const QString &workDir, bool addWhenMissing = false);
