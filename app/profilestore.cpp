@@ -76,7 +76,8 @@ Result saveProfile(const QString &name, const Profile &profile)
         return Result::failure(QStringLiteral("Имя настроек не может содержать символы «/» и «\\»: %1").arg(name));
     if (generalAlias(name))
         return Result::failure(QStringLiteral("Имя настроек %1 файл настроек не отличает от General: "
-                                              "выберите другое имя").arg(name));
+                                              "выберите другое имя")
+                                   .arg(name));
     QSettings &store = settings();
     store.beginGroup(name);
     store.setValue(QStringLiteral("ProjectDir"), profile.projectDir);
@@ -93,8 +94,8 @@ Result saveProfile(const QString &name, const Profile &profile)
     const QByteArray before = fileBytes(path);
     store.sync();
     if (store.status() != QSettings::NoError || !storedOnDisk(name, profile)) {
-        QString message = QStringLiteral("Не удалось сохранить настройки в файл %1: %2")
-                              .arg(path, writeFailureReason(path));
+        QString message =
+            QStringLiteral("Не удалось сохранить настройки в файл %1: %2").arg(path, writeFailureReason(path));
         reopenSettings();
         // What a cut-short write replaced goes back.
         if (!before.isEmpty()) {

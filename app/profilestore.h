@@ -8,15 +8,15 @@
 // The eight fields of a project profile, under the keys they are stored with.
 struct Profile
 {
-    QString projectDir;    // ProjectDir
-    QString py;            // Py
-    QString outputC;       // OutputC
-    QString binaryDir;     // BinaryDir
-    QString binary;        // Binary
-    int source = 0;        // Source: the runtime's position in the list
+    QString projectDir; // ProjectDir
+    QString py; // Py
+    QString outputC; // OutputC
+    QString binaryDir; // BinaryDir
+    QString binary; // Binary
+    int source = 0; // Source: the runtime's position in the list
     QString projectDirDeb; // ProjectDirDeb
-    QString debDir;        // DebDir
-    bool lint = true;      // Lint: lintian after the package build
+    QString debDir; // DebDir
+    bool lint = true; // Lint: lintian after the package build
 };
 
 // The profile names in the store, in the order it lists its groups.

@@ -27,10 +27,12 @@ int main(int argc, char *argv[])
     Job job;
     int lastPercent = -1;
     job.onProgress = [&](int percent) {
-        QMetaObject::invokeMethod(&app, [&lastPercent, percent] { lastPercent = percent; }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &app, [&lastPercent, percent] { lastPercent = percent; }, Qt::QueuedConnection);
     };
     job.onOutput = [&](const QByteArray &chunk) {
-        QMetaObject::invokeMethod(&app, [chunk] { Q_UNUSED(chunk) }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &app, [chunk] { Q_UNUSED(chunk) }, Qt::QueuedConnection);
     };
 
     Result result;
@@ -46,9 +48,7 @@ int main(int argc, char *argv[])
     QElapsedTimer sinceTick;
     qint64 stall = 0;
     QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        stall = qMax(stall, sinceTick.restart());
-    });
+    QObject::connect(&ticker, &QTimer::timeout, [&] { stall = qMax(stall, sinceTick.restart()); });
     ticker.start(10);
     sinceTick.start();
     worker->start();

@@ -37,7 +37,10 @@ struct CommandSyntax
 const std::array<CommandSyntax, 6> &commandSyntaxes()
 {
     static const std::array<CommandSyntax, 6> syntaxes{{
-        {"exe", {scriptOption}, {QStringLiteral("--runtime"), outputDirOption, QStringLiteral("--name")}, {},
+        {"exe",
+         {scriptOption},
+         {QStringLiteral("--runtime"), outputDirOption, QStringLiteral("--name")},
+         {},
          "Использование: bexlor-build exe [СКРИПТ] [--runtime R] [--output-dir КАТАЛОГ] [--name ИМЯ]\n"
          "                                 [--profile ИМЯ]\n"
          "Переводит скрипт Python в C (cython3 --embed) и собирает исполняемый файл (gcc).\n\n"
@@ -48,7 +51,10 @@ const std::array<CommandSyntax, 6> &commandSyntaxes()
          "  --name ИМЯ                 имя исполняемого файла; по умолчанию имя скрипта без \".py\"\n"
          "  --profile ИМЯ              поля ProjectDir, Py, OutputC, BinaryDir, Binary и Source профиля;\n"
          "                             скрипт, заданный в командной строке, приносит свои имена\n"},
-        {"deb", {workDirOption, outputDirOption}, {}, {lintOption},
+        {"deb",
+         {workDirOption, outputDirOption},
+         {},
+         {lintOption},
          "Использование: bexlor-build deb [КАТАЛОГ [ВЫХОД]] [--lint] [--profile ИМЯ]\n"
          "Проверяет DEBIAN/control и собирает пакет .deb из копии рабочего каталога (fakeroot\n"
          "dpkg-deb --build) с правами доступа из ~/.bexlor/builder/ИМЯ_ПАКЕТА, свежими md5sums и\n"
@@ -59,26 +65,38 @@ const std::array<CommandSyntax, 6> &commandSyntaxes()
          "  --profile ИМЯ                    поля ProjectDirDeb, DebDir и Lint профиля\n\n"
          "С переменной SOURCE_DATE_EPOCH пакет воспроизводим: тот же рабочий каталог даёт\n"
          "тот же файл, что и кнопка сборки в окне.\n"},
-        {"md5sums", {workDirOption}, {}, {},
+        {"md5sums",
+         {workDirOption},
+         {},
+         {},
          "Использование: bexlor-build md5sums [КАТАЛОГ] [--profile ИМЯ]\n"
          "Перезаписывает DEBIAN/md5sums контрольными суммами всех файлов рабочего каталога,\n"
          "кроме DEBIAN.\n\n"
          "  КАТАЛОГ, --work-dir КАТАЛОГ      рабочий каталог\n"
          "  --profile ИМЯ                    поле ProjectDirDeb профиля\n"},
-        {"size", {workDirOption}, {}, {},
+        {"size",
+         {workDirOption},
+         {},
+         {},
          "Использование: bexlor-build size [КАТАЛОГ] [--profile ИМЯ]\n"
          "Записывает в строки Installed-Size: файла DEBIAN/control размер файлов рабочего\n"
          "каталога без DEBIAN, в КиБ. Файл без такой строки не меняется.\n\n"
          "  КАТАЛОГ, --work-dir КАТАЛОГ      рабочий каталог\n"
          "  --profile ИМЯ                    поле ProjectDirDeb профиля\n"},
-        {"icons", {workDirOption, QStringLiteral("--picture")}, {}, {},
+        {"icons",
+         {workDirOption, QStringLiteral("--picture")},
+         {},
+         {},
          "Использование: bexlor-build icons [КАТАЛОГ [ИЗОБРАЖЕНИЕ]] [--profile ИМЯ]\n"
          "Создаёт из одного изображения (PNG, JPEG, SVG) девять значков hicolor от 256 до 16 точек\n"
          "в КАТАЛОГ/usr/share/icons/hicolor/РАЗМЕР/apps/ИМЯ_ПАКЕТА.png.\n\n"
          "  КАТАЛОГ, --work-dir КАТАЛОГ          рабочий каталог\n"
          "  ИЗОБРАЖЕНИЕ, --picture ИЗОБРАЖЕНИЕ   исходное изображение\n"
          "  --profile ИМЯ                        поле ProjectDirDeb профиля\n"},
-        {"access", {workDirOption}, {}, {saveOption},
+        {"access",
+         {workDirOption},
+         {},
+         {saveOption},
          "Использование: bexlor-build access [КАТАЛОГ] [--save] [--profile ИМЯ]\n"
          "Выводит в стандартный вывод список прав доступа ко всем файлам рабочего каталога,\n"
          "по строке \"/путь: права\" на файл.\n\n"
@@ -99,27 +117,26 @@ const CommandSyntax *findSyntax(const QString &name)
     return nullptr;
 }
 
-const char programHelp[] =
-    "Использование: bexlor-build КОМАНДА [АРГУМЕНТЫ] [--profile ИМЯ]\n"
-    "Сборка без графического интерфейса, с теми же проверками и сообщениями, что в окне\n"
-    "bexlor-builder. Дисплей не нужен.\n\n"
-    "Команды:\n"
-    "  exe СКРИПТ                   собрать исполняемый файл из скрипта Python\n"
-    "  deb КАТАЛОГ ВЫХОД            собрать пакет .deb из рабочего каталога\n"
-    "  md5sums КАТАЛОГ              перезаписать DEBIAN/md5sums\n"
-    "  size КАТАЛОГ                 обновить строку Installed-Size: в DEBIAN/control\n"
-    "  icons КАТАЛОГ ИЗОБРАЖЕНИЕ    создать набор значков hicolor\n"
-    "  access КАТАЛОГ [--save]      вывести (и сохранить) список прав доступа к файлам\n\n"
-    "Общие параметры:\n"
-    "  --profile ИМЯ   взять недостающие поля из профиля, сохранённого в окне\n"
-    "                  (~/.config/bexlor-builder.ini); аргументы командной строки важнее\n"
-    "  --help          эта справка; bexlor-build КОМАНДА --help описывает команду\n\n"
-    "Вывод программ cython3, gcc, fakeroot и dpkg-deb идёт в стандартный поток ошибок\n"
-    "по мере работы; туда же выводится итоговое сообщение.\n\n"
-    "Коды завершения:\n"
-    "  0  выполнено\n"
-    "  1  ошибка; её описание выведено в стандартный поток ошибок\n"
-    "  2  неверный вызов\n";
+const char programHelp[] = "Использование: bexlor-build КОМАНДА [АРГУМЕНТЫ] [--profile ИМЯ]\n"
+                           "Сборка без графического интерфейса, с теми же проверками и сообщениями, что в окне\n"
+                           "bexlor-builder. Дисплей не нужен.\n\n"
+                           "Команды:\n"
+                           "  exe СКРИПТ                   собрать исполняемый файл из скрипта Python\n"
+                           "  deb КАТАЛОГ ВЫХОД            собрать пакет .deb из рабочего каталога\n"
+                           "  md5sums КАТАЛОГ              перезаписать DEBIAN/md5sums\n"
+                           "  size КАТАЛОГ                 обновить строку Installed-Size: в DEBIAN/control\n"
+                           "  icons КАТАЛОГ ИЗОБРАЖЕНИЕ    создать набор значков hicolor\n"
+                           "  access КАТАЛОГ [--save]      вывести (и сохранить) список прав доступа к файлам\n\n"
+                           "Общие параметры:\n"
+                           "  --profile ИМЯ   взять недостающие поля из профиля, сохранённого в окне\n"
+                           "                  (~/.config/bexlor-builder.ini); аргументы командной строки важнее\n"
+                           "  --help          эта справка; bexlor-build КОМАНДА --help описывает команду\n\n"
+                           "Вывод программ cython3, gcc, fakeroot и dpkg-deb идёт в стандартный поток ошибок\n"
+                           "по мере работы; туда же выводится итоговое сообщение.\n\n"
+                           "Коды завершения:\n"
+                           "  0  выполнено\n"
+                           "  1  ошибка; её описание выведено в стандартный поток ошибок\n"
+                           "  2  неверный вызов\n";
 
 QString value(const CommandLine &line, const QString &option, const QString &fromProfile = QString())
 {

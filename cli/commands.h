@@ -16,7 +16,7 @@ class QTextStream;
 // "deb --work-dir W --output-dir O" read the same.
 struct CommandLine
 {
-    QString command;               // exe, deb, md5sums, size, icons, access; empty for the program itself
+    QString command; // exe, deb, md5sums, size, icons, access; empty for the program itself
     QMap<QString, QString> values; // option name (with "--") to its value
     bool help = false;
     QSet<QString> flags; // the options without a value that were given (--save, --lint)

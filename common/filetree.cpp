@@ -73,8 +73,8 @@ Result removeTree(const QString &path)
         error = errno;
     }
     if (error != 0 && error != ENOENT) {
-        return Result::failure(QStringLiteral("Не удалось удалить %1: %2")
-                                   .arg(QFile::decodeName(failed), systemError(error)));
+        return Result::failure(
+            QStringLiteral("Не удалось удалить %1: %2").arg(QFile::decodeName(failed), systemError(error)));
     }
     return Result::done();
 }
@@ -90,7 +90,8 @@ Result refuseLinksBelow(const QString &root, const QString &relative)
         if (S_ISLNK(status.st_mode)) {
             return Result::failure(
                 QStringLiteral("%1 - символическая ссылка: то, что за ней, может лежать вне рабочего каталога, "
-                               "поэтому программа туда не пишет и ничего там не удаляет").arg(path));
+                               "поэтому программа туда не пишет и ничего там не удаляет")
+                    .arg(path));
         }
     }
     return Result::done();

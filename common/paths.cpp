@@ -64,8 +64,7 @@ Result makePath(const QString &path, unsigned lastMode)
             const int error = errno;
             struct stat status;
             if (error != EEXIST || ::stat(native.constData(), &status) != 0 || !S_ISDIR(status.st_mode)) {
-                const QString reason = error == EEXIST ? QStringLiteral("это не каталог")
-                                                       : systemError(error);
+                const QString reason = error == EEXIST ? QStringLiteral("это не каталог") : systemError(error);
                 return Result::failure(QStringLiteral("Не удалось создать каталог %1: %2").arg(prefix, reason));
             }
         }

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "common/result.h"
 #include <QPoint>
 #include <QSize>
-#include "common/result.h"
 
 #include <QString>
 #include <QStringList>

@@ -66,7 +66,9 @@ PrivateDirectory::PrivateDirectory(const QString &parent)
     int error = 0;
     if (::mkdtemp(name.data())) {
         m_lock = lockDirectory(name);
-        const int markerFd = m_lock < 0 ? -1 : ::open((name + marker).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        const int markerFd = m_lock < 0
+                                 ? -1
+                                 : ::open((name + marker).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (markerFd >= 0) {
             ::close(markerFd);
             m_path = QFile::decodeName(name);

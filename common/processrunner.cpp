@@ -25,8 +25,7 @@ QString ProcessResult::warnings() const
     return standardOutput + QLatin1Char('\n') + standardError;
 }
 
-ProcessResult runProcess(const QString &program, const QStringList &arguments,
-                         const QString &workingDirectory)
+ProcessResult runProcess(const QString &program, const QStringList &arguments, const QString &workingDirectory)
 {
     ProcessResult result;
     GroupProcess process;
@@ -36,8 +35,7 @@ ProcessResult runProcess(const QString &program, const QStringList &arguments,
     process.setArguments(arguments);
     process.start(QIODevice::ReadOnly);
     if (!process.waitForStarted(-1)) {
-        result.startError = QStringLiteral("не удалось запустить %1: %2")
-                                .arg(program, process.errorString());
+        result.startError = QStringLiteral("не удалось запустить %1: %2").arg(program, process.errorString());
         return result;
     }
     result.started = true;

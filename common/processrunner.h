@@ -4,7 +4,6 @@
 #include <QString>
 #include <QStringList>
 
-
 // What one external tool did. A run succeeded only if the tool started,
 // exited normally and returned 0; standard error alone decides nothing,
 // since the tools print warnings there on success.
@@ -31,4 +30,3 @@ struct ProcessResult
 // characters.
 ProcessResult runProcess(const QString &program, const QStringList &arguments,
                          const QString &workingDirectory = QString());
-

@@ -14,8 +14,7 @@ namespace {
 
 QString failure(const QString &path, int error)
 {
-    return QStringLiteral("Не удалось записать файл %1: %2")
-        .arg(path, systemError(error));
+    return QStringLiteral("Не удалось записать файл %1: %2").arg(path, systemError(error));
 }
 
 // The mode a new file gets under the process umask. The umask is read from

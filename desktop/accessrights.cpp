@@ -33,8 +33,8 @@ AccessList accessRightsText(const QString &workDir)
         }
         // The set-user-ID, set-group-ID and sticky bits need the fourth digit.
         const unsigned mode = status.st_mode & 07777;
-        list.text += '/' + relative + ": "
-                     + QByteArray::number(mode, 8).rightJustified(mode > 0777 ? 4 : 3, '0') + '\n';
+        list.text += '/' + relative + ": " + QByteArray::number(mode, 8).rightJustified(mode > 0777 ? 4 : 3, '0')
+                     + '\n';
         return Visit::Skip;
     });
     return list;

@@ -38,8 +38,8 @@ QString leftOutNote(const AccessList &list);
 struct AccessRule
 {
     QByteArray path; // below the staging copy, starting with "/", as bytes
-    unsigned mode;   // permission bits, at most 07777
-    QString line;    // as shown, for the note when it cannot be applied
+    unsigned mode; // permission bits, at most 07777
+    QString line; // as shown, for the note when it cannot be applied
 };
 
 struct AccessRules

@@ -47,8 +47,7 @@ QString iconDirectory(const QString &workDir, const IconSize &size)
 
 QString iconFilePath(const QString &workDir, const IconSize &size)
 {
-    return iconDirectory(workDir, size) + QLatin1Char('/') + iconName(workDir)
-           + QStringLiteral(".png");
+    return iconDirectory(workDir, size) + QLatin1Char('/') + iconName(workDir) + QStringLiteral(".png");
 }
 
 namespace {
@@ -75,8 +74,8 @@ Result writeIconSet(const QString &workDir, const QString &picturePath)
     QImageReader reader(picturePath);
     const QImage picture = reader.read();
     if (picture.isNull()) {
-        return Result::failure(QStringLiteral("Не удалось загрузить изображение %1: %2")
-                                   .arg(picturePath, reader.errorString()));
+        return Result::failure(
+            QStringLiteral("Не удалось загрузить изображение %1: %2").arg(picturePath, reader.errorString()));
     }
     // All nine are made before the first is written, so that a cancel
     // leaves the work directory as it was.
@@ -86,8 +85,8 @@ Result writeIconSet(const QString &workDir, const QString &picturePath)
             return Result::failure(cancelledText());
         pngs.push_back(pngData(picture.scaled(size.pixels, size.pixels)));
         if (pngs.back().isEmpty())
-            return Result::failure(QStringLiteral("Не удалось преобразовать изображение в PNG для %1")
-                                       .arg(iconFilePath(workDir, size)));
+            return Result::failure(
+                QStringLiteral("Не удалось преобразовать изображение в PNG для %1").arg(iconFilePath(workDir, size)));
         reportJobProgress(qint64(pngs.size()), qint64(iconSizes().size()));
     }
     if (jobCancelled())

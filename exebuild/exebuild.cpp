@@ -7,8 +7,8 @@
 #include "exebuild/scriptnames.h"
 #include "exebuild/shipready.h"
 
-#include <QFile>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 
 #include <unistd.h>
@@ -62,8 +62,7 @@ QString makeWorkingCopy(const QString &script, const QString &workingCopy)
             .arg(workingCopy);
     QFile source(script);
     if (!source.copy(workingCopy))
-        return QStringLiteral("Не удалось создать рабочую копию %1: %2")
-            .arg(workingCopy, source.errorString());
+        return QStringLiteral("Не удалось создать рабочую копию %1: %2").arg(workingCopy, source.errorString());
     return QString();
 }
 
@@ -81,8 +80,8 @@ QString runtimeNote(const QString &executable)
 // comments in any locale. Its C file lands beside the working copy either way.
 Result translateAndCompile(const ExecutableBuild &build, const ScriptNames &names)
 {
-    const ProcessResult translation = runProcess(QStringLiteral("cython3"),
-                                                 translationArguments(names.underscoredName), names.directory);
+    const ProcessResult translation = runProcess(QStringLiteral("cython3"), translationArguments(names.underscoredName),
+                                                 names.directory);
     if (!translation.started)
         return Result::failure(unexpectedError + translation.startError);
     if (!translation.succeeded())
@@ -98,8 +97,7 @@ Result translateAndCompile(const ExecutableBuild &build, const ScriptNames &name
     if (!compilation.started)
         return Result::failure(unexpectedError + compilation.startError);
     if (!compilation.succeeded())
-        return Result::failure(QStringLiteral("Ошибка при сборке бинарного файла:\n")
-                                    + compilation.failureText());
+        return Result::failure(QStringLiteral("Ошибка при сборке бинарного файла:\n") + compilation.failureText());
     const QString executable = build.binaryDir + QLatin1Char('/') + build.binaryName;
     const ProcessResult strip = runProcess(QStringLiteral("strip"), stripArguments(executable));
     if (!strip.succeeded())
@@ -118,8 +116,7 @@ public:
     explicit BuildOutput(const QString &path)
         : m_path(path)
         , m_before(QFileInfo(path).lastModified())
-    {
-    }
+    { }
     void removeIfWritten() const
     {
         const QFileInfo now(m_path);
@@ -148,8 +145,8 @@ Result buildExecutable(const ExecutableBuild &build)
     // Checked before the compile, whose warnings would bury the message.
     const QString outputDir = build.binaryDir + QLatin1Char('/');
     if (!QFileInfo(outputDir).isDir() || ::access(QFile::encodeName(outputDir).constData(), W_OK) != 0)
-        return Result::failure(QStringLiteral("Каталог для бинарного файла %1 не найден или недоступен для записи")
-                                   .arg(build.binaryDir));
+        return Result::failure(
+            QStringLiteral("Каталог для бинарного файла %1 не найден или недоступен для записи").arg(build.binaryDir));
 
     const bool copied = names.workingCopy != build.script;
     if (copied) {

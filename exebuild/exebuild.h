@@ -10,11 +10,11 @@ struct BuildFlags;
 // The fields of the executable build as read from the main window.
 struct ExecutableBuild
 {
-    QString runtime;    // R: the runtime library, e.g. python3.11
+    QString runtime; // R: the runtime library, e.g. python3.11
     QString projectDir; // P: only tested for emptiness
-    QString script;     // S: the script to translate
-    QString cFile;      // C: the C file the translator writes
-    QString binaryDir;  // B: where the executable goes
+    QString script; // S: the script to translate
+    QString cFile; // C: the C file the translator writes
+    QString binaryDir; // B: where the executable goes
     QString binaryName; // E: the executable's file name
 };
 

@@ -6,11 +6,11 @@
 // The names derived from a script path S.
 struct ScriptNames
 {
-    QString name;            // N: the text after the last "/"
-    QString directory;       // D: S without N, trailing "/" kept
+    QString name; // N: the text after the last "/"
+    QString directory; // D: S without N, trailing "/" kept
     QString underscoredName; // N': N with every "-" made "_"
-    QString workingCopy;     // W = D + N', what the translator reads
-    QString cFile;           // C = D + N' less its last two characters + "c"
+    QString workingCopy; // W = D + N', what the translator reads
+    QString cFile; // C = D + N' less its last two characters + "c"
 };
 
 ScriptNames scriptNames(const QString &scriptPath);

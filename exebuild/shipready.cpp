@@ -10,9 +10,9 @@ namespace {
 // The value of one dpkg-buildflags flag, hardening all on.
 Result buildFlag(const QString &name, QStringList *words)
 {
-    const ProcessResult flags =
-        runProcess(QStringLiteral("env"), {QStringLiteral("DEB_BUILD_MAINT_OPTIONS=hardening=+all"),
-                                           QStringLiteral("dpkg-buildflags"), QStringLiteral("--get"), name});
+    const ProcessResult flags = runProcess(QStringLiteral("env"),
+                                           {QStringLiteral("DEB_BUILD_MAINT_OPTIONS=hardening=+all"),
+                                            QStringLiteral("dpkg-buildflags"), QStringLiteral("--get"), name});
     if (!flags.succeeded())
         return Result::failure(QStringLiteral("dpkg-buildflags: ") + flags.failureText());
     *words = flags.standardOutput.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
@@ -45,8 +45,8 @@ QStringList withoutOptimisation(const QStringList &cflags)
 
 QStringList stripArguments(const QString &executable)
 {
-    return {QStringLiteral("--remove-section=.comment"), QStringLiteral("--remove-section=.note"),
-            QStringLiteral("--"), executable};
+    return {QStringLiteral("--remove-section=.comment"), QStringLiteral("--remove-section=.note"), QStringLiteral("--"),
+            executable};
 }
 
 QString linkedLibraryPath(const QString &lddOutput, const QString &prefix)

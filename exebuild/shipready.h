@@ -12,7 +12,7 @@
 // The compiler and linker flags Debian builds with, hardening all on.
 struct BuildFlags
 {
-    QStringList cflags;   // optimisation and debug options left out
+    QStringList cflags; // optimisation and debug options left out
     QStringList cppflags;
     QStringList ldflags;
 };

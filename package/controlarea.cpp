@@ -14,17 +14,14 @@
 
 namespace {
 
-const QStringList maintainerScripts = {QStringLiteral("preinst"), QStringLiteral("postinst"),
-                                       QStringLiteral("prerm"), QStringLiteral("postrm"),
-                                       QStringLiteral("config")};
-
+const QStringList maintainerScripts = {QStringLiteral("preinst"), QStringLiteral("postinst"), QStringLiteral("prerm"),
+                                       QStringLiteral("postrm"), QStringLiteral("config")};
 
 Result setMode(const QString &path, unsigned mode)
 {
     if (::chmod(QFile::encodeName(path).constData(), mode) == 0)
         return Result::done();
-    return Result::failure(
-        QStringLiteral("Не удалось установить права доступа %1: %2").arg(path, systemError(errno)));
+    return Result::failure(QStringLiteral("Не удалось установить права доступа %1: %2").arg(path, systemError(errno)));
 }
 
 bool isRegularFile(const QString &path)

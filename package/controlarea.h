@@ -27,7 +27,6 @@ QStringList overriddenAccessLines(const AccessRules &rules);
 // True if a script holds nothing but white space.
 bool isBlankScript(const QByteArray &content);
 
-
 // Prepares staging + "/DEBIAN" after the access list was applied: DEBIAN
 // 0755, maintainer scripts 0755 and other files 0644, blank maintainer
 // scripts left out, md5sums written from the staged data, Installed-Size set

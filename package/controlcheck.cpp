@@ -168,8 +168,8 @@ ControlParagraph parseControl(const QByteArray &text)
             continue;
         }
         if (endedAt) {
-            paragraph.errors << lineText(endedAt, QStringLiteral("пустая строка внутри абзаца (после неё строка %1)")
-                                                      .arg(number));
+            paragraph.errors << lineText(
+                endedAt, QStringLiteral("пустая строка внутри абзаца (после неё строка %1)").arg(number));
             endedAt = 0;
         }
         if (isBlank(line)) {
@@ -193,9 +193,8 @@ ControlParagraph parseControl(const QByteArray &text)
         }
         for (const ControlField &earlier : paragraph.fields) {
             if (earlier.name.compare(name, Qt::CaseInsensitive) == 0)
-                paragraph.errors << lineText(number, QStringLiteral("поле «%1» уже указано в строке %2")
-                                                         .arg(name)
-                                                         .arg(earlier.line));
+                paragraph.errors << lineText(
+                    number, QStringLiteral("поле «%1» уже указано в строке %2").arg(name).arg(earlier.line));
         }
         paragraph.fields << ControlField{name, QString::fromUtf8(line.mid(colon + 1)).trimmed(), number};
     }
@@ -264,5 +263,6 @@ Result checkControlFiles(const QString &workDir, QStringList *notes)
         *notes << QStringLiteral("DEBIAN/control: ") + warning;
     if (verdict.errors.isEmpty())
         return Result::done();
-    return Result::failure(QStringLiteral("dpkg-deb не примет файлы DEBIAN:\n") + verdict.errors.join(QLatin1Char('\n')));
+    return Result::failure(QStringLiteral("dpkg-deb не примет файлы DEBIAN:\n")
+                           + verdict.errors.join(QLatin1Char('\n')));
 }

@@ -12,7 +12,7 @@ struct ControlField
 {
     QString name;
     QString value; // the first line's value, continuation lines after "\n"
-    int line = 0;  // where the field starts, counting from 1
+    int line = 0; // where the field starts, counting from 1
 };
 
 // The paragraph of DEBIAN/control as dpkg reads it, with what dpkg would

@@ -31,7 +31,6 @@ namespace {
 
 const QString buildError = QStringLiteral("Ошибка при сборке проекта:\n");
 
-
 QString missingOr(int error)
 {
     return error == ENOENT || error == ENOTDIR ? QStringLiteral("файл не найден") : systemError(error);

@@ -105,10 +105,8 @@ ChecksumList checksumLines(const QString &workDir)
         return Visit::Descend;
     });
 
-    const QVector<Digest> digests =
-        QtConcurrent::blockingMapped<QVector<Digest>>(files, HashBelow{root, Job::current(),
-                                                                      std::make_shared<std::atomic<qint64>>(0),
-                                                                      files.size()});
+    const QVector<Digest> digests = QtConcurrent::blockingMapped<QVector<Digest>>(
+        files, HashBelow{root, Job::current(), std::make_shared<std::atomic<qint64>>(0), files.size()});
 
     for (int i = 0; i < files.size(); ++i) {
         const Digest &digest = digests.at(i);

@@ -41,9 +41,9 @@ Result lintPackage(const QString &package)
     PrivateDirectory scratch;
     if (scratch.path().isEmpty())
         return Result::failure(QStringLiteral("Проверка lintian не выполнена: ") + scratch.error());
-    const ProcessResult lintian =
-        runProcess(QStringLiteral("env"), {QStringLiteral("TMPDIR=") + scratch.path(), QStringLiteral("lintian"),
-                                           QStringLiteral("--"), package});
+    const ProcessResult lintian = runProcess(
+        QStringLiteral("env"),
+        {QStringLiteral("TMPDIR=") + scratch.path(), QStringLiteral("lintian"), QStringLiteral("--"), package});
     // 2 means tags were found at the level that fails (errors, by default);
     // 1 is lintian's own run-time error.
     if (!lintian.started || lintian.crashed || (lintian.exitCode != 0 && lintian.exitCode != 2))

@@ -55,7 +55,8 @@ Result docsFieldsFrom(const QByteArray &controlText, DocsFields *fields)
                                        .arg(field.first));
     }
     if (!isValidPackageName(fields->package))
-        return Result::failure(QStringLiteral("Имя пакета «%1» в файле DEBIAN/control недопустимо").arg(fields->package));
+        return Result::failure(
+            QStringLiteral("Имя пакета «%1» в файле DEBIAN/control недопустимо").arg(fields->package));
     return Result::done();
 }
 

@@ -20,7 +20,10 @@ bool startsWithElfMagic(const QString &path)
     if (::lstat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
         return false;
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.read(4) == QByteArray("\x7f" "ELF");
+    return file.open(QIODevice::ReadOnly)
+           && file.read(4)
+                  == QByteArray("\x7f"
+                                "ELF");
 }
 
 QString controlDepends(const QString &staging)

@@ -21,7 +21,6 @@
 
 namespace {
 
-
 // A file is a program when any of its execute bits is set; everything else
 // is data, readable by all.
 mode_t baseFileMode(mode_t own)
@@ -52,8 +51,7 @@ class Descriptor
 public:
     explicit Descriptor(int fd)
         : m_fd(fd)
-    {
-    }
+    { }
     ~Descriptor()
     {
         if (m_fd >= 0)
@@ -132,8 +130,7 @@ public:
         : m_source(source)
         , m_skipped(skipped)
         , m_total(total)
-    {
-    }
+    { }
 
     // Copies the directory source to target, which must not exist yet.
     // Returns the empty text or what went wrong.
@@ -161,8 +158,7 @@ private:
     }
 
     QString copyDirectory(int sourceParent, const char *sourceName, int sourceFlags, int targetParent,
-                          const char *targetName, const struct stat &status, mode_t mode,
-                          const QByteArray &relative)
+                          const char *targetName, const struct stat &status, mode_t mode, const QByteArray &relative)
     {
         Directory source(sourceParent, sourceName, sourceFlags);
         if (!source.valid())

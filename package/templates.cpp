@@ -25,11 +25,12 @@ QString maintainerFrom(const QString &debFullName, const QString &debEmail, cons
 
 QString controlTemplate(const QString &k, const QString &architecture, const QString &maintainer)
 {
-    return QStringLiteral("Package: ") + packageNameFrom(k) + QStringLiteral("\n"
-                                                                              "Version: 1.0-1\n"
-                                                                              "Section: utils\n"
-                                                                              "Priority: optional\n"
-                                                                              "Architecture: ")
+    return QStringLiteral("Package: ") + packageNameFrom(k)
+           + QStringLiteral("\n"
+                            "Version: 1.0-1\n"
+                            "Section: utils\n"
+                            "Priority: optional\n"
+                            "Architecture: ")
            + architecture + QStringLiteral("\nMaintainer: ") + maintainer
            + QStringLiteral("\nDescription: короткое описание программы\n"
                             " Подробное описание ")
@@ -55,42 +56,9 @@ QString maintainerScriptTemplate(const QString &script)
     return QString();
 }
 
-QString desktopExecValue(const QString &program)
-{
-    static const QRegularExpression reserved(QStringLiteral("[\\s\"'\\\\><~|&;$*?#()`]"));
-    QString value = program;
-    value.replace(QLatin1Char('%'), QStringLiteral("%%"));
-    if (!value.contains(reserved))
-        return value;
-    // Inside quotes ", `, $ and \ take a backslash; the key's own string
-    // escaping then doubles every backslash.
-    QString quoted;
-    for (const QChar c : value) {
-        if (QStringLiteral("\"`$\\").contains(c))
-            quoted += QStringLiteral("\\\\");
-        quoted += c == QLatin1Char('\\') ? QStringLiteral("\\\\") : QString(c);
-    }
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-QString desktopTemplate(const QString &k)
-{
-    return QStringLiteral("[Desktop Entry]\n"
-                          "Type=Application\n"
-                          "Name=%1\n"
-                          "Comment=Короткое описание программы\n"
-                          "Exec=%2\n"
-                          "Icon=%1\n"
-                          "Terminal=false\n"
-                          "Categories=Utility;\n"
-                          "Keywords=%3;\n")
-        .arg(k, desktopExecValue(QStringLiteral("/usr/bin/") + k), QString(k).replace(QLatin1Char(';'), QStringLiteral("\\;")));
-}
-
 QString hostArchitecture()
 {
-    const ProcessResult architecture =
-        runProcess(QStringLiteral("dpkg"), {QStringLiteral("--print-architecture")});
+    const ProcessResult architecture = runProcess(QStringLiteral("dpkg"), {QStringLiteral("--print-architecture")});
     const QString name = architecture.standardOutput.trimmed();
     return architecture.succeeded() && !name.isEmpty() ? name : QStringLiteral("all");
 }

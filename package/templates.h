@@ -22,13 +22,6 @@ QString controlTemplate(const QString &k, const QString &architecture, const QSt
 // the empty text for a name that is no maintainer script.
 QString maintainerScriptTemplate(const QString &script);
 
-// The Exec value that runs program with no arguments: quoted and escaped
-// as desktop entries require when it holds a reserved character.
-QString desktopExecValue(const QString &program);
-
-// A desktop entry for the program /usr/bin/K with the icon K.
-QString desktopTemplate(const QString &k);
-
 // What dpkg --print-architecture says, or "all" when it cannot be run.
 QString hostArchitecture();
 

@@ -1,8 +1,8 @@
 // The access-rights tool: generation from the current modes, editing, saving and deletion.
-#include "app/bexlorwindow.h"
+#include "app/ui/bexlorwindow.h"
 #include "common/filetree.h"
 #include "common/paths.h"
-#include "desktop/accesswindow.h"
+#include "desktop/ui/accesswindow.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"
@@ -29,9 +29,9 @@ private slots:
     void generatesSavesAndDeletes()
     {
         const QString work = root.path() + "/права $(x) 'q'/mytool", file = dataDirectoryPath() + "/mytool";
-        const QList<QPair<QString, unsigned>> modes{{"/usr/bin/mytool", 04755}, {"/DEBIAN/control", 0644},
+        const QList<QPair<QString, unsigned>> modes{{"/usr/bin/mytool", 04755},   {"/DEBIAN/control", 0644},
                                                     {"/usr/share/my/.key", 0600}, {"/usr/share/my/new\nline", 0644},
-                                                    {"/usr/bin/newgrp", 02755}, {"/tmp/t", 01777},
+                                                    {"/usr/bin/newgrp", 02755},   {"/tmp/t", 01777},
                                                     {"/../target", 0604}};
         for (const auto &[path, mode] : modes) {
             writeFile(work + path, "x\n");
@@ -56,9 +56,9 @@ private slots:
         QCOMPARE(access->textEditCopyright->toPlainText(), QString::fromUtf8(readFile(file)));
         QList<QByteArray> lines = readFile(file).split('\n');
         std::sort(lines.begin(), lines.end());
-        QCOMPARE(lines, (QList<QByteArray>{"", "/DEBIAN/control: 644", "/tmp/t: 1777", "/usr/bin/mytool: 4755",
-                                           "/usr/bin/newgrp: 2755", "/usr/share/my/.key: 600",
-                                           "/usr/share/my/caf\xe9: 640"}));
+        QCOMPARE(lines,
+                 (QList<QByteArray>{"", "/DEBIAN/control: 644", "/tmp/t: 1777", "/usr/bin/mytool: 4755",
+                                    "/usr/bin/newgrp: 2755", "/usr/share/my/.key: 600", "/usr/share/my/caf\xe9: 640"}));
         QStringList boxes = dialogs.take();
         QCOMPARE(boxes.takeFirst(), "critical: Ошибка / Имена этих файлов содержат перевод строки, в список "
                                     "прав доступа их записать нельзя:\n/usr/share/my/new\\nline");

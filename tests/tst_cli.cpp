@@ -46,7 +46,8 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QStringList>("verify");
 
-        const QString done = "Команда сборки завершена.\n\nПредупреждения при сборке:", choose = "Необходимо выбрать каталог";
+        const QString done = "Команда сборки завершена.\n\nПредупреждения при сборке:",
+                      choose = "Необходимо выбрать каталог";
         const QString deb = "{O}/mytool_1.0_all.deb", debError = "Ошибка при сборке проекта:\n";
         const QByteArray control = "Package: mytool\nVersion: 1.0\nArchitecture: all\nMaintainer: T <t@e>\n"
                                    "Description: x\nInstalled-Size: 2\n";
@@ -63,21 +64,22 @@ private slots:
         row("exe, directory", {"exe", "{W}/"}, 1, "Необходимо выбрать каталог и файл .py");
         row("exe, no name", {"exe", "{S}", "--name="}, 1, "Необходимо ввести имя бинарного файла");
         row("exe, translator fails", exe, 1, "Ошибка при сборке файла .c:\n", "!{O}/my-tool", {}, "bad script");
-        row("exe, compiler fails", exe + QStringList{"--runtime", "python0"}, 1,
-            "Ошибка при сборке бинарного файла:\n", "!{D}/my_tool.py");
+        row("exe, compiler fails", exe + QStringList{"--runtime", "python0"}, 1, "Ошибка при сборке бинарного файла:\n",
+            "!{D}/my_tool.py");
         row("exe, no tools", exe, 1, "Непредвиденная ошибка:\n", "!{D}/my_tool.py", {}, "no tools");
         row("exe, user's file at the copy", {"exe", "{S}"}, 1, "my_tool.py уже существует", "{D}/my_tool.py", "mine",
             "user copy");
 
         // Package build.
         const QStringList build{"deb", "{W}", "{O}"};
-        row("deb", build, 0, "_all.deb'.\n" + done + "\ndpkg-deb: building package 'mytool' in '" + deb + "'.", deb,
-            {}, {}, {}, {"dpkg-deb", "--info", deb});
+        row("deb", build, 0, "_all.deb'.\n" + done + "\ndpkg-deb: building package 'mytool' in '" + deb + "'.", deb, {},
+            {}, {}, {"dpkg-deb", "--info", deb});
         row("deb, profile", {"deb", "--profile", "проект"}, 0, done, deb);
         row("deb, no output directory", {"deb", "{W}"}, 1, "Необходимо выбрать каталог для deb-файла");
         row("deb, no work directory", {"deb", "", "{O}"}, 1, "Необходимо выбрать каталог с проектом");
         row("deb, output missing", {"deb", "{W}", "{O}/нет"}, 1, debError + "Каталог для deb-файла {O}/нет не найден");
-        row("deb, work directory missing", {"deb", "{W}/нет", "{O}"}, 1, debError + "Каталог {W}/нет не найден", "!" + deb);
+        row("deb, work directory missing", {"deb", "{W}/нет", "{O}"}, 1, debError + "Каталог {W}/нет не найден",
+            "!" + deb);
         row("deb, no control", build, 1, debError + "Файл DEBIAN/control не найден", "!" + deb, {}, "no control");
         row("deb, control a FIFO", build, 1, debError + "{W}/DEBIAN/control не является обычным файлом", "!" + deb, {},
             "fifo control");
@@ -93,8 +95,8 @@ private slots:
         row("md5sums, no work directory", {"md5sums"}, 1, choose);
         row("md5sums, no DEBIAN", {"md5sums", "{W}"}, 1, "Файл md5sums не найден", "!{W}/DEBIAN", {}, "no DEBIAN");
         row("md5sums, line break in a name", {"md5sums", "{W}"}, 1,
-            "Имена этих файлов содержат перевод строки, в md5sums их записать нельзя:\nusr/a\\nb",
-            "{W}/DEBIAN/md5sums", "usr/bin/mytool", "line break");
+            "Имена этих файлов содержат перевод строки, в md5sums их записать нельзя:\nusr/a\\nb", "{W}/DEBIAN/md5sums",
+            "usr/bin/mytool", "line break");
         row("md5sums, cannot write", {"md5sums", "{W}"}, 1, "Не удалось записать файл {W}/DEBIAN/md5sums: это каталог",
             {}, {}, "md5sums directory");
 
@@ -155,8 +157,13 @@ private slots:
         const QString work = base + "/work dir/mytool", out = base + "/out деб", source = base + "/src $x";
         const QString script = source + "/my-tool.py", picture = base + "/картинка.png";
         const auto fill = [&](QString text) {
-            return text.replace("{W}", work).replace("{O}", out).replace("{S}", script).replace("{D}", source)
-                .replace("{P}", picture).replace("{H}", m_home.path()).replace("{B}", base)
+            return text.replace("{W}", work)
+                .replace("{O}", out)
+                .replace("{S}", script)
+                .replace("{D}", source)
+                .replace("{P}", picture)
+                .replace("{H}", m_home.path())
+                .replace("{B}", base)
                 .replace("{R}", installedRuntimes().value(installedRuntimes().size() - 1));
         };
         const auto fillAll = [&](const QStringList &list) {
@@ -171,8 +178,10 @@ private slots:
         };
         QVERIFY(QDir().mkpath(out) && QDir().mkpath(work + "/usr/bin"));
         ::chmod(QFile::encodeName(work).constData(), 0755);
-        put(work + "/DEBIAN/control", "Package: mytool\nVersion: 1.0\nArchitecture: all\nMaintainer: T <t@e>\n"
-                                      "Description: x\nInstalled-Size: 7\n", 0644);
+        put(work + "/DEBIAN/control",
+            "Package: mytool\nVersion: 1.0\nArchitecture: all\nMaintainer: T <t@e>\n"
+            "Description: x\nInstalled-Size: 7\n",
+            0644);
         put(work + "/usr/bin/mytool", "#!/bin/sh\n", 0755);
         put(work + "/usr/share/doc/mytool/data", QByteArray(2048, 'x'), 0644);
         writeFile(script, prepare == "bad script" ? "def (:\n" : "print('привет')\n");
@@ -198,8 +207,11 @@ private slots:
             environment.insert("PATH", base + "/empty");
         } else if (prepare == "terminated") {
             // A packer that hangs until it is ended, and a temporary directory to show the staging copy.
-            QVERIFY(put(tools + "/fakeroot", "#!/bin/sh\necho $$ > \"$(dirname \"$0\")/pid\"\necho packing >&2\n"
-                                             "exec sleep 60\n", 0755) && QDir().mkpath(base + "/tmp"));
+            QVERIFY(put(tools + "/fakeroot",
+                        "#!/bin/sh\necho $$ > \"$(dirname \"$0\")/pid\"\necho packing >&2\n"
+                        "exec sleep 60\n",
+                        0755)
+                    && QDir().mkpath(base + "/tmp"));
             environment.insert("PATH", tools + ":" + environment.value("PATH"));
             environment.insert("TMPDIR", base + "/tmp");
         }

@@ -31,7 +31,8 @@ private slots:
         QTest::newRow("CR LF, blank lines around") << "\n\n" + QByteArray(good).replace("\n", "\r\n") + "\n\n"
                                                    << QByteArray() << none << none;
         QTest::newRow("only the required") << head << QByteArray() << none << unnamed;
-        QTest::newRow("upper case name") << QByteArray("Package: Tool\nVersion: 1\nArchitecture: all\n") << QByteArray() << none
+        QTest::newRow("upper case name") << QByteArray("Package: Tool\nVersion: 1\nArchitecture: all\n") << QByteArray()
+                                         << none
                                          << unnamed + QStringList{"имя пакета «Tool» будет записано строчными буквами"};
         QTest::newRow("no Package") << QByteArray("Version: 1\nArchitecture: all\n") << QByteArray()
                                     << QStringList{"нет поля «Package» или оно пустое"} << unnamed;
@@ -53,30 +54,34 @@ private slots:
                                    << QByteArray()
                                    << QStringList{QString("версия «%1» не является версией Debian").arg(version)}
                                    << unnamed;
-        QTest::newRow("empty line inside") << QByteArray("Package: tool\nVersion: 1\n\nArchitecture: all\n") << QByteArray()
-                                           << QStringList{"строка 3: пустая строка внутри абзаца (после неё строка 4)"}
-                                           << unnamed;
-        QTest::newRow("blanks inside") << head + "  \n" << QByteArray()
+        QTest::newRow("empty line inside")
+            << QByteArray("Package: tool\nVersion: 1\n\nArchitecture: all\n") << QByteArray()
+            << QStringList{"строка 3: пустая строка внутри абзаца (после неё строка 4)"} << unnamed;
+        QTest::newRow("blanks inside") << head + "  \n"
+                                       << QByteArray()
                                        << QStringList{"строка 4: строка из одних пробелов внутри абзаца"} << unnamed;
-        QTest::newRow("no colon") << QByteArray("Package: tool\nVersion: 1\nbogus line\nArchitecture: all\n") << QByteArray()
+        QTest::newRow("no colon") << QByteArray("Package: tool\nVersion: 1\nbogus line\nArchitecture: all\n")
+                                  << QByteArray()
                                   << QStringList{"строка 3: «bogus line» не является ни строкой «Поле: значение»"}
                                   << unnamed;
-        QTest::newRow("comment") << head + "# comment\n" << QByteArray()
-                                 << QStringList{"строка 4: «# comment» не является"} << unnamed;
-        QTest::newRow("blank in name") << head + "X Y: z\n" << QByteArray() << QStringList{"строка 4: «X Y: z»"}
-                                       << unnamed;
-        QTest::newRow("hyphen first") << head + "-X: z\n" << QByteArray() << QStringList{"строка 4: «-X: z»"}
-                                      << unnamed;
+        QTest::newRow("comment") << head + "# comment\n"
+                                 << QByteArray() << QStringList{"строка 4: «# comment» не является"} << unnamed;
+        QTest::newRow("blank in name") << head + "X Y: z\n"
+                                       << QByteArray() << QStringList{"строка 4: «X Y: z»"} << unnamed;
+        QTest::newRow("hyphen first") << head + "-X: z\n"
+                                      << QByteArray() << QStringList{"строка 4: «-X: z»"} << unnamed;
         QTest::newRow("no name") << head + ": z\n" << QByteArray() << QStringList{"строка 4: «: z»"} << unnamed;
-        QTest::newRow("continuation first") << " tool\n" + head << QByteArray()
-                                            << QStringList{"строка 1: строка продолжения без поля перед ней"}
-                                            << unnamed;
-        QTest::newRow("twice, other case") << head + "package: other\n" << QByteArray()
-                                           << QStringList{"строка 4: поле «package» уже указано в строке 1"}
-                                           << unnamed;
-        QTest::newRow("Depends twice") << good + "Depends: a\nDepends: b\n" << QByteArray()
-                                       << QStringList{"строка 8: поле «Depends» уже указано в строке 7"} << none;
-        QTest::newRow("all at once") << QByteArray("Package: my_tool\nVersion: x1\n\nArchitecture: all\nArchitecture: all\n")
+        QTest::newRow("continuation first")
+            << " tool\n" + head << QByteArray() << QStringList{"строка 1: строка продолжения без поля перед ней"}
+            << unnamed;
+        QTest::newRow("twice, other case")
+            << head + "package: other\n"
+            << QByteArray() << QStringList{"строка 4: поле «package» уже указано в строке 1"} << unnamed;
+        QTest::newRow("Depends twice") << good + "Depends: a\nDepends: b\n"
+                                       << QByteArray() << QStringList{"строка 8: поле «Depends» уже указано в строке 7"}
+                                       << none;
+        QTest::newRow("all at once") << QByteArray(
+            "Package: my_tool\nVersion: x1\n\nArchitecture: all\nArchitecture: all\n")
                                      << QByteArray()
                                      << QStringList{"строка 3: пустая строка", "строка 5: поле «Architecture» уже",
                                                     "имя пакета «my_tool»", "версия «x1»"}
@@ -86,21 +91,22 @@ private slots:
                                   << QStringList{"краткое описание длиннее 80 символов",
                                                  "краткое описание начинается с имени пакета",
                                                  "нет подробного описания"};
-        QTest::newRow("extended repeats") << head + maintainer + "Description: утилита 1\n Утилита, 1.\n"
-                                          << QByteArray() << none
-                                          << QStringList{"первая строка подробного описания повторяет краткое"};
-        QTest::newRow("long extended line") << head + maintainer + "Description: small utility\n " + QByteArray(79, 'x')
-                                                + "\n " + QString(80, QChar(0x0436)).toUtf8() + "\n"
-                                            << QByteArray() << none
-                                            << QStringList{"строка 7: строка подробного описания длиннее 80 символов"};
+        QTest::newRow("extended repeats")
+            << head + maintainer + "Description: утилита 1\n Утилита, 1.\n"
+            << QByteArray() << none << QStringList{"первая строка подробного описания повторяет краткое"};
+        QTest::newRow("long extended line")
+            << head + maintainer + "Description: small utility\n " + QByteArray(79, 'x') + "\n "
+                   + QString(80, QChar(0x0436)).toUtf8() + "\n"
+            << QByteArray() << none << QStringList{"строка 7: строка подробного описания длиннее 80 символов"};
         QTest::newRow("conffiles") << good << QByteArray("/etc/tool.conf\n") << none << none;
-        QTest::newRow("conffiles, blank line") << good << QByteArray("/etc/tool.conf\n\netc/tool.conf\n")
-                                               << QStringList{"DEBIAN/conffiles, строка 2: пустая строка",
-                                                              "DEBIAN/conffiles, строка 3: путь должен начинаться с «/»"}
-                                               << none;
-        QTest::newRow("conffile missing") << good << QByteArray("/etc/tool.conf\n/etc/нет.conf\n")
-                                          << QStringList{"DEBIAN/conffiles, строка 2: файла /etc/нет.conf нет в пакете"}
-                                          << none;
+        QTest::newRow("conffiles, blank line")
+            << good << QByteArray("/etc/tool.conf\n\netc/tool.conf\n")
+            << QStringList{"DEBIAN/conffiles, строка 2: пустая строка",
+                           "DEBIAN/conffiles, строка 3: путь должен начинаться с «/»"}
+            << none;
+        QTest::newRow("conffile missing")
+            << good << QByteArray("/etc/tool.conf\n/etc/нет.conf\n")
+            << QStringList{"DEBIAN/conffiles, строка 2: файла /etc/нет.conf нет в пакете"} << none;
         QTest::newRow("remove on upgrade") << good << QByteArray("remove-on-upgrade /etc/old.conf\n") << none << none;
     }
 

@@ -1,5 +1,5 @@
 // The package build through the real fakeroot and dpkg-deb; TMPDIR inside the work directory shows staging leftovers.
-#include "app/bexlorwindow.h"
+#include "app/ui/bexlorwindow.h"
 #include "common/filetree.h"
 #include "common/paths.h"
 #include "common/processrunner.h"
@@ -27,18 +27,26 @@ private slots:
     {
         QTest::addColumn<QString>("workDir");
         QTest::addColumn<QString>("link"); // the target of a link W/usr/bin/x, if any
-        QTest::addColumn<QString>("box");  // the start of the one box shown
+        QTest::addColumn<QString>("box"); // the start of the one box shown
         const QString error = "critical: Ошибка / ", fails = error + "Ошибка при сборке проекта:\n";
         const QString built = "information: Выполнено! / Команда сборки завершена.\n\nПредупреждения при сборке:\n";
-        QTest::newRow("builds") << "{W}//" << "" << built;
-        QTest::newRow("root") << "/" << "" << error + "Необходимо выбрать каталог с проектом";
-        QTest::newRow("missing") << "{W}/no" << "" << fails + "Каталог {W}/no не найден";
-        QTest::newRow("file") << "{W}/DEBIAN/control" << "" << fails + "Каталог {W}/DEBIAN/control не найден";
+        QTest::newRow("builds") << "{W}//"
+                                << "" << built;
+        QTest::newRow("root") << "/"
+                              << "" << error + "Необходимо выбрать каталог с проектом";
+        QTest::newRow("missing") << "{W}/no"
+                                 << "" << fails + "Каталог {W}/no не найден";
+        QTest::newRow("file") << "{W}/DEBIAN/control"
+                              << "" << fails + "Каталог {W}/DEBIAN/control не найден";
         // Links are packed as links: neither a dangling one nor a loop stops the build.
-        QTest::newRow("dangling") << "{W}" << "no" << built;
-        QTest::newRow("link loop") << "{W}" << "x" << built;
-        QTest::newRow("FIFO") << "{W}" << "|" << fails + "{W}/usr/bin/x не является ни обычным файлом, ни каталогом, ни ссылкой";
-        QTest::newRow("no DEBIAN") << "{W}/usr" << "" << fails + "Файл DEBIAN/control не найден";
+        QTest::newRow("dangling") << "{W}"
+                                  << "no" << built;
+        QTest::newRow("link loop") << "{W}"
+                                   << "x" << built;
+        QTest::newRow("FIFO") << "{W}"
+                              << "|" << fails + "{W}/usr/bin/x не является ни обычным файлом, ни каталогом, ни ссылкой";
+        QTest::newRow("no DEBIAN") << "{W}/usr"
+                                   << "" << fails + "Файл DEBIAN/control не найден";
     }
 
     void builds()
@@ -59,11 +67,13 @@ private slots:
             writeFile(work + file, "#!/bin/sh\n");
         // A name that is not UTF-8 (Latin-1 "café").
         QVERIFY(::rename(QFile::encodeName(work + "/usr/share/my/caf").constData(),
-                         QFile::encodeName(work + "/usr/share/my/caf").append('\xe9').constData()) == 0);
+                         QFile::encodeName(work + "/usr/share/my/caf").append('\xe9').constData())
+                == 0);
         // A line through a link must never reach the host file behind it.
         writeFile(base + "/outside", "linked\n");
         QVERIFY(::chmod(QFile::encodeName(base + "/outside").constData(), 0644) == 0);
-        QVERIFY(QFile::link(base + "/outside", work + "/usr/share/my/link") && QFile::link("my", work + "/usr/share/dir"));
+        QVERIFY(QFile::link(base + "/outside", work + "/usr/share/my/link")
+                && QFile::link("my", work + "/usr/share/dir"));
         if (link == "|")
             QCOMPARE(QProcess::execute("mkfifo", {work + "/usr/bin/x"}), 0);
         else
@@ -81,7 +91,8 @@ private slots:
                                                    "/usr/share/my/key: 600\n/usr/share/my/a: b: 640\n"
                                                    "no separator\n/usr/bin/mytool: 9\n/../../etc/passwd: 600\n"
                                                    "/usr/share/my/link: 4777\n/usr/share/dir/key: 4777\n"
-                                                   + unreadable + "/usr/share/my/caf\xe9: 640\n/usr/bin/su: 4755\n");
+                                                       + unreadable
+                                                       + "/usr/share/my/caf\xe9: 640\n/usr/bin/su: 4755\n");
         // As a release sets it: older than the files, whose times dpkg-deb then clamps to it.
         qputenv("SOURCE_DATE_EPOCH", "1700000000");
         BexlorWindow window;
@@ -103,26 +114,32 @@ private slots:
         QStringList links{"Ссылка /usr/share/my/link указывает на " + base + "/outside, которого нет в пакете"};
         if (!link.isEmpty()) // dangling, or a loop, which leads nowhere either
             links << "Ссылка /usr/bin/x указывает на " + link + ", которого нет в пакете";
-        for (const QString &note : QStringList{"DEBIAN/control: нет поля «Description»", "stale: 600", "no separator",
-                 "mytool: 9", "passwd: 600", "(это ссылка): /usr/share/my/link: 4777", "(путь содержит нулевой байт)",
-                 "(путь проходит через ссылку): /usr/share/dir/key", "(права в пакете: 755): /DEBIAN/postinst: 644",
-                 "(права в пакете: 644): /DEBIAN/templates: 755", "(права в пакете: 755): /DEBIAN: 700",
-                 "Пустой сценарий DEBIAN/preinst не включён в пакет",
-                 "Сценарий DEBIAN/prerm не начинается со строки «#!»"} + links)
+        for (const QString &note :
+             QStringList{"DEBIAN/control: нет поля «Description»", "stale: 600", "no separator", "mytool: 9",
+                         "passwd: 600", "(это ссылка): /usr/share/my/link: 4777", "(путь содержит нулевой байт)",
+                         "(путь проходит через ссылку): /usr/share/dir/key",
+                         "(права в пакете: 755): /DEBIAN/postinst: 644",
+                         "(права в пакете: 644): /DEBIAN/templates: 755", "(права в пакете: 755): /DEBIAN: 700",
+                         "Пустой сценарий DEBIAN/preinst не включён в пакет",
+                         "Сценарий DEBIAN/prerm не начинается со строки «#!»"}
+                 + links)
             QVERIFY2(text.contains(note), qPrintable(note));
         QCOMPARE(text.count("которого нет в пакете"), links.size());
         QVERIFY2(!text.contains("/DEBIAN/control: 644") && !text.contains("postrm"), qPrintable(text));
-        QVERIFY2(text.contains(QRegularExpression("нет в поле Depends: libc6\\.\nСтрока для DEBIAN/control:\n"
-                                                  "Depends: python3 \\(>= 3\\) \\| pypy, libc6 \\(>= [0-9.]+\\)(\n|$)")),
-                 qPrintable(text));
+        QVERIFY2(
+            text.contains(QRegularExpression("нет в поле Depends: libc6\\.\nСтрока для DEBIAN/control:\n"
+                                             "Depends: python3 \\(>= 3\\) \\| pypy, libc6 \\(>= [0-9.]+\\)(\n|$)")),
+            qPrintable(text));
         // lintian, on by default, reports last. It breaks down on this package (its own run-time
         // error, exit status 1), which must read as a check not done, never as a clean result.
         QVERIFY2(text.contains("\n\nПроверка lintian не выполнена: "), qPrintable(text.right(600)));
         QCOMPARE(int(QFile::permissions(base + "/outside")), 0x6644);
         const QString package = output + "/mytool_1.0_all.deb";
-        QStringList expected{"-rw------- ./usr/share/my/key", "-rw-r----- ./usr/share/my/a: b", "-rwxr-xr-x ./usr/bin/mytool",
-                             "lrwxrwxrwx ./usr/share/my/link -> " + base + "/outside", "-rwsr-xr-x ./usr/bin/su",
-                             "-rw-r----- ./usr/share/my/caf\\351", "lrwxrwxrwx ./usr/share/dir -> my"};
+        QStringList expected{
+            "-rw------- ./usr/share/my/key",   "-rw-r----- ./usr/share/my/a: b",
+            "-rwxr-xr-x ./usr/bin/mytool",     "lrwxrwxrwx ./usr/share/my/link -> " + base + "/outside",
+            "-rwsr-xr-x ./usr/bin/su",         "-rw-r----- ./usr/share/my/caf\\351",
+            "lrwxrwxrwx ./usr/share/dir -> my"};
         for (const char *dir : {"", "scratch/", "usr/", "usr/bin/", "usr/share/", "usr/share/empty/", "usr/share/my/"})
             expected << QString("drwxr-xr-x ./") + dir;
         if (!link.isEmpty())
@@ -132,9 +149,11 @@ private slots:
         // control and the other files at 0644 (no "*"), the scripts executable,
         // md5sums and Installed-Size made from the staged data.
         const QString info = runProcess("dpkg-deb", {"--info", package}).standardOutput;
-        const QStringList members = info.split('\n').filter(QRegularExpression("^ +\\d+ bytes")).replaceInStrings(
-            QRegularExpression("^ +\\d+ bytes, +\\d+ lines +| +$"), "");
-        QCOMPARE(members, QStringList({"control", "md5sums", "*  postinst             #!/bin/sh", "*  prerm", "templates"}));
+        const QStringList members = info.split('\n')
+                                        .filter(QRegularExpression("^ +\\d+ bytes"))
+                                        .replaceInStrings(QRegularExpression("^ +\\d+ bytes, +\\d+ lines +| +$"), "");
+        QCOMPARE(members,
+                 QStringList({"control", "md5sums", "*  postinst             #!/bin/sh", "*  prerm", "templates"}));
         const QString extracted = root.path() + "/extracted " + QTest::currentDataTag();
         QVERIFY(runProcess("dpkg-deb", {"-R", package, extracted}).succeeded());
         const ProcessResult md5sum = runProcess("md5sum", {"-c", "DEBIAN/md5sums"}, extracted);
@@ -142,7 +161,8 @@ private slots:
         // Regular files by their size, links by their own (the target's length), as dpkg counts.
         qint64 bytes = 0, files = 0;
         const QString sizes = runProcess("find", {extracted + "/usr", "-type", "f", "-printf", "f %s\n", "-o", "-type",
-                                                  "l", "-printf", "l %s\n"}).standardOutput;
+                                                  "l", "-printf", "l %s\n"})
+                                  .standardOutput;
         for (const QString &entry : sizes.split('\n', Qt::SkipEmptyParts)) {
             bytes += entry.mid(2).toLongLong();
             files += entry.startsWith('f') ? 1 : 0;
@@ -163,12 +183,16 @@ private slots:
     {
         QTest::addColumn<uint>("own");
         QTest::addColumn<QString>("unlisted"); // without a list, or added after it was generated
-        QTest::addColumn<QString>("listed");   // with the generated list
+        QTest::addColumn<QString>("listed"); // with the generated list
         const QString plain = "-rw-r--r--", program = "-rwxr-xr-x";
-        QTest::newRow("0600") << 0600u << plain << "-rw-------";   QTest::newRow("0640") << 0640u << plain << "-rw-r-----";
-        QTest::newRow("0644") << 0644u << plain << "-rw-r--r--";   QTest::newRow("0664") << 0664u << plain << "-rw-rw-r--";
-        QTest::newRow("0700") << 0700u << program << "-rwx------"; QTest::newRow("0750") << 0750u << program << "-rwxr-x---";
-        QTest::newRow("0755") << 0755u << program << "-rwxr-xr-x"; QTest::newRow("0775") << 0775u << program << "-rwxrwxr-x";
+        QTest::newRow("0600") << 0600u << plain << "-rw-------";
+        QTest::newRow("0640") << 0640u << plain << "-rw-r-----";
+        QTest::newRow("0644") << 0644u << plain << "-rw-r--r--";
+        QTest::newRow("0664") << 0664u << plain << "-rw-rw-r--";
+        QTest::newRow("0700") << 0700u << program << "-rwx------";
+        QTest::newRow("0750") << 0750u << program << "-rwxr-x---";
+        QTest::newRow("0755") << 0755u << program << "-rwxr-xr-x";
+        QTest::newRow("0775") << 0775u << program << "-rwxrwxr-x";
     }
 
     // A file's mode in the package: from its own execute bits alone until
@@ -204,7 +228,8 @@ private slots:
         QVERIFY2(entries.contains(listed + file) && entries.contains(unlisted + late) && entries.contains(dir),
                  qPrintable(entries.join('\n')));
         const QStringList shown = dialogs.take();
-        QVERIFY2(shown.size() == 2 && shown.filter("information: Выполнено!").size() == 2, qPrintable(shown.join('\n')));
+        QVERIFY2(shown.size() == 2 && shown.filter("information: Выполнено!").size() == 2,
+                 qPrintable(shown.join('\n')));
     }
 };
 

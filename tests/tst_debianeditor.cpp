@@ -1,8 +1,8 @@
 // The DEBIAN file editor driven through the main window, checked on disk and in its boxes.
-#include "app/bexlorwindow.h"
+#include "app/ui/bexlorwindow.h"
 #include "common/processrunner.h"
 #include "package/controlcheck.h"
-#include "package/editwindow.h"
+#include "package/ui/editwindow.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"
@@ -55,7 +55,9 @@ private slots:
 
     void openingCreatesFilesThenRewritesOnlySizes_data()
     {
-        QTest::addColumn<int>("bytes"); QTest::addColumn<bool>("linkedDebian"); QTest::addColumn<int>("kib");
+        QTest::addColumn<int>("bytes");
+        QTest::addColumn<bool>("linkedDebian");
+        QTest::addColumn<int>("kib");
         QTest::newRow("1023") << 1023 << false << 0;
         QTest::newRow("1024") << 1024 << false << 1;
         QTest::newRow("2047") << 2047 << false << 1;
@@ -67,7 +69,9 @@ private slots:
     // text) as dpkg counts them; DEBIAN, real or a link, counts nothing.
     void openingCreatesFilesThenRewritesOnlySizes()
     {
-        QFETCH(int, bytes); QFETCH(bool, linkedDebian); QFETCH(int, kib);
+        QFETCH(int, bytes);
+        QFETCH(bool, linkedDebian);
+        QFETCH(int, kib);
         FakeDialogs dialogs;
         auto *window = open();
         QVERIFY(window && window->isVisible() && window->control.updateMd5sum->isHidden()
@@ -97,24 +101,34 @@ private slots:
 
     void templates_data()
     {
-        QTest::addColumn<QString>("typed"); QTest::addColumn<QString>("selected");
-        QTest::addColumn<QByteArray>("fullName"); QTest::addColumn<QString>("start"); // of the editor's text
-        QTest::newRow("control, DEBEMAIL") << "" << "control" << QByteArray("Пётр Иванов")
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<QByteArray>("fullName");
+        QTest::addColumn<QString>("start"); // of the editor's text
+        QTest::newRow("control, DEBEMAIL") << ""
+                                           << "control" << QByteArray("Пётр Иванов")
                                            << "Package: xq\nVersion: 1.0-1\nSection: utils\nPriority: optional\n"
                                               "Architecture: %1\nMaintainer: Пётр Иванов <p@example.net>\n";
-        QTest::newRow("control, account") << "control" << "postinst" << QByteArray()
+        QTest::newRow("control, account") << "control"
+                                          << "postinst" << QByteArray()
                                           << "Package: xq\nVersion: 1.0-1\nSection: utils\nPriority: optional\n"
                                              "Architecture: %1\nMaintainer: %2";
-        QTest::newRow("typed script wins") << "prerm" << "control" << QByteArray()
-                                           << "#!/bin/sh\nset -e\n\n# prerm выполняется перед удалением";
-        QTest::newRow("config") << "config" << "" << QByteArray() << "#!/bin/sh\nset -e\n\n# config ";
-        QTest::newRow("no template") << "" << "md5sums" << QByteArray() << "kept";
+        QTest::newRow("typed script wins")
+            << "prerm"
+            << "control" << QByteArray() << "#!/bin/sh\nset -e\n\n# prerm выполняется перед удалением";
+        QTest::newRow("config") << "config"
+                                << "" << QByteArray() << "#!/bin/sh\nset -e\n\n# config ";
+        QTest::newRow("no template") << ""
+                                     << "md5sums" << QByteArray() << "kept";
     }
 
     // The template goes into the editor only; the control one passes the package build without a warning.
     void templates()
     {
-        QFETCH(QString, typed); QFETCH(QString, selected); QFETCH(QByteArray, fullName); QFETCH(QString, start);
+        QFETCH(QString, typed);
+        QFETCH(QString, selected);
+        QFETCH(QByteArray, fullName);
+        QFETCH(QString, start);
         m_main->ui->lineEditProjectDir_2->setText(m_dir->path() + "/X_q $Ы");
         writeFile(m_dir->path() + "/X_q $Ы/DEBIAN/md5sums", "");
         qputenv("DEBFULLNAME", fullName);
@@ -196,7 +210,7 @@ private slots:
 
         // A failed write leaves what was there and the editor's text.
         window->textEditControl->setPlainText("new");
-        for (const QString &name : {"sub", "missing/file", "templates/x"}) {
+        for (const char *name : {"sub", "missing/file", "templates/x"}) {
             window->lineEditFileName->setText(name);
             window->saveFiles();
             const QStringList shown = dialogs.take();

@@ -1,15 +1,15 @@
 // Hostile conditions a user really meets, one table per kind (a full disk,
 // FIFOs where files are read, links, leftovers, long messages), and rules
 // that no other test holds.
-#include "app/bexlorwindow.h"
 #include "app/settings.h"
+#include "app/ui/bexlorwindow.h"
 #include "common/filetree.h"
 #include "common/paths.h"
 #include "common/processrunner.h"
-#include "desktop/accesswindow.h"
-#include "desktop/shortcutwindow.h"
-#include "package/editwindow.h"
-#include "package/removecontroltwindow.h"
+#include "desktop/ui/accesswindow.h"
+#include "desktop/ui/shortcutwindow.h"
+#include "package/ui/editwindow.h"
+#include "package/ui/removecontroltwindow.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"
@@ -36,7 +36,8 @@ struct Session
     FakeDialogs dialogs;
     explicit Session(const QString &work) { main.ui->lineEditProjectDir_2->setText(work); }
     // Runs a handler and returns the tool window it opened.
-    template<class W = QWidget> W *open(Handler handler)
+    template<class W = QWidget>
+    W *open(Handler handler)
     {
         (main.*handler)();
         return qobject_cast<W *>(main.newWindow.data());
@@ -84,8 +85,7 @@ class HostileTest : public QObject
         QFile filler(dir + "/filler");
         QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         const QByteArray chunk(4096, 'f');
-        while (filler.write(chunk) == chunk.size()) {
-        }
+        while (filler.write(chunk) == chunk.size()) { }
         QVERIFY(filler.write("f", 1) != 1);
     }
 
@@ -193,7 +193,8 @@ private slots:
                 writeFile(tmp + "/bexlor-" + name + "/.bexlor-builder-private", "");
             writeFile(tmp + "/bexlor-builds/mine", "mine");
             QVERIFY(QDir().mkpath(output + "/kept"));
-            QVERIFY(::chown(QFile::encodeName(tmp + "/bexlor-other").constData(), 65534, 65534) == 0 || ::geteuid() != 0);
+            QVERIFY(::chown(QFile::encodeName(tmp + "/bexlor-other").constData(), 65534, 65534) == 0
+                    || ::geteuid() != 0);
             QVERIFY(QDir(tmp + "/bexlor-link01").removeRecursively() && QFile::link(output, tmp + "/bexlor-link01"));
             holder.start("flock", {"-n", tmp + "/bexlor-live01", "sleep", "60"});
             QVERIFY(holder.waitForStarted());
@@ -232,8 +233,8 @@ private slots:
         QTest::newRow("Latin-1 control") << debian << QByteArray("control") << QByteArray("Package: caf\xe9\n");
         QTest::newRow("templates with a NUL") << debian << QByteArray("templates") << QByteArray("a\0b\n", 4);
         QTest::newRow("Latin-1 shortcut") << shortcut << QByteArray("app.desktop") << QByteArray("Name=caf\xe9\n");
-        QTest::newRow("access list with a NUL") << Handler(&BexlorWindow::editAccess) << QByteArray()
-                                                << QByteArray("/x: 600\0\n", 9);
+        QTest::newRow("access list with a NUL")
+            << Handler(&BexlorWindow::editAccess) << QByteArray() << QByteArray("/x: 600\0\n", 9);
         QTest::newRow("Latin-1 name in the DEBIAN editor") << debian << QByteArray("caf\xe9") << QByteArray();
         QTest::newRow("Latin-1 name in the removal list")
             << Handler(&BexlorWindow::removeControlFiles) << QByteArray("caf\xe9") << QByteArray();
@@ -274,9 +275,11 @@ private slots:
             debianEditor->comboBox->setCurrentText(QString::fromUtf8(name));
             debianEditor->openFile();
         }
-        const QString readOnly = "critical: Ошибка / Файл " + QFile::decodeName(path) + " содержит нулевые байты или "
-                                 "текст не в кодировке UTF-8: показать его точно нельзя, поэтому он открыт только для "
-                                 "чтения";
+        const QString readOnly =
+            "critical: Ошибка / Файл " + QFile::decodeName(path)
+            + " содержит нулевые байты или "
+              "текст не в кодировке UTF-8: показать его точно нельзя, поэтому он открыт только для "
+              "чтения";
         QVERIFY2(s.dialogs.take().contains(readOnly), qPrintable(readOnly));
         QVERIFY(window->findChild<QTextEdit *>()->isReadOnly());
         window->findChild<QAbstractButton *>("saveControl")->click();
@@ -289,21 +292,32 @@ private slots:
         QTest::addColumn<QString>("rule");
         QTest::addColumn<QString>("work"); // below the test directory; empty: the field is left empty
         QTest::addColumn<Handler>("handler"); // the one that refuses the empty field
-        const QList<QPair<const char *, Handler>> handlers{
-            {"editFiles", &BexlorWindow::editFiles},     {"removeControlFiles", &BexlorWindow::removeControlFiles},
-            {"createShortcut", &BexlorWindow::createShortcut}, {"removeShotcut", &BexlorWindow::removeShotcut},
-            {"createIcon", &BexlorWindow::createIcon},   {"removeImage", &BexlorWindow::removeImage},
-            {"editAccess", &BexlorWindow::editAccess}};
+        const QList<QPair<const char *, Handler>> handlers{{"editFiles", &BexlorWindow::editFiles},
+                                                           {"removeControlFiles", &BexlorWindow::removeControlFiles},
+                                                           {"createShortcut", &BexlorWindow::createShortcut},
+                                                           {"removeShotcut", &BexlorWindow::removeShotcut},
+                                                           {"createIcon", &BexlorWindow::createIcon},
+                                                           {"removeImage", &BexlorWindow::removeImage},
+                                                           {"editAccess", &BexlorWindow::editAccess}};
         for (const auto &handler : handlers)
-            QTest::addRow("empty field refused: %s", handler.first) << "empty field" << "" << handler.second;
-        QTest::newRow("package build checks the output directory first") << "check order" << "" << Handler();
-        QTest::newRow("Installed-Size counts a link by its own size") << "linked size" << "/пакет" << Handler();
-        QTest::newRow("checksum button hidden after leaving md5sums") << "md5sums button" << "/пакет" << Handler();
-        QTest::newRow("access list of .../mytool/") << "trailing slash" << "/mytool/" << Handler();
-        QTest::newRow("access list of .../mytool//") << "trailing slash" << "/mytool//" << Handler();
-        QTest::newRow("30 listed names: 20 shown, all in the details") << "long list" << "/пакет" << Handler();
-        QTest::newRow("read-only DEBIAN with all files: no complaint") << "read-only" << "/пакет" << Handler();
-        QTest::newRow("no child of a failed tool left behind") << "children" << "" << Handler();
+            QTest::addRow("empty field refused: %s", handler.first) << "empty field"
+                                                                    << "" << handler.second;
+        QTest::newRow("package build checks the output directory first") << "check order"
+                                                                         << "" << Handler();
+        QTest::newRow("Installed-Size counts a link by its own size") << "linked size"
+                                                                      << "/пакет" << Handler();
+        QTest::newRow("checksum button hidden after leaving md5sums") << "md5sums button"
+                                                                      << "/пакет" << Handler();
+        QTest::newRow("access list of .../mytool/") << "trailing slash"
+                                                    << "/mytool/" << Handler();
+        QTest::newRow("access list of .../mytool//") << "trailing slash"
+                                                     << "/mytool//" << Handler();
+        QTest::newRow("30 listed names: 20 shown, all in the details") << "long list"
+                                                                       << "/пакет" << Handler();
+        QTest::newRow("read-only DEBIAN with all files: no complaint") << "read-only"
+                                                                       << "/пакет" << Handler();
+        QTest::newRow("no child of a failed tool left behind") << "children"
+                                                               << "" << Handler();
     }
 
     void heldRules()
@@ -427,7 +441,8 @@ private slots:
             debianEditor->openFile();
         }
         QFile::remove(fifo);
-        const QString refusal = "critical: Ошибка / " + fifo + " не является обычным файлом: программа его не открывает";
+        const QString refusal = "critical: Ошибка / " + fifo
+                                + " не является обычным файлом: программа его не открывает";
         QVERIFY2(s.dialogs.take().contains(refusal), qPrintable(refusal));
         QVERIFY(!QFileInfo::exists(m_dir->path() + "/мой_tool.py"));
     }

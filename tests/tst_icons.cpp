@@ -1,5 +1,5 @@
 // The icon set: writing the nine sizes from one picture and removing them.
-#include "app/bexlorwindow.h"
+#include "app/ui/bexlorwindow.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"
@@ -40,31 +40,49 @@ private slots:
         QTest::addColumn<QString>("name");
         // Made a link to a directory outside the work directory, or to a file there for a ".png".
         QTest::addColumn<QString>("linked");
-        QTest::newRow("png, blanks, quotes") << "png" << "new/my 'app' \"x\"" << "my 'app' \"x\"" << "";
-        QTest::newRow("jpeg, Cyrillic, $, ;, usr a link: refused") << "jpg" << "new/Мой $HOME; x" << "Мой $HOME; x"
+        QTest::newRow("png, blanks, quotes") << "png"
+                                             << "new/my 'app' \"x\""
+                                             << "my 'app' \"x\""
+                                             << "";
+        QTest::newRow("jpeg, Cyrillic, $, ;, usr a link: refused") << "jpg"
+                                                                   << "new/Мой $HOME; x"
+                                                                   << "Мой $HOME; x"
                                                                    << "usr";
-        QTest::newRow("no slash, icons a link: refused") << "png" << "Пакет app" << "Пакет app" << "usr/share/icons";
-        QTest::newRow("trailing slash, link in a theme") << "png" << "pkg/" << "" << "usr/share/icons/hicolor/linked";
-        QTest::newRow("icon a link to a file outside: replaced") << "png" << "pkg2" << "pkg2"
+        QTest::newRow("no slash, icons a link: refused") << "png"
+                                                         << "Пакет app"
+                                                         << "Пакет app"
+                                                         << "usr/share/icons";
+        QTest::newRow("trailing slash, link in a theme") << "png"
+                                                         << "pkg/"
+                                                         << ""
+                                                         << "usr/share/icons/hicolor/linked";
+        QTest::newRow("icon a link to a file outside: replaced") << "png"
+                                                                 << "pkg2"
+                                                                 << "pkg2"
                                                                  << "usr/share/icons/hicolor/16x16/apps/pkg2.png";
     }
 
     void writeOverwriteAndRemove()
     {
-        QFETCH(QString, kind); QFETCH(QString, typed); QFETCH(QString, name); QFETCH(QString, linked);
+        QFETCH(QString, kind);
+        QFETCH(QString, typed);
+        QFETCH(QString, name);
+        QFETCH(QString, linked);
         QTemporaryDir current;
         QVERIFY(QDir::setCurrent(current.path()));
         const QString workDir = QDir::cleanPath(current.path() + '/' + typed);
         const QString outside = current.path() + QStringLiteral("/outside");
         writeFile(outside + QStringLiteral("/keep.png"), "keep");
         const QString target = linked.endsWith(".png") ? outside + "/keep.png" : outside;
-        QVERIFY(linked.isEmpty() || (QDir().mkpath(QFileInfo(workDir + '/' + linked).path())
-                                     && QFile::link(target, workDir + '/' + linked)));
+        QVERIFY(linked.isEmpty()
+                || (QDir().mkpath(QFileInfo(workDir + '/' + linked).path())
+                    && QFile::link(target, workDir + '/' + linked)));
         // Nothing is written or deleted through a directory link on the way.
         const bool refused = linked == "usr" || linked == "usr/share/icons";
-        const QString refusal = "critical: Ошибка / " + typed + '/' + linked + " - символическая ссылка: то, что за ней, "
-                                "может лежать вне рабочего каталога, поэтому программа туда не пишет и ничего там не "
-                                "удаляет";
+        const QString refusal = "critical: Ошибка / " + typed + '/' + linked
+                                + " - символическая ссылка: то, что за ней, "
+                                  "может лежать вне рабочего каталога, поэтому программа туда не пишет и ничего там не "
+                                  "удаляет";
         writeFile(QStringLiteral("band.svg"), band);
         // Scattered dots: only unsmoothed stretching of the picture itself puts each where expected.
         QImage wide = QImage(QStringLiteral("band.svg")).convertToFormat(QImage::Format_RGB32);
@@ -115,7 +133,9 @@ private slots:
 
     void failuresCreateNothing()
     {
-        QFETCH(QString, picture); QFETCH(QByteArray, content); QFETCH(QString, blocker);
+        QFETCH(QString, picture);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, blocker);
         QTemporaryDir base;
         const QString path = picture.isEmpty() ? picture : base.path() + '/' + picture;
         const QString workDir = base.path() + QStringLiteral("/work/");
@@ -124,7 +144,8 @@ private slots:
         if (!blocker.isEmpty())
             writeFile(workDir + blocker, "x");
         const QStringList shown = run(&BexlorWindow::createIcon, base.path() + QStringLiteral("/work"), path);
-        const QString expected = picture.isEmpty() ? "critical: Ошибка / Изображение не выбрано!" : "critical: Ошибка / ";
+        const QString expected = picture.isEmpty() ? "critical: Ошибка / Изображение не выбрано!"
+                                                   : "critical: Ошибка / ";
         QVERIFY2(shown.size() == 2 && shown.last().startsWith(expected), qPrintable(shown.last()));
         QCOMPARE(QFileInfo::exists(workDir), !blocker.isEmpty());
     }

@@ -1,6 +1,6 @@
 // The main window's own handlers: pickers, name rules, clearing, runtime list, placement.
-#include "app/bexlorwindow.h"
-#include "app/translations.h"
+#include "app/ui/bexlorwindow.h"
+#include "app/ui/translations.h"
 #include "common/paths.h"
 #include "exebuild/scriptnames.h"
 #include "support/fakedialogs.h"
@@ -21,8 +21,8 @@ private slots:
     {
         installQtTranslations(*QCoreApplication::instance());
         QMessageBox box(QMessageBox::Question, "t", "x", QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        for (const auto &[button, text] : {std::pair{QMessageBox::Yes, "Да"}, {QMessageBox::No, "Нет"},
-                                           {QMessageBox::Cancel, "Отмена"}})
+        for (const auto &[button, text] :
+             {std::pair{QMessageBox::Yes, "Да"}, {QMessageBox::No, "Нет"}, {QMessageBox::Cancel, "Отмена"}})
             QCOMPARE(box.button(button)->text().remove('&'), QString::fromUtf8(text));
     }
 
@@ -41,8 +41,8 @@ private slots:
                     text = button->text();
                 else if (auto *label = qobject_cast<QLabel *>(widget); label && label->buddy())
                     text = label->text();
-                else if (auto *label = qobject_cast<QLabel *>(widget); label && label != window.ui->labelOutputC
-                         && label->objectName() != "label_labelOutputC")
+                else if (auto *label = qobject_cast<QLabel *>(widget);
+                         label && label != window.ui->labelOutputC && label->objectName() != "label_labelOutputC")
                     QFAIL(qPrintable(label->objectName() + " has no buddy"));
                 if (text.isEmpty())
                     continue;
@@ -53,7 +53,7 @@ private slots:
             QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), keys.size());
         }
         for (QPushButton *button : window.ui->groupBoxTools->findChildren<QPushButton *>()
-                 + QList<QPushButton *>{window.ui->pushButtonBuild, window.ui->pushButtonBuild_2})
+                                       + QList<QPushButton *>{window.ui->pushButtonBuild, window.ui->pushButtonBuild_2})
             QVERIFY2(button->toolTip().size() > 40, qPrintable(button->objectName()));
         QStringList order;
         for (QWidget *widget = window.ui->lineEditProjectDir; order.size() < 9; widget = widget->nextInFocusChain())
@@ -66,16 +66,24 @@ private slots:
 
     void directoryPickers_data()
     {
-        QTest::addColumn<QString>("button"); QTest::addColumn<QString>("field"); QTest::addColumn<bool>("parented");
-        QTest::newRow("project") << "BrowseProjectDir" << "lineEditProjectDir" << true;
-        QTest::newRow("work") << "BrowseProjectDir_2" << "lineEditProjectDir_2" << false;
-        QTest::newRow("deb") << "BrowseDebDir" << "lineEditDebDir" << false;
-        QTest::newRow("binary") << "browseBinaryDir" << "lineEditBinaryDir" << false;
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<bool>("parented");
+        QTest::newRow("project") << "BrowseProjectDir"
+                                 << "lineEditProjectDir" << true;
+        QTest::newRow("work") << "BrowseProjectDir_2"
+                              << "lineEditProjectDir_2" << false;
+        QTest::newRow("deb") << "BrowseDebDir"
+                             << "lineEditDebDir" << false;
+        QTest::newRow("binary") << "browseBinaryDir"
+                                << "lineEditBinaryDir" << false;
     }
 
     void directoryPickers()
     {
-        QFETCH(QString, button); QFETCH(QString, field); QFETCH(bool, parented);
+        QFETCH(QString, button);
+        QFETCH(QString, field);
+        QFETCH(bool, parented);
         BexlorWindow window;
         FakeDialogs dialogs;
         auto *edit = window.findChild<QLineEdit *>(field);
@@ -91,19 +99,37 @@ private slots:
 
     void namesFromScript_data()
     {
-        QTest::addColumn<QString>("script"); QTest::addColumn<QString>("binary"); QTest::addColumn<QString>("cFile");
-        QTest::newRow("dash") << "/home/u/proj/my-tool.py" << "my-tool" << "/home/u/proj/my_tool.c";
-        QTest::newRow("several dashes") << "/my-dir/a-b-c.py" << "a-b-c" << "/my-dir/a_b_c.c";
-        QTest::newRow("pyw keeps a point") << "/p/prog.pyw" << "prog." << "/p/prog.pc";
-        QTest::newRow("four characters") << "b.py" << "b" << "b.c";
-        QTest::newRow("three characters") << "a.p" << "" << "ac";
-        QTest::newRow("cancelled") << "" << "" << "c";
-        QTest::newRow("blanks and cyrillic") << "/дом/мой скрипт-1.py" << "мой скрипт-1" << "/дом/мой скрипт_1.c";
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("binary");
+        QTest::addColumn<QString>("cFile");
+        QTest::newRow("dash") << "/home/u/proj/my-tool.py"
+                              << "my-tool"
+                              << "/home/u/proj/my_tool.c";
+        QTest::newRow("several dashes") << "/my-dir/a-b-c.py"
+                                        << "a-b-c"
+                                        << "/my-dir/a_b_c.c";
+        QTest::newRow("pyw keeps a point") << "/p/prog.pyw"
+                                           << "prog."
+                                           << "/p/prog.pc";
+        QTest::newRow("four characters") << "b.py"
+                                         << "b"
+                                         << "b.c";
+        QTest::newRow("three characters") << "a.p"
+                                          << ""
+                                          << "ac";
+        QTest::newRow("cancelled") << ""
+                                   << ""
+                                   << "c";
+        QTest::newRow("blanks and cyrillic") << "/дом/мой скрипт-1.py"
+                                             << "мой скрипт-1"
+                                             << "/дом/мой скрипт_1.c";
     }
 
     void namesFromScript()
     {
-        QFETCH(QString, script); QFETCH(QString, binary); QFETCH(QString, cFile);
+        QFETCH(QString, script);
+        QFETCH(QString, binary);
+        QFETCH(QString, cFile);
         BexlorWindow window;
         FakeDialogs dialogs;
         window.ui->lineEditProjectDir->setText(QStringLiteral("/start here"));
@@ -125,8 +151,8 @@ private slots:
         BexlorWindow window;
         window.ui->comboBoxSource->addItems({"python3.9", "python3.12"});
         window.ui->comboBoxSource->setCurrentIndex(1);
-        const QList<QLineEdit *> first = {window.ui->lineEditProjectDir, window.ui->lineEditPy, window.ui->lineEditBinary,
-                                          window.ui->lineEditBinaryDir},
+        const QList<QLineEdit *> first = {window.ui->lineEditProjectDir, window.ui->lineEditPy,
+                                          window.ui->lineEditBinary, window.ui->lineEditBinaryDir},
                                  second = {window.ui->lineEditProjectDir_2, window.ui->lineEditDebDir};
         const auto texts = [](const QList<QLineEdit *> &edits) {
             QString all;
@@ -158,13 +184,14 @@ private slots:
 
     void placement()
     {
-        const struct {
+        const struct
+        {
             QSize window;
             int dx, dy;
             QPoint expected;
-        } cases[] = {{{800, 600}, 0, 0, {560, 240}},    {{801, 601}, 0, 0, {559, 239}},
+        } cases[] = {{{800, 600}, 0, 0, {560, 240}},     {{801, 601}, 0, 0, {559, 239}},
                      {{800, 600}, 50, -100, {610, 140}}, {{800, 600}, 200, 50, {760, 290}}, // shortcut editor, removal
-                     {{1923, 1083}, 0, 0, {-2, -2}},    {{1921, 1081}, 0, -100, {-1, -101}}}; // larger than the screen
+                     {{1923, 1083}, 0, 0, {-2, -2}},     {{1921, 1081}, 0, -100, {-1, -101}}}; // larger than the screen
         for (const auto &c : cases)
             QCOMPARE(centredPosition(QSize(1920, 1080), c.window, c.dx, c.dy), c.expected);
     }

@@ -1,5 +1,5 @@
 // The package documents made from DEBIAN/control through the main window's button.
-#include "app/bexlorwindow.h"
+#include "app/ui/bexlorwindow.h"
 #include "common/processrunner.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
@@ -21,9 +21,9 @@ private slots:
     void createsDocs_data()
     {
         QTest::addColumn<QByteArray>("control"); // empty: no control file
-        QTest::addColumn<bool>("existing");      // a copyright file is there already
-        QTest::addColumn<bool>("answer");        // to the question about replacing it
-        QTest::addColumn<QString>("box");        // the last box shown
+        QTest::addColumn<bool>("existing"); // a copyright file is there already
+        QTest::addColumn<bool>("answer"); // to the question about replacing it
+        QTest::addColumn<QString>("box"); // the last box shown
         const QByteArray good = "Package: My-Tool\nVersion: 2:1.0~rc1-3\nArchitecture: all\n"
                                 "Maintainer: Пётр Иванов <p@example.net>\n";
         const QString done = "information: Выполнено! / Документы пакета созданы:\n";
@@ -37,11 +37,14 @@ private slots:
         QTest::newRow("no Version") << QByteArray("Package: t\nMaintainer: a <a@b.c>\n") << false << false
                                     << "critical: Ошибка / В файле DEBIAN/control нет поля «Version»";
         // Hostile work directories: nothing may be written outside it, nothing half-written.
-        QTest::newRow("linked usr/share") << good << false << false << "critical: Ошибка / Не удалось создать документы пакета:\n{W}/usr/share - символическая ссылка";
+        QTest::newRow("linked usr/share")
+            << good << false << false
+            << "critical: Ошибка / Не удалось создать документы пакета:\n{W}/usr/share - символическая ссылка";
         QTest::newRow("control a FIFO") << good << false << false
                                         << "critical: Ошибка / {W}/DEBIAN/control не является обычным файлом";
-        QTest::newRow("full disk") << good << false << false
-                                   << "critical: Ошибка / Не удалось создать документы пакета:\nНе удалось записать файл";
+        QTest::newRow("full disk")
+            << good << false << false
+            << "critical: Ошибка / Не удалось создать документы пакета:\nНе удалось записать файл";
         QTest::newRow("climbing name") << QByteArray("Package: ../../t\nVersion: 1\nMaintainer: a <a@b.c>\n") << false
                                        << false << "critical: Ошибка / Имя пакета «../../t»";
     }
@@ -61,18 +64,24 @@ private slots:
             writeFile(doc + "copyright", "old\n");
         const QString tag = QTest::currentDataTag(), outside = root.path() + "/" + tag + " outside";
         if (tag == "linked usr/share")
-            QVERIFY(QDir().mkpath(outside) && QDir().mkpath(work + "/usr") && QFile::link(outside, work + "/usr/share"));
+            QVERIFY(QDir().mkpath(outside) && QDir().mkpath(work + "/usr")
+                    && QFile::link(outside, work + "/usr/share"));
         if (tag == "control a FIFO")
-            QVERIFY(QFile::remove(work + "/DEBIAN/control") && QProcess::execute("mkfifo", {work + "/DEBIAN/control"}) == 0);
+            QVERIFY(QFile::remove(work + "/DEBIAN/control")
+                    && QProcess::execute("mkfifo", {work + "/DEBIAN/control"}) == 0);
         if (tag == "full disk") {
             if (::geteuid() != 0)
                 QSKIP("A full disk needs a small tmpfs, which only root can mount");
-            QVERIFY(QDir().mkpath(doc) && QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=8k", "tmpfs", doc}) == 0);
+            QVERIFY(QDir().mkpath(doc)
+                    && QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=8k", "tmpfs", doc}) == 0);
             QFile filler(doc + "filler");
             QVERIFY(filler.open(QIODevice::WriteOnly));
-            while (filler.write(QByteArray(1024, 'x')) > 0 && filler.flush()) {}
+            while (filler.write(QByteArray(1024, 'x')) > 0 && filler.flush()) { }
         }
-        const auto unmount = qScopeGuard([&] { if (tag == "full disk") QProcess::execute("umount", {"-l", doc}); });
+        const auto unmount = qScopeGuard([&] {
+            if (tag == "full disk")
+                QProcess::execute("umount", {"-l", doc});
+        });
         BexlorWindow window;
         window.ui->lineEditProjectDir_2->setText(work);
         FakeDialogs dialogs;
@@ -98,9 +107,10 @@ private slots:
         const ProcessResult parsed = runProcess("dpkg-parsechangelog", {"-l", work + "/changelog"});
         QVERIFY2(parsed.succeeded() && parsed.standardError.isEmpty(), qPrintable(parsed.standardError));
         for (const QString &line : QStringList{"Source: my-tool", "Version: 2:1.0~rc1-3", "Distribution: unstable",
-                                    "Maintainer: Пётр Иванов <p@example.net>"})
+                                               "Maintainer: Пётр Иванов <p@example.net>"})
             QVERIFY2(parsed.standardOutput.contains(line), qPrintable(parsed.standardOutput));
-        const qint64 stamp = QRegularExpression("Timestamp: (\\d+)").match(parsed.standardOutput).captured(1).toLongLong();
+        const qint64 stamp =
+            QRegularExpression("Timestamp: (\\d+)").match(parsed.standardOutput).captured(1).toLongLong();
         QVERIFY(qAbs(stamp - QDateTime::currentSecsSinceEpoch()) < 600);
         const QString copyright = readFile(doc + "copyright");
         QVERIFY2(copyright.startsWith("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"

@@ -1,6 +1,6 @@
 // Project profiles: save, load and delete through the main window.
-#include "app/bexlorwindow.h"
 #include "app/settings.h"
+#include "app/ui/bexlorwindow.h"
 #include "common/paths.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
@@ -18,7 +18,7 @@ class ProfilesTest : public QObject
     // The seven text fields in the order of the profile keys.
     static QList<QWidget *> textFields(BexlorWindow &w)
     {
-        return {w.ui->lineEditProjectDir, w.ui->lineEditPy,           w.ui->labelOutputC, w.ui->lineEditBinaryDir,
+        return {w.ui->lineEditProjectDir, w.ui->lineEditPy,           w.ui->labelOutputC,  w.ui->lineEditBinaryDir,
                 w.ui->lineEditBinary,     w.ui->lineEditProjectDir_2, w.ui->lineEditDebDir};
     }
 
@@ -35,9 +35,9 @@ class ProfilesTest : public QObject
         return {"p" + tag, "s" + tag, "c" + tag, "b" + tag, name, "w" + tag, "d" + tag};
     }
 
-    // A window with a known runtime list and the given field texts, saved as a profile.
-    static std::unique_ptr<BexlorWindow> saved(const QStringList &values, int source, FakeDialogs &dialogs,
-                                               bool lint = true)
+    // A window with a known runtime list and the given field texts, saved as a profile; the fake dialogs
+    // (installed while they live) answer its boxes.
+    static std::unique_ptr<BexlorWindow> saved(const QStringList &values, int source, FakeDialogs &, bool lint = true)
     {
         auto w = std::make_unique<BexlorWindow>();
         w->ui->comboBoxSource->clear();
@@ -66,27 +66,41 @@ private slots:
 
     void roundTrip_data()
     {
-        QTest::addColumn<QString>("name"); QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("box"); // "information: …" when saved
         const QString saved = "information: Выполнено! / Настройки сохранены";
         const QString refused = "critical: Ошибка / Имя настроек не может содержать символы «/» и «\\»: ";
-        QTest::newRow("cyrillic") << "мой-инструмент" << "/home/пользователь/проект" << saved;
-        QTest::newRow("blanks") << " tool with blanks " << "/home/u/my project/ " << saved;
-        QTest::newRow("ini syntax") << "a=b;c#d[e]%f" << "x=y;z#w[v]%u\"q\"'" << saved;
-        QTest::newRow("list and variant look") << "@Variant(x), y" << "a, b, @c $(rm -rf ~)" << saved;
-        QTest::newRow("general") << "General" << "value" << saved;
+        QTest::newRow("cyrillic") << "мой-инструмент"
+                                  << "/home/пользователь/проект" << saved;
+        QTest::newRow("blanks") << " tool with blanks "
+                                << "/home/u/my project/ " << saved;
+        QTest::newRow("ini syntax") << "a=b;c#d[e]%f"
+                                    << "x=y;z#w[v]%u\"q\"'" << saved;
+        QTest::newRow("list and variant look") << "@Variant(x), y"
+                                               << "a, b, @c $(rm -rf ~)" << saved;
+        QTest::newRow("general") << "General"
+                                 << "value" << saved;
         const QString general = "critical: Ошибка / Имя настроек %1 файл настроек не отличает от General: "
                                 "выберите другое имя";
-        QTest::newRow("general, lower case") << "general" << "v" << general.arg("general");
-        QTest::newRow("general, upper case") << "GENERAL" << "v" << general.arg("GENERAL");
-        QTest::newRow("empty") << "" << "v" << "critical: Ошибка / Необходимо ввести имя бинарного файла";
-        QTest::newRow("slash") << "a/b" << "v" << refused + "a/b";
-        QTest::newRow("backslash") << "a\\b" << "v" << refused + "a\\b";
+        QTest::newRow("general, lower case") << "general"
+                                             << "v" << general.arg("general");
+        QTest::newRow("general, upper case") << "GENERAL"
+                                             << "v" << general.arg("GENERAL");
+        QTest::newRow("empty") << ""
+                               << "v"
+                               << "critical: Ошибка / Необходимо ввести имя бинарного файла";
+        QTest::newRow("slash") << "a/b"
+                               << "v" << refused + "a/b";
+        QTest::newRow("backslash") << "a\\b"
+                                   << "v" << refused + "a\\b";
     }
 
     void roundTrip()
     {
-        QFETCH(QString, name); QFETCH(QString, value); QFETCH(QString, box);
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        QFETCH(QString, box);
         const QStringList values = {value + "1", value + "2", value + "3", value + "4", name, value + "6", value + "7"};
         FakeDialogs dialogs;
         saved(values, 2, dialogs);
@@ -131,7 +145,8 @@ private slots:
 
     void deleteProfile_data()
     {
-        QTest::addColumn<QString>("selected"); QTest::addColumn<bool>("answer");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<bool>("answer");
         QTest::addColumn<QStringList>("remaining");
         QTest::newRow("yes") << "Ёлка" << true << QStringList{"tool"};
         QTest::newRow("no") << "Ёлка" << false << QStringList{"tool", "Ёлка"};
@@ -140,7 +155,9 @@ private slots:
 
     void deleteProfile()
     {
-        QFETCH(QString, selected); QFETCH(bool, answer); QFETCH(QStringList, remaining);
+        QFETCH(QString, selected);
+        QFETCH(bool, answer);
+        QFETCH(QStringList, remaining);
         FakeDialogs dialogs;
         saved(fields("", "tool"), 0, dialogs);
         auto w = saved(fields("", "Ёлка"), 0, dialogs);
@@ -150,8 +167,8 @@ private slots:
         dialogs.answers.enqueue(answer);
         w->deleteProject();
         const QStringList shown = dialogs.take();
-        QCOMPARE(shown.first(), "question: Удаление настроек / Будут удалены настройки " + selected
-                                    + ".\nДействительно это сделать?");
+        QCOMPARE(shown.first(),
+                 "question: Удаление настроек / Будут удалены настройки " + selected + ".\nДействительно это сделать?");
         QCOMPARE(shown.size(), selected.isEmpty() ? 2 : 1); // an empty name is refused, never removed
         QStringList groups = storedGroups();
         groups.sort();

@@ -1,8 +1,8 @@
 // Long work under a job, cancelled early and late, through the job or the progress window's button, leaves no
 // process, staging directory, partial package or changed file; the window shows the tools' output meanwhile.
-#include "app/bexlorwindow.h"
+#include "app/ui/bexlorwindow.h"
 #include "common/job.h"
-#include "common/progressdialog.h"
+#include "common/ui/progressdialog.h"
 #include "desktop/iconset.h"
 #include "exebuild/exebuild.h"
 #include "package/debbuild.h"
@@ -57,23 +57,33 @@ private slots:
     void cancelLeavesNothing_data()
     {
         QTest::addColumn<QString>("work");
-        QTest::addColumn<QString>("tool");    // the stand-in tool put first on PATH, if any
+        QTest::addColumn<QString>("tool"); // the stand-in tool put first on PATH, if any
         QTest::addColumn<QByteArray>("script"); // its body before the hanging part
         QTest::addColumn<QString>("trigger"); // "ready" in the output, a percent reached, or the window's button
         const QByteArray partialOutput = "while [ \"$1\" != -o ]; do shift; done; printf partial > \"$2\"\n";
         const QByteArray partialPackage = "for last; do :; done; printf partial > \"$last/mytool_1.0_all.deb\"\n";
-        QTest::newRow("executable, translating") << "exe" << "cython3" << QByteArray() << "ready";
-        QTest::newRow("executable, compiling") << "exe" << "gcc" << partialOutput << "ready";
-        QTest::newRow("package, copying") << "deb" << "" << QByteArray() << "0";
-        QTest::newRow("package, building") << "deb" << "fakeroot" << partialPackage << "ready";
-        QTest::newRow("package, TERM ignored") << "deb" << "fakeroot" << "trap '' TERM\n" + partialPackage << "ready";
-        QTest::newRow("checksums, first file") << "md5" << "" << QByteArray() << "0";
-        QTest::newRow("checksums, half") << "md5" << "" << QByteArray() << "50";
-        QTest::newRow("icons, first size") << "icons" << "" << QByteArray() << "0";
-        QTest::newRow("icons, last size") << "icons" << "" << QByteArray() << "88";
+        QTest::newRow("executable, translating") << "exe"
+                                                 << "cython3" << QByteArray() << "ready";
+        QTest::newRow("executable, compiling") << "exe"
+                                               << "gcc" << partialOutput << "ready";
+        QTest::newRow("package, copying") << "deb"
+                                          << "" << QByteArray() << "0";
+        QTest::newRow("package, building") << "deb"
+                                           << "fakeroot" << partialPackage << "ready";
+        QTest::newRow("package, TERM ignored") << "deb"
+                                               << "fakeroot"
+                                               << "trap '' TERM\n" + partialPackage << "ready";
+        QTest::newRow("checksums, first file") << "md5"
+                                               << "" << QByteArray() << "0";
+        QTest::newRow("checksums, half") << "md5"
+                                         << "" << QByteArray() << "50";
+        QTest::newRow("icons, first size") << "icons"
+                                           << "" << QByteArray() << "0";
+        QTest::newRow("icons, last size") << "icons"
+                                          << "" << QByteArray() << "88";
         // Through the window: the tool's output shows while it runs, and the cancel button ends it.
-        QTest::newRow("package, window button") << "window" << "fakeroot" << QByteArray("echo 'вывод инструмента'\n")
-                                                << "button";
+        QTest::newRow("package, window button") << "window"
+                                                << "fakeroot" << QByteArray("echo 'вывод инструмента'\n") << "button";
     }
 
     void cancelLeavesNothing()

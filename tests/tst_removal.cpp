@@ -1,6 +1,6 @@
 // The removal window, opened on the DEBIAN directory and on the shortcuts.
-#include "app/bexlorwindow.h"
-#include "package/removecontroltwindow.h"
+#include "app/ui/bexlorwindow.h"
+#include "package/ui/removecontroltwindow.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"
@@ -44,7 +44,8 @@ private slots:
 
     void deletion_data()
     {
-        QTest::addColumn<bool>("shortcuts"); QTest::addColumn<QString>("entry");
+        QTest::addColumn<bool>("shortcuts");
+        QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("linked"); // made a link to a directory beside the work directory
         const QString name = "мой файл $x;'q\"";
         QTest::newRow("blanks, quotes, Cyrillic") << false << name << "";
@@ -61,7 +62,9 @@ private slots:
     // target, and never passes through a link below the work directory.
     void deletion()
     {
-        QFETCH(bool, shortcuts); QFETCH(QString, entry); QFETCH(QString, linked);
+        QFETCH(bool, shortcuts);
+        QFETCH(QString, entry);
+        QFETCH(QString, linked);
         const QString outside = m_dir->path() + "/outside";
         writeFile(outside + "/keep", "keep");
         writeFile(path("/DEBIAN/мой файл $x;'q\""), "x");
@@ -72,7 +75,8 @@ private slots:
         writeFile(path("/usr/share/applications/sub/.hidden"), "h");
         QVERIFY(QFile::link(outside, path("/usr/share/applications/sub/dirlink")));
         const QString moved = m_dir->path() + "/moved";
-        QVERIFY(linked.isEmpty() || (QDir().rename(path("/" + linked), moved) && QFile::link(moved, path("/" + linked))));
+        QVERIFY(linked.isEmpty()
+                || (QDir().rename(path("/" + linked), moved) && QFile::link(moved, path("/" + linked))));
         const QString meta = linked == "DEBIAN" ? moved + "/" : path("/DEBIAN/");
 
         FakeDialogs dialogs;
@@ -90,15 +94,19 @@ private slots:
         window->delete_.comboBox->setCurrentText(entry); // a refusal shows the list afresh
         window->delete_.deleteFiles->click();
 
-        const QString question = "question: Удаление файла / " + (whole ? "Будут удалены все файлы вместе с рабочим "
-                                 "каталогом.\nДействительно это сделать?" : "Удалить файл " + entry + "?");
+        const QString question = "question: Удаление файла / "
+                                 + (whole ? "Будут удалены все файлы вместе с рабочим "
+                                            "каталогом.\nДействительно это сделать?"
+                                          : "Удалить файл " + entry + "?");
         const QString done = "information: Выполнено! / "
                              + (whole ? QStringLiteral("Катлалог и файлы удалены!") : "Файл " + entry + " удален!");
-        const QString refusal = throughLink ? "critical: Ошибка / " + path("/" + linked) + " - символическая ссылка: то, "
-                                              "что за ней, может лежать вне рабочего каталога, поэтому программа туда "
-                                              "не пишет и ничего там не удаляет"
-                                            : "critical: Ошибка / sub - это каталог; удалить его можно только вместе "
-                                              "со всеми файлами («УДАЛИТЬ ВСЕ ФАЙЛЫ»)";
+        const QString refusal = throughLink
+                                    ? "critical: Ошибка / " + path("/" + linked)
+                                          + " - символическая ссылка: то, "
+                                            "что за ней, может лежать вне рабочего каталога, поэтому программа туда "
+                                            "не пишет и ничего там не удаляет"
+                                    : "critical: Ошибка / sub - это каталог; удалить его можно только вместе "
+                                      "со всеми файлами («УДАЛИТЬ ВСЕ ФАЙЛЫ»)";
         QCOMPARE(dialogs.take(), refused ? QStringList({refusal, refusal}) : QStringList({question, question, done}));
         QCOMPARE(QFileInfo::exists(target) || QFileInfo(target).isSymLink(), refused);
         QCOMPARE(window->delete_.comboBox->findText(entry) >= 0, refused);

@@ -1,6 +1,6 @@
 // Real packages made by dpkg-deb itself, extracted with dpkg-deb -R, listed in the access window and rebuilt through
 // the main window, come back as they were: links as links, special mode bits, conffiles, scripts and md5sums.
-#include "app/bexlorwindow.h"
+#include "app/ui/bexlorwindow.h"
 #include "common/paths.h"
 #include "common/processrunner.h"
 #include "support/fakedialogs.h"
@@ -49,13 +49,20 @@ private slots:
         QTest::addColumn<QStringList>("dangling"); // links the build lists as not in the package
         QTest::newRow("libaio1") << QStringList{"f 644 usr/lib/x86_64-linux-gnu/libaio.so.1.0.2",
                                                 "l usr/lib/x86_64-linux-gnu/libaio.so.1 libaio.so.1.0.2",
-                                                "l usr/share/doc/libaio1 gcc-12-base", "f 644 usr/share/doc/x/copyright"}
+                                                "l usr/share/doc/libaio1 gcc-12-base",
+                                                "f 644 usr/share/doc/x/copyright"}
                                  << QStringList{"/usr/share/doc/libaio1 указывает на gcc-12-base"};
-        QTest::newRow("passwd") << QStringList{"f 4755 usr/bin/newgrp", "f 2755 usr/bin/expiry", "f 1755 usr/bin/sticky",
-                                               "f 4754 usr/bin/newuidmap", "f 600 usr/share/tool/secret",
-                                               "f 755 usr/share/tool/run.sh", "l usr/bin/tool /usr/share/tool/run.sh",
-                                               "l usr/lib/tool ../share/tool", "l usr/share/tool/loop loop",
-                                               "l usr/bin/python /usr/bin/python3", "c etc/tool.conf",
+        QTest::newRow("passwd") << QStringList{"f 4755 usr/bin/newgrp",
+                                               "f 2755 usr/bin/expiry",
+                                               "f 1755 usr/bin/sticky",
+                                               "f 4754 usr/bin/newuidmap",
+                                               "f 600 usr/share/tool/secret",
+                                               "f 755 usr/share/tool/run.sh",
+                                               "l usr/bin/tool /usr/share/tool/run.sh",
+                                               "l usr/lib/tool ../share/tool",
+                                               "l usr/share/tool/loop loop",
+                                               "l usr/bin/python /usr/bin/python3",
+                                               "c etc/tool.conf",
                                                "c etc/default/tool"}
                                 << QStringList{"/usr/share/tool/loop указывает на loop",
                                                "/usr/bin/python указывает на /usr/bin/python3"};
@@ -84,12 +91,14 @@ private slots:
             writeFile(path, content);
             const unsigned mode = parts.at(0) == "c" ? 0644 : parts.at(1).toUInt(nullptr, 8);
             QVERIFY(::chmod(QFile::encodeName(path).constData(), mode) == 0);
-            md5sums += QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex() + "  " + relative.toUtf8() + '\n';
+            md5sums += QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex() + "  " + relative.toUtf8()
+                       + '\n';
             if (parts.at(0) == "c")
                 conffiles += '/' + relative.toUtf8() + '\n';
         }
-        writeFile(tree + "/DEBIAN/control", "Package: " + name.toUtf8() + "\nVersion: 1.0\nArchitecture: all\n"
-                                            "Maintainer: Т <t@e>\nInstalled-Size: 7\nDescription: round trip\n");
+        writeFile(tree + "/DEBIAN/control", "Package: " + name.toUtf8()
+                                                + "\nVersion: 1.0\nArchitecture: all\n"
+                                                  "Maintainer: Т <t@e>\nInstalled-Size: 7\nDescription: round trip\n");
         writeFile(tree + "/DEBIAN/md5sums", md5sums);
         if (!conffiles.isEmpty())
             writeFile(tree + "/DEBIAN/conffiles", conffiles);

@@ -1,7 +1,7 @@
 // The shortcut editor: opening it, listing, loading and saving .desktop files.
-#include "app/bexlorwindow.h"
+#include "app/ui/bexlorwindow.h"
 #include "common/processrunner.h"
-#include "desktop/shortcutwindow.h"
+#include "desktop/ui/shortcutwindow.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"
@@ -27,15 +27,18 @@ private slots:
     // The template fills the text area only, and desktop-file-validate takes it.
     void templateValidates_data()
     {
-        QTest::addColumn<QString>("name"); QTest::addColumn<QString>("exec");
-        QTest::newRow("plain") << "mytool" << "Exec=/usr/bin/mytool\n";
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("exec");
+        QTest::newRow("plain") << "mytool"
+                               << "Exec=/usr/bin/mytool\n";
         QTest::newRow("hostile") << "Мой tool $HOME; \"q\" `x` 100%\\"
                                  << "Exec=\"/usr/bin/Мой tool \\\\$HOME; \\\\\"q\\\\\" \\\\`x\\\\` 100%%\\\\\\\\\"\n";
     }
 
     void templateValidates()
     {
-        QFETCH(QString, name); QFETCH(QString, exec);
+        QFETCH(QString, name);
+        QFETCH(QString, exec);
         FakeDialogs dialogs;
         QTemporaryDir base;
         shortcutWindow *window = open(base.path() + "/" + name);
@@ -54,16 +57,22 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("target"); // empty: the save fails
-        QTest::newRow("typed name wins over the selected entry") << "new" << "new.desktop";
-        QTest::newRow("extension typed is doubled") << "app.desktop" << "app.desktop.desktop";
-        QTest::newRow("hostile name") << "Мой 'x' $HOME; \"q\"" << "Мой 'x' $HOME; \"q\".desktop";
-        QTest::newRow("no name: selected entry overwritten") << "" << "old.desktop";
-        QTest::newRow("name into a missing directory") << "missing/app" << "";
+        QTest::newRow("typed name wins over the selected entry") << "new"
+                                                                 << "new.desktop";
+        QTest::newRow("extension typed is doubled") << "app.desktop"
+                                                    << "app.desktop.desktop";
+        QTest::newRow("hostile name") << "Мой 'x' $HOME; \"q\""
+                                      << "Мой 'x' $HOME; \"q\".desktop";
+        QTest::newRow("no name: selected entry overwritten") << ""
+                                                             << "old.desktop";
+        QTest::newRow("name into a missing directory") << "missing/app"
+                                                       << "";
     }
 
     void saving()
     {
-        QFETCH(QString, typed); QFETCH(QString, target);
+        QFETCH(QString, typed);
+        QFETCH(QString, target);
         FakeDialogs dialogs;
         QTemporaryDir base;
         // A work directory that does not exist yet, with a hostile name.

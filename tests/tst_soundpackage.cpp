@@ -1,11 +1,11 @@
 // A package made only with the program, in the order the program suggests,
 // through the real handlers and tools: it builds, lintian finds nothing but
 // the missing manual page, and as root it installs, verifies and goes again.
-#include "app/bexlorwindow.h"
+#include "app/ui/bexlorwindow.h"
 #include "common/paths.h"
 #include "common/processrunner.h"
-#include "desktop/shortcutwindow.h"
-#include "package/editwindow.h"
+#include "desktop/ui/shortcutwindow.h"
+#include "package/ui/editwindow.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"
@@ -71,10 +71,11 @@ private slots:
         QVERIFY(readFile(dataDirectoryPath() + "/mytool").contains("/DEBIAN/preinst: 6"));
         dialogs.take();
         const QString shown = build(window, dialogs, false);
-        QVERIFY2(shown.startsWith("information: Выполнено! / Команда сборки завершена.") &&
-                     shown.contains("Пустой сценарий DEBIAN/preinst не включён в пакет"), qPrintable(shown));
-        QVERIFY(QFileInfo::exists(output + "/mytool_1.0-1_" + runProcess("dpkg", {"--print-architecture"})
-                                                                    .standardOutput.trimmed() + ".deb"));
+        QVERIFY2(shown.startsWith("information: Выполнено! / Команда сборки завершена.")
+                     && shown.contains("Пустой сценарий DEBIAN/preinst не включён в пакет"),
+                 qPrintable(shown));
+        QVERIFY(QFileInfo::exists(output + "/mytool_1.0-1_"
+                                  + runProcess("dpkg", {"--print-architecture"}).standardOutput.trimmed() + ".deb"));
     }
 
     void soundPackage()

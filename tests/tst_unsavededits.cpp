@@ -1,6 +1,6 @@
 // The three editors never drop typed text without asking: closing or picking another entry asks Save, Discard or
 // Cancel; Ctrl+S saves.
-#include "app/bexlorwindow.h"
+#include "app/ui/bexlorwindow.h"
 #include "common/paths.h"
 #include "desktop/accessrights.h"
 #include "support/fakedialogs.h"
@@ -26,7 +26,7 @@ private slots:
         QTest::addColumn<QString>("editor");
         QTest::addColumn<QString>("action"); // "close", "ctrl+s" or "pick" (another entry of the list)
         QTest::addColumn<Dialogs::SaveAnswer>("answer");
-        QTest::addColumn<bool>("open");  // the window afterwards
+        QTest::addColumn<bool>("open"); // the window afterwards
         QTest::addColumn<bool>("saved"); // the typed text on disk
         using A = Dialogs::SaveAnswer;
         for (const char *editor : {"debian", "shortcut", "access"}) {
@@ -57,16 +57,16 @@ private slots:
         BexlorWindow main;
         main.ui->lineEditProjectDir_2->setText(work);
         const QMap<QString, void (BexlorWindow::*)()> opens{{"debian", &BexlorWindow::editFiles},
-                                                             {"shortcut", &BexlorWindow::createShortcut},
-                                                             {"access", &BexlorWindow::editAccess}};
+                                                            {"shortcut", &BexlorWindow::createShortcut},
+                                                            {"access", &BexlorWindow::editAccess}};
         (main.*opens[editor])();
         QWidget *window = main.newWindow;
         QVERIFY(window && window->isVisible());
         auto *text = window->findChild<QTextEdit *>();
         auto *list = window->findChild<QComboBox *>();
-        const QString file = editor == "access" ? accessRightsPath("пакет $x")
-                                                : window->findChild<QLabel *>("labelFolderValue")->text()
-                                                      + list->currentText();
+        const QString file = editor == "access"
+                                 ? accessRightsPath("пакет $x")
+                                 : window->findChild<QLabel *>("labelFolderValue")->text() + list->currentText();
         const QByteArray before = readFile(file);
         QVERIFY(!text->document()->isModified());
         window->activateWindow();

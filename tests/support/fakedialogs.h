@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/dialogs.h"
+#include "common/ui/dialogs.h"
 
 #include <QList>
 #include <QQueue>
@@ -34,8 +34,7 @@ public:
     void information(const QString &title, const QString &text, const QString &details) override;
     bool question(const QString &title, const QString &text) override;
     QString existingDirectory(QWidget *parent, const QString &caption) override;
-    QString openFileName(QWidget *parent, const QString &caption, const QString &dir,
-                         const QString &filter) override;
+    QString openFileName(QWidget *parent, const QString &caption, const QString &dir, const QString &filter) override;
 
     // The kinds and texts shown so far as "kind: title / text" lines, then forgets them.
     QStringList take();

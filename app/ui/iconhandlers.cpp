@@ -1,7 +1,7 @@
-#include "app/bexlorwindow.h"
+#include "app/ui/bexlorwindow.h"
 
-#include "common/dialogs.h"
-#include "common/progressdialog.h"
+#include "common/ui/dialogs.h"
+#include "common/ui/progressdialog.h"
 #include "desktop/iconset.h"
 
 void BexlorWindow::createIcon()
@@ -9,9 +9,8 @@ void BexlorWindow::createIcon()
     const QString workDir = requireWorkDir();
     if (workDir.isEmpty())
         return;
-    const QString picture = Dialogs::instance().openFileName(
-        this, QStringLiteral("Выбрать изображение"), QString(),
-        QStringLiteral("Image (*.png *.jpg *.svg)"));
+    const QString picture = Dialogs::instance().openFileName(this, QStringLiteral("Выбрать изображение"), QString(),
+                                                             QStringLiteral("Image (*.png *.jpg *.svg)"));
     // A refusal needs no progress window.
     const auto work = [workDir, picture] { return writeIconSet(workDir, picture); };
     showResult(picture.isEmpty() ? work() : runWithProgress(this, QStringLiteral("Создание иконок"), work));
@@ -22,8 +21,7 @@ void BexlorWindow::removeImage()
     const QString workDir = requireWorkDir();
     if (workDir.isEmpty())
         return;
-    if (!Dialogs::instance().question(QStringLiteral("Удаление файла"),
-                                      QStringLiteral("Удалить файлы иконок?")))
+    if (!Dialogs::instance().question(QStringLiteral("Удаление файла"), QStringLiteral("Удалить файлы иконок?")))
         return;
     showResult(removeIconsDirectory(workDir));
 }

@@ -1,22 +1,13 @@
 #pragma once
 
-#include "common/toolform.h"
+#include "common/ui/toolform.h"
+#include "desktop/shortcuts.h"
 #include "ui_control.h"
 
 #include <QString>
 #include <QWidget>
 
 class QTextEdit;
-
-// "usr/share/applications", where the package's shortcuts live below the
-// work directory.
-QString applicationsSubdirectory();
-// workDir + "/usr/share/applications"
-QString applicationsDirectory(const QString &workDir);
-
-// Where a shortcut is saved: folder + the typed name + ".desktop", or else
-// folder + the selected entry; the empty text when there is neither.
-QString shortcutPath(const QString &folder, const QString &typedName, const QString &selected);
 
 // The editor of the .desktop files of one applications directory: a name for
 // a new file, the list of entries found there and the text of the one shown.

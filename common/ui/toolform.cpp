@@ -1,7 +1,7 @@
-#include "common/toolform.h"
+#include "common/ui/toolform.h"
 
-#include "common/dialogs.h"
 #include "common/paths.h"
+#include "common/ui/dialogs.h"
 #include "ui_control.h"
 
 #include <QComboBox>
@@ -43,8 +43,7 @@ QTextEdit *addToolTextEdit(Ui::Form &form, const QString &objectName, int row)
 }
 
 QTextEdit *addFileEditorRows(Ui::Form &form, FileEditorWidgets &widgets, const QString &folder,
-                             const QString &fileNameCaption, const QString &filesCaption,
-                             const QString &textEditName)
+                             const QString &fileNameCaption, const QString &filesCaption, const QString &textEditName)
 {
     widgets.labelFolder = addToolLabel(form, QStringLiteral("labelFolder"), QStringLiteral("Рабочий каталог:"), 0,
                                        QFormLayout::LabelRole);

@@ -1,6 +1,6 @@
-#include "app/bexlorwindow.h"
-#include "common/dialogs.h"
-#include "common/progressdialog.h"
+#include "app/ui/bexlorwindow.h"
+#include "common/ui/dialogs.h"
+#include "common/ui/progressdialog.h"
 #include "exebuild/exebuild.h"
 #include "ui_bexlorBuilderGui.h"
 

@@ -1,45 +1,25 @@
-#include "desktop/shortcutwindow.h"
+#include "desktop/ui/shortcutwindow.h"
 
-#include "common/dialogs.h"
 #include "common/paths.h"
-#include "common/editorfiles.h"
 #include "common/textfiles.h"
-#include "common/unsavedtext.h"
-#include "common/toolform.h"
-#include "package/templates.h"
+#include "common/ui/dialogs.h"
+#include "common/ui/editorfiles.h"
+#include "common/ui/toolform.h"
+#include "common/ui/unsavedtext.h"
+#include "desktop/shortcuts.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTextEdit>
 
-QString applicationsSubdirectory()
-{
-    return QStringLiteral("usr/share/applications");
-}
-
-QString applicationsDirectory(const QString &workDir)
-{
-    return workDir + QLatin1Char('/') + applicationsSubdirectory();
-}
-
-QString shortcutPath(const QString &folder, const QString &typedName, const QString &selected)
-{
-    if (!typedName.isEmpty())
-        return folder + typedName + QStringLiteral(".desktop");
-    if (!selected.isEmpty())
-        return folder + selected;
-    return QString();
-}
-
 shortcutWindow::shortcutWindow(const QString &directory)
     : QWidget(nullptr)
 {
     copyright.setupUi(this);
-    textEditCopyright = addFileEditorRows(copyright, *this, directory + QLatin1Char('/'),
-                                          QStringLiteral("Имя файла ярлыка без расширения .desktop:"),
-                                          QStringLiteral("Найденные файлы ярлыков (.desktop):"),
-                                          QStringLiteral("textEditCopyright"));
+    textEditCopyright = addFileEditorRows(
+        copyright, *this, directory + QLatin1Char('/'), QStringLiteral("Имя файла ярлыка без расширения .desktop:"),
+        QStringLiteral("Найденные файлы ярлыков (.desktop):"), QStringLiteral("textEditCopyright"));
 
     copyright.updateMd5sum->hide();
     copyright.checkBox->hide();

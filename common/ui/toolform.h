@@ -42,6 +42,4 @@ void listEditorFiles(FileEditorWidgets &widgets);
 // Adds the rows of a file editor to the form, filling widgets, and returns
 // the text area below them.
 QTextEdit *addFileEditorRows(Ui::Form &form, FileEditorWidgets &widgets, const QString &folder,
-                             const QString &fileNameCaption, const QString &filesCaption,
-                             const QString &textEditName);
-
+                             const QString &fileNameCaption, const QString &filesCaption, const QString &textEditName);

@@ -1,13 +1,12 @@
-#include "app/bexlorwindow.h"
-#include "common/dialogs.h"
+#include "app/ui/bexlorwindow.h"
+#include "common/ui/dialogs.h"
 #include "exebuild/scriptnames.h"
 #include "ui_bexlorBuilderGui.h"
 
 void BexlorWindow::selectPy()
 {
     const QString script = Dialogs::instance().openFileName(
-        nullptr, QStringLiteral("Выбрать файл"), ui->lineEditProjectDir->text(),
-        QStringLiteral("Файл (*.py)"));
+        nullptr, QStringLiteral("Выбрать файл"), ui->lineEditProjectDir->text(), QStringLiteral("Файл (*.py)"));
     ui->lineEditPy->setText(script);
     ui->labelOutputC->setText(scriptNames(script).cFile);
 }

@@ -1,6 +1,6 @@
-#include "common/unsavedtext.h"
+#include "common/ui/unsavedtext.h"
 
-#include "common/dialogs.h"
+#include "common/ui/dialogs.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -55,8 +55,9 @@ bool UnsavedTextGuard::eventFilter(QObject *watched, QEvent *event)
 {
     // Every choice in the list begins with a key, a click or the wheel: the
     // entry selected then is the one the editor shows.
-    if (watched == m_list && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress
-                              || event->type() == QEvent::Wheel)) {
+    if (watched == m_list
+        && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress
+            || event->type() == QEvent::Wheel)) {
         m_shown = m_list->currentText();
         return false;
     }

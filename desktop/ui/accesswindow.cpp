@@ -1,11 +1,11 @@
-#include "desktop/accesswindow.h"
+#include "desktop/ui/accesswindow.h"
 
-#include "common/dialogs.h"
 #include "common/paths.h"
-#include "common/editorfiles.h"
 #include "common/textfiles.h"
-#include "common/unsavedtext.h"
-#include "common/toolform.h"
+#include "common/ui/dialogs.h"
+#include "common/ui/editorfiles.h"
+#include "common/ui/toolform.h"
+#include "common/ui/unsavedtext.h"
 #include "desktop/accessrights.h"
 #include "ui_control.h"
 
@@ -19,8 +19,7 @@ AccessWindow::AccessWindow(const QString &workDir)
     control->setupUi(this);
     labelFolder = addToolLabel(*control, QStringLiteral("labelFolder"), QStringLiteral("Рабочий каталог:"), 0,
                                QFormLayout::LabelRole);
-    labelFolderValue = addToolLabel(*control, QStringLiteral("labelFolderValue"), workDir, 0,
-                                    QFormLayout::FieldRole);
+    labelFolderValue = addToolLabel(*control, QStringLiteral("labelFolderValue"), workDir, 0, QFormLayout::FieldRole);
     textEditCopyright = addToolTextEdit(*control, QStringLiteral("textEditCopyright"), 1);
     control->updateMd5sum->hide();
     control->checkBox->hide();

@@ -1,8 +1,8 @@
-#include "app/bexlorwindow.h"
+#include "app/ui/bexlorwindow.h"
 
-#include "common/dialogs.h"
 #include "common/paths.h"
-#include "desktop/shortcutwindow.h"
+#include "common/ui/dialogs.h"
+#include "desktop/ui/shortcutwindow.h"
 
 void BexlorWindow::createShortcut()
 {
@@ -15,6 +15,6 @@ void BexlorWindow::createShortcut()
         showError(written.message);
         return;
     }
-    showToolWindow(new shortcutWindow(directory),
-                   QStringLiteral("Создание/редактирование файла ярлыка"), 50, -100, true);
+    showToolWindow(new shortcutWindow(directory), QStringLiteral("Создание/редактирование файла ярлыка"), 50, -100,
+                   true);
 }

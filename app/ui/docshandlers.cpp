@@ -1,5 +1,5 @@
-#include "app/bexlorwindow.h"
-#include "common/dialogs.h"
+#include "app/ui/bexlorwindow.h"
+#include "common/ui/dialogs.h"
 #include "package/packagedocs.h"
 
 #include <QFileInfo>
@@ -23,8 +23,7 @@ void BexlorWindow::createDocs()
     if (!existing.isEmpty()
         && !Dialogs::instance().question(QStringLiteral("Документы пакета"),
                                          QStringLiteral("Эти файлы уже есть и будут заменены:\n")
-                                             + existing.join(QLatin1Char('\n'))
-                                             + QStringLiteral("\nЗаменить их?")))
+                                             + existing.join(QLatin1Char('\n')) + QStringLiteral("\nЗаменить их?")))
         return;
     showResult(writePackageDocs(workDir, fields, QDateTime::currentDateTime()));
 }

@@ -1,4 +1,4 @@
-#include "common/dialogs.h"
+#include "common/ui/dialogs.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -20,8 +20,7 @@ public:
 
     bool question(const QString &title, const QString &text) override
     {
-        return QMessageBox::question(nullptr, title, text, QMessageBox::Yes | QMessageBox::No)
-               == QMessageBox::Yes;
+        return QMessageBox::question(nullptr, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     }
 
     QString existingDirectory(QWidget *parent, const QString &caption) override
@@ -29,17 +28,15 @@ public:
         return QFileDialog::getExistingDirectory(parent, caption);
     }
 
-    QString openFileName(QWidget *parent, const QString &caption, const QString &dir,
-                         const QString &filter) override
+    QString openFileName(QWidget *parent, const QString &caption, const QString &dir, const QString &filter) override
     {
         return QFileDialog::getOpenFileName(parent, caption, dir, filter);
     }
 
     SaveAnswer askToSave(const QString &title, const QString &text) override
     {
-        switch (QMessageBox::question(nullptr, title, text,
-                                      QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
-                                      QMessageBox::Save)) {
+        switch (QMessageBox::question(
+            nullptr, title, text, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save)) {
         case QMessageBox::Save:
             return SaveAnswer::Save;
         case QMessageBox::Discard:

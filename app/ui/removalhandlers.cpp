@@ -1,7 +1,7 @@
-#include "app/bexlorwindow.h"
+#include "app/ui/bexlorwindow.h"
 
-#include "desktop/shortcutwindow.h"
-#include "package/removecontroltwindow.h"
+#include "desktop/ui/shortcutwindow.h"
+#include "package/ui/removecontroltwindow.h"
 
 void BexlorWindow::removeControlFiles()
 {
@@ -19,6 +19,6 @@ void BexlorWindow::removeShotcut()
     const QString workDir = requireWorkDir();
     if (workDir.isEmpty())
         return;
-    showToolWindow(new removeControltWindow(workDir, applicationsSubdirectory()),
-                   QStringLiteral("Удалить ярлыки"), 200, 50, false);
+    showToolWindow(new removeControltWindow(workDir, applicationsSubdirectory()), QStringLiteral("Удалить ярлыки"), 200,
+                   50, false);
 }

@@ -1,4 +1,4 @@
-#include "common/editorfiles.h"
+#include "common/ui/editorfiles.h"
 
 #include "common/textfiles.h"
 
@@ -61,7 +61,8 @@ Result saveEditor(const QString &path, const QTextEdit *editor)
 {
     if (editor->isReadOnly()) {
         return Result::failure(QStringLiteral("Текст открыт только для чтения: сохранение испортило бы файл. "
-                                              "Файл %1 не записан").arg(path));
+                                              "Файл %1 не записан")
+                                   .arg(path));
     }
     const Result written = writeFileAtomically(path, editor->toPlainText().toUtf8());
     if (written.success)

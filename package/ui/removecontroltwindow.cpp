@@ -1,9 +1,9 @@
-#include "package/removecontroltwindow.h"
+#include "package/ui/removecontroltwindow.h"
 
-#include "common/dialogs.h"
 #include "common/filetree.h"
 #include "common/paths.h"
-#include "common/toolform.h"
+#include "common/ui/dialogs.h"
+#include "common/ui/toolform.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -18,7 +18,6 @@ namespace {
 
 const QString removeAllEntry = QStringLiteral("УДАЛИТЬ ВСЕ ФАЙЛЫ");
 const QString removalTitle = QStringLiteral("Удаление файла");
-
 
 } // namespace
 
@@ -124,7 +123,8 @@ void removeControltWindow::removeSingle(const QString &directory, const QString 
     struct stat status;
     if (::lstat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode)) {
         showError(QStringLiteral("%1 - это каталог; удалить его можно только вместе со всеми файлами "
-                                 "(«%2»)").arg(name, removeAllEntry));
+                                 "(«%2»)")
+                      .arg(name, removeAllEntry));
         relist();
         return;
     }

@@ -1,9 +1,9 @@
-#include "app/bexlorwindow.h"
+#include "app/ui/bexlorwindow.h"
 
 #include "app/profilestore.h"
-#include "exebuild/scriptnames.h"
-#include "common/dialogs.h"
 #include "common/paths.h"
+#include "common/ui/dialogs.h"
+#include "exebuild/scriptnames.h"
 #include "package/lint.h"
 #include "ui_bexlorBuilderGui.h"
 
@@ -62,8 +62,7 @@ void BexlorWindow::selectProjectDir()
 
 void BexlorWindow::selectProjectDir_2()
 {
-    ui->lineEditProjectDir_2->setText(
-        Dialogs::instance().existingDirectory(nullptr, chooseDirectoryCaption));
+    ui->lineEditProjectDir_2->setText(Dialogs::instance().existingDirectory(nullptr, chooseDirectoryCaption));
 }
 
 void BexlorWindow::selectDebDir()
@@ -73,8 +72,7 @@ void BexlorWindow::selectDebDir()
 
 void BexlorWindow::selectBinaryDir()
 {
-    ui->lineEditBinaryDir->setText(
-        Dialogs::instance().existingDirectory(nullptr, chooseDirectoryCaption));
+    ui->lineEditBinaryDir->setText(Dialogs::instance().existingDirectory(nullptr, chooseDirectoryCaption));
     ui->lineEditBinary->setText(binaryNameFor(ui->lineEditPy->text()));
 }
 
@@ -108,8 +106,7 @@ QString BexlorWindow::requireWorkDir()
     return workDir;
 }
 
-void BexlorWindow::showToolWindow(QWidget *window, const QString &title, int dx, int dy,
-                                  bool sizeLimits)
+void BexlorWindow::showToolWindow(QWidget *window, const QString &title, int dx, int dy, bool sizeLimits)
 {
     window->setAttribute(Qt::WA_DeleteOnClose);
     newWindow = window;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/toolform.h"
+#include "common/ui/toolform.h"
 #include "ui_control.h"
 
 #include <QString>

@@ -1,8 +1,8 @@
-#include "app/startup.h"
+#include "app/ui/startup.h"
 
-#include "app/bexlorwindow.h"
 #include "app/settings.h"
-#include "app/translations.h"
+#include "app/ui/bexlorwindow.h"
+#include "app/ui/translations.h"
 #include "common/paths.h"
 
 #include <QApplication>
@@ -30,8 +30,7 @@ int runApplication(int argc, char **argv)
     QApplication application(argc, argv);
     installQtTranslations(application);
     // A missing icon file simply leaves the windows without an icon.
-    application.setWindowIcon(
-        QIcon(QStringLiteral("/usr/share/icons/hicolor/256x256/apps/bexlor-builder.png")));
+    application.setWindowIcon(QIcon(QStringLiteral("/usr/share/icons/hicolor/256x256/apps/bexlor-builder.png")));
 
     BexlorWindow window;
     window.move(centredPosition(QApplication::desktop()->size(), window.size()));

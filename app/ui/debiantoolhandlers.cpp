@@ -1,8 +1,8 @@
-#include "app/bexlorwindow.h"
+#include "app/ui/bexlorwindow.h"
 
-#include "common/dialogs.h"
 #include "common/paths.h"
-#include "package/editwindow.h"
+#include "common/ui/dialogs.h"
+#include "package/ui/editwindow.h"
 
 void BexlorWindow::editFiles()
 {
@@ -14,6 +14,6 @@ void BexlorWindow::editFiles()
         showError(written.message);
         return;
     }
-    showToolWindow(new editWindow(workDir), QStringLiteral("Создание/редактирование файлов каталога DEBIAN"),
-                   0, -100, true);
+    showToolWindow(new editWindow(workDir), QStringLiteral("Создание/редактирование файлов каталога DEBIAN"), 0, -100,
+                   true);
 }

@@ -1,8 +1,8 @@
-#include "app/bexlorwindow.h"
-#include "common/dialogs.h"
+#include "app/ui/bexlorwindow.h"
 #include "common/paths.h"
+#include "common/ui/dialogs.h"
 #include "desktop/accessrights.h"
-#include "desktop/accesswindow.h"
+#include "desktop/ui/accesswindow.h"
 #include "ui_bexlorBuilderGui.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "common/progressdialog.h"
+#include "common/ui/progressdialog.h"
 
 #include "common/job.h"
 
@@ -96,7 +96,6 @@ Result runWithProgress(QWidget *parent, const QString &title, const std::functio
     dialog.exec();
     worker->wait();
     if (job.cancelled() && result.failed())
-        return Result::failure(QStringLiteral("Работа «%1» отменена. То, что она успела создать, удалено.")
-                                   .arg(title));
+        return Result::failure(QStringLiteral("Работа «%1» отменена. То, что она успела создать, удалено.").arg(title));
     return result;
 }

@@ -1,6 +1,6 @@
-#include "app/bexlorwindow.h"
 #include "app/profilestore.h"
-#include "common/dialogs.h"
+#include "app/ui/bexlorwindow.h"
+#include "common/ui/dialogs.h"
 #include "ui_bexlorBuilderGui.h"
 
 void BexlorWindow::saveProject()
@@ -43,10 +43,9 @@ void BexlorWindow::loadProject()
 void BexlorWindow::deleteProject()
 {
     const QString name = ui->comboBoxProjects->currentText();
-    const bool confirmed = Dialogs::instance().question(
-        QStringLiteral("Удаление настроек"),
-        QStringLiteral("Будут удалены настройки ") + name
-            + QStringLiteral(".\nДействительно это сделать?"));
+    const bool confirmed = Dialogs::instance().question(QStringLiteral("Удаление настроек"),
+                                                        QStringLiteral("Будут удалены настройки ") + name
+                                                            + QStringLiteral(".\nДействительно это сделать?"));
     if (!confirmed)
         return;
     const Result removed = removeProfile(name);

@@ -1,11 +1,11 @@
-#include "package/editwindow.h"
+#include "package/ui/editwindow.h"
 
-#include "common/dialogs.h"
 #include "common/paths.h"
-#include "common/progressdialog.h"
-#include "common/editorfiles.h"
-#include "common/unsavedtext.h"
-#include "common/toolform.h"
+#include "common/ui/dialogs.h"
+#include "common/ui/editorfiles.h"
+#include "common/ui/progressdialog.h"
+#include "common/ui/toolform.h"
+#include "common/ui/unsavedtext.h"
 #include "package/debianmeta.h"
 #include "package/templates.h"
 
@@ -25,10 +25,9 @@ editWindow::editWindow(const QString &workDir)
 {
     control.setupUi(this);
 
-    textEditControl = addFileEditorRows(control, *this, workDir + QStringLiteral("/DEBIAN/"),
-                                        QStringLiteral("Введите имя файла:"),
-                                        QStringLiteral("Найденные файлы в каталоге DEBIAN:"),
-                                        QStringLiteral("textEditControl"));
+    textEditControl = addFileEditorRows(
+        control, *this, workDir + QStringLiteral("/DEBIAN/"), QStringLiteral("Введите имя файла:"),
+        QStringLiteral("Найденные файлы в каталоге DEBIAN:"), QStringLiteral("textEditControl"));
 
     control.updateMd5sum->hide();
     control.checkBox->hide();
@@ -127,10 +126,9 @@ void editWindow::fillTemplate()
 
 void editWindow::updateMD5(const QString &workDir)
 {
-    if (!Dialogs::instance().question(
-            QStringLiteral("Обновление контрольных сумм"),
-            QStringLiteral("Внимание!\nБудет выполнен перерасчет контрольных сумм.\n"
-                           "Файл md5sums будет перезаписан. Вы согласны?"))) {
+    if (!Dialogs::instance().question(QStringLiteral("Обновление контрольных сумм"),
+                                      QStringLiteral("Внимание!\nБудет выполнен перерасчет контрольных сумм.\n"
+                                                     "Файл md5sums будет перезаписан. Вы согласны?"))) {
         return;
     }
     const Result written = runWithProgress(this, QStringLiteral("Расчёт контрольных сумм"),
