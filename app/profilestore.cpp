@@ -9,6 +9,9 @@
 #include <QFile>
 #include <QSettings>
 
+#include <array>
+#include <variant>
+
 namespace {
 
 // "/" nests a group in the INI store and "\" is how it writes a nested one,
@@ -35,10 +38,62 @@ QString writeFailureReason(const QString &path)
     return QStringLiteral("файл записан не полностью (нет места на диске?)");
 }
 
-QByteArray fileBytes(const QString &path)
+// The keys of a profile, in the order they are saved, each with its field.
+using ProfileMember = std::variant<QString Profile::*, int Profile::*, bool Profile::*>;
+struct ProfileKey
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const char *key;
+    ProfileMember member;
+};
+
+const std::array<ProfileKey, 9> &profileKeys()
+{
+    static const std::array<ProfileKey, 9> keys{{
+        {"ProjectDir", &Profile::projectDir},
+        {"Py", &Profile::py},
+        {"OutputC", &Profile::outputC},
+        {"BinaryDir", &Profile::binaryDir},
+        {"Binary", &Profile::binary},
+        {"Source", &Profile::source},
+        {"ProjectDirDeb", &Profile::projectDirDeb},
+        {"DebDir", &Profile::debDir},
+        {"Lint", &Profile::lint},
+    }};
+    return keys;
+}
+
+// Writes the keys into the store's current group.
+void writeProfile(QSettings &store, const Profile &profile)
+{
+    for (const ProfileKey &key : profileKeys())
+        std::visit([&](auto member) { store.setValue(QLatin1String(key.key), profile.*member); }, key.member);
+}
+
+// Reads the keys from the store's current group: a missing text reads as
+// empty, a missing or hand-edited Source that is no number as 0, a missing
+// Lint as on when lintian is installed.
+Profile readProfile(const QSettings &store)
+{
+    Profile profile;
+    for (const ProfileKey &key : profileKeys()) {
+        const QVariant value = store.value(QLatin1String(key.key));
+        if (auto text = std::get_if<QString Profile::*>(&key.member))
+            profile.*(*text) = value.toString();
+        else if (auto number = std::get_if<int Profile::*>(&key.member))
+            profile.*(*number) = value.toInt();
+        else
+            profile.*std::get<bool Profile::*>(key.member) = value.isValid() ? value.toBool() : lintianInstalled();
+    }
+    return profile;
+}
+
+bool sameProfile(const Profile &a, const Profile &b)
+{
+    for (const ProfileKey &key : profileKeys()) {
+        if (!std::visit([&](auto member) { return a.*member == b.*member; }, key.member))
+            return false;
+    }
+    return true;
 }
 
 // The profile as the bytes on disk hold it. The store can believe a write
@@ -50,17 +105,14 @@ bool storedOnDisk(const QString &name, const Profile &profile)
     // A private directory, so that a kill meanwhile leaves nothing behind for good.
     const PrivateDirectory scratch;
     const QString copy = scratch.path() + QStringLiteral("/settings.ini");
-    if (scratch.path().isEmpty() || writeFileAtomically(copy, fileBytes(settingsFilePath())).failed())
+    QByteArray bytes;
+    if (scratch.made().failed() || readRegularFile(settingsFilePath(), &bytes).failed()
+        || writeFileAtomically(copy, bytes).failed())
         return false;
     QSettings disk(copy, QSettings::IniFormat);
     disk.setIniCodec("UTF-8");
     disk.beginGroup(name);
-    const auto text = [&disk](const char *key) { return disk.value(QLatin1String(key)).toString(); };
-    return text("ProjectDir") == profile.projectDir && text("Py") == profile.py && text("OutputC") == profile.outputC
-           && text("BinaryDir") == profile.binaryDir && text("Binary") == profile.binary
-           && disk.value(QStringLiteral("Source")).toInt() == profile.source
-           && text("ProjectDirDeb") == profile.projectDirDeb && text("DebDir") == profile.debDir
-           && disk.value(QStringLiteral("Lint")).toBool() == profile.lint;
+    return sameProfile(readProfile(disk), profile);
 }
 
 } // namespace
@@ -80,18 +132,12 @@ Result saveProfile(const QString &name, const Profile &profile)
                                    .arg(name));
     QSettings &store = settings();
     store.beginGroup(name);
-    store.setValue(QStringLiteral("ProjectDir"), profile.projectDir);
-    store.setValue(QStringLiteral("Py"), profile.py);
-    store.setValue(QStringLiteral("OutputC"), profile.outputC);
-    store.setValue(QStringLiteral("BinaryDir"), profile.binaryDir);
-    store.setValue(QStringLiteral("Binary"), profile.binary);
-    store.setValue(QStringLiteral("Source"), profile.source);
-    store.setValue(QStringLiteral("ProjectDirDeb"), profile.projectDirDeb);
-    store.setValue(QStringLiteral("DebDir"), profile.debDir);
-    store.setValue(QStringLiteral("Lint"), profile.lint);
+    writeProfile(store, profile);
     store.endGroup();
     const QString path = settingsFilePath();
-    const QByteArray before = fileBytes(path);
+    // A missing file has nothing to restore.
+    QByteArray before;
+    readRegularFile(path, &before);
     store.sync();
     if (store.status() != QSettings::NoError || !storedOnDisk(name, profile)) {
         QString message =
@@ -112,17 +158,7 @@ Profile loadProfile(const QString &name)
 {
     QSettings &store = settings();
     store.beginGroup(name);
-    const auto text = [&store](const char *key) { return store.value(QLatin1String(key)).toString(); };
-    Profile profile;
-    profile.projectDir = text("ProjectDir");
-    profile.py = text("Py");
-    profile.outputC = text("OutputC");
-    profile.binaryDir = text("BinaryDir");
-    profile.binary = text("Binary");
-    profile.source = store.value(QStringLiteral("Source"), 0).toInt();
-    profile.projectDirDeb = text("ProjectDirDeb");
-    profile.debDir = text("DebDir");
-    profile.lint = store.value(QStringLiteral("Lint"), lintianInstalled()).toBool();
+    const Profile profile = readProfile(store);
     store.endGroup();
     return profile;
 }

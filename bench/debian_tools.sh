@@ -8,7 +8,7 @@ set -eu
 cd "$(dirname "$0")/.."
 RUNS=${RUNS:-5}
 export RUNS
-cmake -S . -B build -G Ninja >/dev/null
+cmake -S . -B build >/dev/null
 cmake --build build --target bench_debian_tools >/dev/null
 program=./build/bench_debian_tools
 

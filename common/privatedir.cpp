@@ -82,16 +82,16 @@ PrivateDirectory::PrivateDirectory(const QString &parent)
     } else {
         error = errno;
     }
-    m_error = QStringLiteral("Не удалось создать временный каталог: %1").arg(systemError(error));
+    m_made = Result::failure(QStringLiteral("Не удалось создать временный каталог: %1").arg(systemError(error)));
 }
 
-QString PrivateDirectory::remove()
+Result PrivateDirectory::remove()
 {
     if (m_path.isEmpty())
-        return QString();
+        return Result::done();
     const Result removed = removeTree(m_path);
     m_path.clear();
     ::close(m_lock);
     m_lock = -1;
-    return removed.message;
+    return removed;
 }

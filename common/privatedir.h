@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/result.h"
+
 #include <QString>
 
 // A directory of this build alone, made with mode 0700 under a fresh unique
@@ -18,13 +20,14 @@ public:
     PrivateDirectory &operator=(const PrivateDirectory &) = delete;
 
     QString path() const { return m_path; }
-    QString error() const { return m_error; }
+    // Whether the directory was made, and why not.
+    Result made() const { return m_made; }
 
-    // Returns the empty text or what could not be removed.
-    QString remove();
+    // Removes the directory now; a failure names what could not be removed.
+    Result remove();
 
 private:
     QString m_path;
-    QString m_error;
+    Result m_made;
     int m_lock = -1;
 };

@@ -32,38 +32,36 @@ namespace {
 
 const QString unexpectedError = QStringLiteral("Непредвиденная ошибка:\n");
 
-QByteArray fileContent(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // A regular file holding exactly the script: the working copy of a build
-// that was killed before it could remove it.
+// that was killed before it could remove it. A file that cannot be read is
+// no such copy.
 bool leftoverCopy(const QString &script, const QString &workingCopy)
 {
     const QFileInfo existing(workingCopy);
+    QByteArray copy, original;
     return existing.isFile() && !existing.isSymLink() && existing.size() == QFileInfo(script).size()
-           && fileContent(workingCopy) == fileContent(script);
+           && readRegularFile(workingCopy, &copy).success && readRegularFile(script, &original).success
+           && copy == original;
 }
 
 // Copies the script to the working copy with its permission bits. Any other
 // file already standing there belongs to the user (my_tool.py beside
 // my-tool.py) and would be overwritten now and deleted after the build, so
 // it is refused.
-QString makeWorkingCopy(const QString &script, const QString &workingCopy)
+Result makeWorkingCopy(const QString &script, const QString &workingCopy)
 {
     if (leftoverCopy(script, workingCopy))
         QFile::remove(workingCopy);
     const QFileInfo existing(workingCopy);
     if (existing.exists() || existing.isSymLink())
-        return QStringLiteral("Файл %1 уже существует: сборка удалила бы его. "
-                              "Переименуйте этот файл и повторите сборку.")
-            .arg(workingCopy);
+        return Result::failure(QStringLiteral("Файл %1 уже существует: сборка удалила бы его. "
+                                              "Переименуйте этот файл и повторите сборку.")
+                                   .arg(workingCopy));
     QFile source(script);
     if (!source.copy(workingCopy))
-        return QStringLiteral("Не удалось создать рабочую копию %1: %2").arg(workingCopy, source.errorString());
-    return QString();
+        return Result::failure(
+            QStringLiteral("Не удалось создать рабочую копию %1: %2").arg(workingCopy, source.errorString()));
+    return Result::done();
 }
 
 // Which package the executable needs at run time, for its package's Depends.
@@ -150,9 +148,9 @@ Result buildExecutable(const ExecutableBuild &build)
 
     const bool copied = names.workingCopy != build.script;
     if (copied) {
-        const QString error = makeWorkingCopy(build.script, names.workingCopy);
-        if (!error.isEmpty())
-            return Result::failure(error);
+        const Result made = makeWorkingCopy(build.script, names.workingCopy);
+        if (made.failed())
+            return made;
     }
     const BuildOutput cFile(build.cFile), binary(build.binaryDir + QLatin1Char('/') + build.binaryName);
     const Result result = translateAndCompile(build, names);

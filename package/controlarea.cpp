@@ -33,8 +33,9 @@ bool isRegularFile(const QString &path)
 // Gives every regular file directly in DEBIAN its mode, and leaves blank
 // maintainer scripts out: dpkg refuses other modes, and lintian every
 // script that does nothing.
-Result setControlFiles(const QString &debian, QStringList *notes)
+Result setControlFiles(const QString &debian)
 {
+    Result result;
     for (const QString &name : directoryEntries(debian)) {
         const QString path = debian + QLatin1Char('/') + name;
         if (!isRegularFile(path))
@@ -51,28 +52,32 @@ Result setControlFiles(const QString &debian, QStringList *notes)
         if (isBlankScript(content)) {
             if (!QFile::remove(path))
                 return Result::failure(QStringLiteral("Не удалось удалить копию %1").arg(path));
-            *notes << QStringLiteral("Пустой сценарий DEBIAN/%1 не включён в пакет").arg(name);
+            result.warnings << QStringLiteral("Пустой сценарий DEBIAN/%1 не включён в пакет").arg(name);
         } else if (!content.startsWith("#!")) {
-            *notes << QStringLiteral("Сценарий DEBIAN/%1 не начинается со строки «#!»: "
-                                     "dpkg не сможет его запустить")
-                          .arg(name);
+            result.warnings << QStringLiteral("Сценарий DEBIAN/%1 не начинается со строки «#!»: "
+                                              "dpkg не сможет его запустить")
+                                   .arg(name);
         }
     }
-    return Result::done();
+    return result;
 }
 
 // Writes md5sums from the staged data, with the lines of the editor's refresh.
-Result writeChecksums(const QString &staging, QStringList *notes)
+Result writeStagedChecksums(const QString &staging)
 {
     const ChecksumList list = checksumLines(staging);
+    QStringList warnings;
     for (const QString &name : list.unlistable)
-        *notes << QStringLiteral("Имя файла содержит перевод строки, в md5sums его нет: %1").arg(name);
+        warnings << QStringLiteral("Имя файла содержит перевод строки, в md5sums его нет: %1").arg(name);
     if (!list.unreadable.isEmpty())
         return Result::failure(QStringLiteral("Не удалось прочитать файлы для md5sums:\n")
                                + list.unreadable.join(QLatin1Char('\n')));
     const QString path = staging + QStringLiteral("/DEBIAN/md5sums");
-    const Result written = writeFileAtomically(path, list.content);
-    return written.failed() ? written : setMode(path, 0644);
+    Result written = writeFileAtomically(path, list.content);
+    if (written.success)
+        written = setMode(path, 0644);
+    written.warnings = warnings;
+    return written;
 }
 
 } // namespace
@@ -110,16 +115,12 @@ bool isBlankScript(const QByteArray &content)
     return content.trimmed().isEmpty();
 }
 
-Result prepareControlArea(const QString &staging, const AccessRules &rules, QStringList *notes)
+Result prepareControlArea(const QString &staging, const AccessRules &rules)
 {
     const QString debian = staging + QStringLiteral("/DEBIAN");
-    *notes << overriddenAccessLines(rules);
-    Result step = setMode(debian, 0755);
-    if (step.success)
-        step = setControlFiles(debian, notes);
-    if (step.success)
-        step = writeChecksums(staging, notes);
-    if (step.success)
-        step = refreshInstalledSize(staging, true);
-    return step;
+    Result prepared = runSteps({[&] { return setMode(debian, 0755); }, [&] { return setControlFiles(debian); },
+                                [&] { return writeStagedChecksums(staging); },
+                                [&] { return refreshInstalledSize(staging, true); }});
+    prepared.warnings = overriddenAccessLines(rules) + prepared.warnings;
+    return prepared;
 }

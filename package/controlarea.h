@@ -30,5 +30,5 @@ bool isBlankScript(const QByteArray &content);
 // Prepares staging + "/DEBIAN" after the access list was applied: DEBIAN
 // 0755, maintainer scripts 0755 and other files 0644, blank maintainer
 // scripts left out, md5sums written from the staged data, Installed-Size set
-// in control. What the user should know goes to notes.
-Result prepareControlArea(const QString &staging, const AccessRules &rules, QStringList *notes);
+// in control. What the user should know comes back as warnings.
+Result prepareControlArea(const QString &staging, const AccessRules &rules);

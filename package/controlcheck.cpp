@@ -237,7 +237,7 @@ bool isValidDebianVersion(const QString &version)
            && allMatch(revision, QStringLiteral(".+~"));
 }
 
-Result checkControlFiles(const QString &workDir, QStringList *notes)
+Result checkControlFiles(const QString &workDir)
 {
     if (!QFileInfo(workDir).isDir())
         return Result::failure(QStringLiteral("Каталог %1 не найден").arg(workDir));
@@ -259,10 +259,10 @@ Result checkControlFiles(const QString &workDir, QStringList *notes)
             return listed;
         verdict.errors << conffilesProblems(workDir, conffiles);
     }
+    Result result = verdict.errors.isEmpty() ? Result::done()
+                                             : Result::failure(QStringLiteral("dpkg-deb не примет файлы DEBIAN:\n")
+                                                               + verdict.errors.join(QLatin1Char('\n')));
     for (const QString &warning : verdict.warnings)
-        *notes << QStringLiteral("DEBIAN/control: ") + warning;
-    if (verdict.errors.isEmpty())
-        return Result::done();
-    return Result::failure(QStringLiteral("dpkg-deb не примет файлы DEBIAN:\n")
-                           + verdict.errors.join(QLatin1Char('\n')));
+        result.warnings << QStringLiteral("DEBIAN/control: ") + warning;
+    return result;
 }

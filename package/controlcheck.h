@@ -53,5 +53,6 @@ bool isValidPackageName(const QString &name);
 bool isValidDebianVersion(const QString &version);
 
 // Checks workDir + "/DEBIAN/control" and the files that conffiles names.
-// A refusal lists every problem at once; warnings go to notes.
-Result checkControlFiles(const QString &workDir, QStringList *notes);
+// A refusal lists every problem at once; what lintian would say comes back
+// as warnings.
+Result checkControlFiles(const QString &workDir);

@@ -65,15 +65,15 @@ int openDirectoryBeneath(int root, const QByteArray &parent)
 
 // Sets mode on the entry at relative below root without going through any
 // link: a link's target may lie outside the package, and a link itself has
-// no mode of its own. Returns the empty text or why the line was skipped.
-QString setModeInside(int root, const QByteArray &relative, unsigned mode)
+// no mode of its own. A failure says why the line was skipped.
+Result setModeInside(int root, const QByteArray &relative, unsigned mode)
 {
     const int slash = relative.lastIndexOf('/');
     const QByteArray parent = slash < 0 ? QByteArray(".") : relative.left(slash);
     const QByteArray name = slash < 0 ? relative : relative.mid(slash + 1);
     const int fd = openDirectoryBeneath(root, parent);
     if (fd < 0)
-        return errno == ELOOP ? QStringLiteral("путь проходит через ссылку") : missingOr(errno);
+        return Result::failure(errno == ELOOP ? QStringLiteral("путь проходит через ссылку") : missingOr(errno));
     struct stat status;
     int error = 0;
     if (::fstatat(fd, name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
@@ -82,16 +82,16 @@ QString setModeInside(int root, const QByteArray &relative, unsigned mode)
         error = errno;
     ::close(fd);
     if (error != 0)
-        return missingOr(error);
-    return S_ISLNK(status.st_mode) ? QStringLiteral("это ссылка") : QString();
+        return Result::failure(missingOr(error));
+    return S_ISLNK(status.st_mode) ? Result::failure(QStringLiteral("это ссылка")) : Result::done();
 }
 
 // Sets the recorded modes in the staging copy. A line whose file is missing
 // there, or that names a link, is skipped alone and noted; the lines after
 // it still apply.
-void applyAccessRules(const QString &staging, const AccessRules &rules, QStringList *notes)
+Result applyAccessRules(const QString &staging, const AccessRules &rules)
 {
-    *notes << rules.skipped;
+    QStringList warnings = rules.skipped;
     const int root = ::open(QFile::encodeName(staging).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     for (const AccessRule &rule : rules.rules) {
         QByteArray relative = rule.path;
@@ -99,12 +99,13 @@ void applyAccessRules(const QString &staging, const AccessRules &rules, QStringL
             relative.remove(0, 1);
         while (relative.endsWith('/'))
             relative.chop(1);
-        const QString reason = setModeInside(root, relative.isEmpty() ? QByteArray(".") : relative, rule.mode);
-        if (!reason.isEmpty())
-            *notes << skippedNote(rule.line, reason);
+        const Result set = setModeInside(root, relative.isEmpty() ? QByteArray(".") : relative, rule.mode);
+        if (set.failed())
+            warnings << skippedNote(rule.line, set.message);
     }
     if (root >= 0)
         ::close(root);
+    return Result::doneWith(warnings);
 }
 
 // Runs dpkg-deb into a private directory inside the output directory and
@@ -115,8 +116,8 @@ ProcessResult packageInto(const QString &staging, const QString &outputDir, QStr
 {
     PrivateDirectory unfinished(outputDir);
     ProcessResult package;
-    if (unfinished.path().isEmpty()) {
-        package.startError = unfinished.error();
+    if (unfinished.made().failed()) {
+        package.startError = unfinished.made().message;
         return package;
     }
     package = runProcess(QStringLiteral("fakeroot"), packageArguments(staging, unfinished.path()));
@@ -142,17 +143,12 @@ Result stageAndBuild(const QString &workDir, const QString &outputDir, const QSt
     struct stat own;
     if (::stat(QFile::encodeName(privateDir).constData(), &own) != 0)
         return Result::failure(buildError + systemError(errno));
-    const Result copied = copyStagingTree(workDir, staging, own);
-    if (copied.failed())
-        return Result::failure(buildError + copied.message);
-
-    if (!copied.message.isEmpty())
-        notes << copied.message;
-    applyAccessRules(staging, rules, &notes);
-    const Result controlArea = prepareControlArea(staging, rules, &notes);
-    if (controlArea.failed())
-        return Result::failure(buildError + controlArea.message);
-    sharedLibraryNotes(staging, &notes);
+    const Result staged = runSteps(
+        {[&] { return copyStagingTree(workDir, staging, own); }, [&] { return applyAccessRules(staging, rules); },
+         [&] { return prepareControlArea(staging, rules); }, [&] { return checkSharedLibraries(staging); }});
+    if (staged.failed())
+        return Result::failure(buildError + staged.message);
+    notes << staged.warnings;
 
     const ProcessResult package = packageInto(staging, outputDir, packageFile);
     if (!package.succeeded())
@@ -180,8 +176,7 @@ Result buildPackage(const QString &workDir, const QString &outputDir, bool lint)
     if (!QFileInfo(outputDir).isDir())
         return Result::failure(buildError + QStringLiteral("Каталог для deb-файла %1 не найден").arg(outputDir));
 
-    QStringList notes;
-    const Result control = checkControlFiles(workDir, &notes);
+    const Result control = checkControlFiles(workDir);
     if (control.failed())
         return Result::failure(buildError + control.message);
 
@@ -191,14 +186,14 @@ Result buildPackage(const QString &workDir, const QString &outputDir, bool lint)
         return Result::failure(buildError + read.message);
 
     PrivateDirectory privateDir;
-    if (privateDir.path().isEmpty())
-        return Result::failure(buildError + privateDir.error());
+    if (privateDir.made().failed())
+        return Result::failure(buildError + privateDir.made().message);
     QString packageFile;
     Result result = stageAndBuild(workDir, outputDir, privateDir.path(), privateDir.path() + QLatin1Char('/') + name,
-                                  rules, notes, &packageFile);
-    const QString removeError = privateDir.remove();
-    if (!removeError.isEmpty())
-        result.message += QStringLiteral("\n\n") + removeError;
+                                  rules, control.warnings, &packageFile);
+    const Result removed = privateDir.remove();
+    if (removed.failed())
+        result.message += QStringLiteral("\n\n") + removed.message;
     if (result.success && lint && !jobCancelled()) {
         const Result checked = lintPackage(packageFile);
         result.message += QStringLiteral("\n\n") + checked.message;

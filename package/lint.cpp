@@ -39,8 +39,8 @@ Result lintPackage(const QString &package)
     // lintian leaves scratch files behind in its temporary directory; this
     // one goes with everything in it.
     PrivateDirectory scratch;
-    if (scratch.path().isEmpty())
-        return Result::failure(QStringLiteral("Проверка lintian не выполнена: ") + scratch.error());
+    if (scratch.made().failed())
+        return Result::failure(QStringLiteral("Проверка lintian не выполнена: ") + scratch.made().message);
     const ProcessResult lintian = runProcess(
         QStringLiteral("env"),
         {QStringLiteral("TMPDIR=") + scratch.path(), QStringLiteral("lintian"), QStringLiteral("--"), package});

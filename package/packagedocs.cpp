@@ -20,8 +20,8 @@ const QString docsError = QStringLiteral("Не удалось создать д�
 Result gzipped(const QByteArray &text, QByteArray *compressed)
 {
     PrivateDirectory directory;
-    if (directory.path().isEmpty())
-        return Result::failure(directory.error());
+    if (directory.made().failed())
+        return directory.made();
     const QString plain = directory.path() + QStringLiteral("/changelog.Debian");
     const Result written = writeFileAtomically(plain, text);
     if (written.failed())

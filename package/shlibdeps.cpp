@@ -26,12 +26,15 @@ bool startsWithElfMagic(const QString &path)
                                 "ELF");
 }
 
-QString controlDepends(const QString &staging)
+// The Depends value of the staged control file, which the build has
+// already read and checked.
+Result controlDepends(const QString &staging, QString *depends)
 {
-    QFile control(staging + QStringLiteral("/DEBIAN/control"));
-    if (!control.open(QIODevice::ReadOnly))
-        return QString();
-    return parseControl(control.readAll()).value(QStringLiteral("Depends"));
+    QByteArray control;
+    const Result read = readRegularFile(staging + QStringLiteral("/DEBIAN/control"), &control);
+    if (read.success)
+        *depends = parseControl(control).value(QStringLiteral("Depends"));
+    return read;
 }
 
 // dpkg-shlibdeps -O for the files, run where a minimal debian/control
@@ -39,8 +42,8 @@ QString controlDepends(const QString &staging)
 Result runShlibdeps(const QStringList &files, QString *output)
 {
     PrivateDirectory directory;
-    if (directory.path().isEmpty())
-        return Result::failure(directory.error());
+    if (directory.made().failed())
+        return directory.made();
     const QString source = directory.path();
     if (!QDir().mkdir(source + QStringLiteral("/debian")))
         return Result::failure(QStringLiteral("Не удалось создать каталог %1/debian").arg(source));
@@ -117,23 +120,25 @@ QString dependsLine(const QString &depends, const QStringList &missing)
     return QStringLiteral("Depends: ") + entries.join(QStringLiteral(", "));
 }
 
-void sharedLibraryNotes(const QString &staging, QStringList *notes)
+Result checkSharedLibraries(const QString &staging)
 {
     const QStringList files = elfFiles(staging);
     if (files.isEmpty())
-        return;
-    QString output;
-    const Result run = runShlibdeps(files, &output);
+        return Result::done();
+    QString output, depends;
+    Result run = runShlibdeps(files, &output);
+    if (run.success)
+        run = controlDepends(staging, &depends);
     if (run.failed()) {
-        *notes << QStringLiteral("Не удалось определить зависимости от библиотек (dpkg-shlibdeps): ") + run.message;
-        return;
+        return Result::doneWith(
+            {QStringLiteral("Не удалось определить зависимости от библиотек (dpkg-shlibdeps): ") + run.message});
     }
-    const QString depends = controlDepends(staging);
     const QStringList missing = missingEntries(shlibsEntries(output), depends);
     if (missing.isEmpty())
-        return;
-    *notes << QStringLiteral("Программам пакета нужны библиотеки из пакетов, которых нет в поле Depends: %1.\n"
-                             "Строка для DEBIAN/control:\n%2")
-                  .arg(dependsPackages(missing.join(QStringLiteral(", "))).join(QStringLiteral(", ")),
-                       dependsLine(depends, missing));
+        return Result::done();
+    return Result::doneWith(
+        {QStringLiteral("Программам пакета нужны библиотеки из пакетов, которых нет в поле Depends: %1.\n"
+                        "Строка для DEBIAN/control:\n%2")
+             .arg(dependsPackages(missing.join(QStringLiteral(", "))).join(QStringLiteral(", ")),
+                  dependsLine(depends, missing))});
 }

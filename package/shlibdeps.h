@@ -25,6 +25,6 @@ QStringList missingEntries(const QStringList &entries, const QString &depends);
 QString dependsLine(const QString &depends, const QStringList &missing);
 
 // Runs dpkg-shlibdeps on the ELF files of the staged tree, in a private
-// directory of its own, and adds to notes what Depends lacks with a ready
-// line; a dpkg-shlibdeps failure becomes a note too, never a refusal.
-void sharedLibraryNotes(const QString &staging, QStringList *notes);
+// directory of its own, and warns of what Depends lacks with a ready line;
+// a dpkg-shlibdeps failure becomes a warning too, never a refusal.
+Result checkSharedLibraries(const QString &staging);

@@ -331,5 +331,5 @@ Result copyStagingTree(const QString &source, const QString &target, const struc
             notes << QStringLiteral("Ссылка /%1 указывает на %2, которого нет в пакете")
                          .arg(QFile::decodeName(link.first), QFile::decodeName(link.second));
     }
-    return Result::done(notes.join(QLatin1Char('\n')));
+    return Result::doneWith(notes);
 }

@@ -13,7 +13,7 @@
 // otherwise; the top keeps its own mode. FIFOs, sockets and devices are
 // refused. The directory skipped (the staging directory itself, when the
 // work directory holds the temporary directory) is left out. On success the
-// message lists the links whose target is not in the copy (an absolute
-// target read from the copy's root), one per line; a failure names the
-// entry and the reason.
+// warnings name the links whose target is not in the copy (an absolute
+// target read from the copy's root); a failure names the entry and the
+// reason.
 Result copyStagingTree(const QString &source, const QString &target, const struct stat &skipped);

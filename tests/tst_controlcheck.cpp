@@ -124,8 +124,8 @@ private slots:
         for (const char *directory : {"", "/DEBIAN", "/etc"})
             QVERIFY(::chmod(QFile::encodeName(work + directory).constData(), 0755) == 0);
 
-        QStringList notes;
-        const Result result = checkControlFiles(work, &notes);
+        const Result result = checkControlFiles(work);
+        const QStringList notes = result.warnings;
         const ProcessResult dpkg = runProcess("dpkg-deb", {"--build", work, root.path() + "/out.deb"});
         QVERIFY(dpkg.started);
         QVERIFY2(result.failed() == !dpkg.succeeded(), qPrintable(result.message + "\n---\n" + dpkg.standardError));
@@ -138,5 +138,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(ControlCheckTest)
+QTEST_GUILESS_MAIN(ControlCheckTest)
 #include "tst_controlcheck.moc"

@@ -108,6 +108,14 @@ void showDone(const QString &text, const QString &details)
     Dialogs::instance().information(QStringLiteral("Выполнено!"), shown.text, joinedDetails(shown, details));
 }
 
+void showProblems(const Result &result)
+{
+    if (result.failed())
+        showError(result.message, result.details);
+    else if (!result.warnings.isEmpty())
+        showError(result.warnings.join(QLatin1Char('\n')));
+}
+
 void showResult(const Result &result)
 {
     if (result.success)

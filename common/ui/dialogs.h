@@ -51,3 +51,6 @@ void showError(const QString &text, const QString &details = QString());
 void showDone(const QString &text, const QString &details = QString());
 // The completion box for a result that succeeded, the error box otherwise.
 void showResult(const Result &result);
+// The error box for a failure, or for the warnings of a success; no box for
+// a plain success.
+void showProblems(const Result &result);

@@ -67,9 +67,7 @@ void AccessWindow::openFile()
             return;
         }
     }
-    QString error;
-    if (!loadIntoEditor(path, textEditCopyright, &error))
-        showError(error);
+    showProblems(loadIntoEditor(path, textEditCopyright));
 }
 
 void AccessWindow::saveAccess()

@@ -78,7 +78,5 @@ void shortcutWindow::searchFiles()
 
 void shortcutWindow::openFile()
 {
-    QString error;
-    if (!loadIntoEditor(folder() + comboBox->currentText(), textEditCopyright, &error))
-        showError(error);
+    showProblems(loadIntoEditor(folder() + comboBox->currentText(), textEditCopyright));
 }

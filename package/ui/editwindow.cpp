@@ -73,9 +73,7 @@ void editWindow::openFile()
     const bool checksums = name == md5sumsName;
     control.updateMd5sum->setVisible(checksums);
     control.updateMd5sum->setEnabled(checksums);
-    QString error;
-    if (!loadIntoEditor(labelFolderValue->text() + name, textEditControl, &error))
-        showError(error);
+    showProblems(loadIntoEditor(labelFolderValue->text() + name, textEditControl));
 }
 
 void editWindow::saveFiles()
@@ -136,9 +134,8 @@ void editWindow::updateMD5(const QString &workDir)
 
     // The editor shows the file as it now stands, also when some files could not be listed in it.
     const QString path = workDir + QStringLiteral("/DEBIAN/md5sums");
-    QString loadError;
-    if (QFileInfo(path).isFile() && !loadIntoEditor(path, textEditControl, &loadError))
-        showError(loadError);
+    if (QFileInfo(path).isFile())
+        showProblems(loadIntoEditor(path, textEditControl));
     if (written.failed())
         showError(written.message);
 }
