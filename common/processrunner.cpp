@@ -2,6 +2,13 @@
 
 #include "common/job.h"
 
+#include <QFile>
+#include <QHash>
+#include <QMutex>
+#include <QProcessEnvironment>
+
+#include <algorithm>
+
 #include <signal.h>
 #include <unistd.h>
 
@@ -25,13 +32,81 @@ QString ProcessResult::warnings() const
     return standardOutput + QLatin1Char('\n') + standardError;
 }
 
-ProcessResult runProcess(const QString &program, const QStringList &arguments, const QString &workingDirectory)
+namespace {
+
+QMutex testToolsMutex;
+QHash<QString, QString> testTools;
+
+} // namespace
+
+QStringList toolDirectories()
+{
+    return {QStringLiteral("/usr/bin"), QStringLiteral("/bin"), QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")};
+}
+
+QString toolPath(const QString &name)
+{
+    {
+        const QMutexLocker locker(&testToolsMutex);
+        const auto overridden = testTools.constFind(name);
+        if (overridden != testTools.constEnd())
+            return overridden.value();
+    }
+    if (name.contains(QLatin1Char('/')))
+        return name;
+    for (const QString &directory : toolDirectories()) {
+        const QString path = directory + QLatin1Char('/') + name;
+        if (::access(QFile::encodeName(path).constData(), X_OK) == 0)
+            return path;
+    }
+    return QString();
+}
+
+void setToolForTesting(const QString &name, const QString &path)
+{
+    const QMutexLocker locker(&testToolsMutex);
+    testTools.insert(name, path);
+}
+
+void clearToolsForTesting()
+{
+    const QMutexLocker locker(&testToolsMutex);
+    testTools.clear();
+}
+
+QStringList toolEnvironment(const QStringList &extra)
+{
+    QStringList environment;
+    for (const QString &assignment : QProcessEnvironment::systemEnvironment().toStringList()) {
+        if (!assignment.startsWith(QLatin1String("PATH=")) && !assignment.startsWith(QLatin1String("PYTHON")))
+            environment << assignment;
+    }
+    environment << QStringLiteral("PATH=/usr/sbin:/usr/bin:/sbin:/bin");
+    for (const QString &assignment : extra) {
+        const QString name = assignment.section(QLatin1Char('='), 0, 0) + QLatin1Char('=');
+        environment.erase(std::remove_if(environment.begin(), environment.end(),
+                                         [&name](const QString &kept) { return kept.startsWith(name); }),
+                          environment.end());
+        environment << assignment;
+    }
+    return environment;
+}
+
+ProcessResult runProcess(const QString &program, const QStringList &arguments, const QString &workingDirectory,
+                         const QStringList &extra)
 {
     ProcessResult result;
+    const QString path = toolPath(program);
+    if (path.isEmpty()) {
+        result.startError = QStringLiteral("не удалось запустить %1: программы нет в каталогах %2")
+                                .arg(program, toolDirectories().join(QStringLiteral(", ")));
+        return result;
+    }
     GroupProcess process;
     if (!workingDirectory.isEmpty())
         process.setWorkingDirectory(workingDirectory);
-    process.setProgram(program);
+    process.setEnvironment(toolEnvironment(extra));
+    process.setProgram(path);
     process.setArguments(arguments);
     process.start(QIODevice::ReadOnly);
     if (!process.waitForStarted(-1)) {

@@ -24,9 +24,30 @@ struct ProcessResult
     QString warnings() const;
 };
 
-// Runs program with the arguments as given (no shell) in a process group of
-// its own and waits for it, reading both pipes to the end; then ends the
-// group, so no child of the tool is left running. Invalid UTF-8 is decoded with replacement
-// characters.
+// The directories tools are taken from, in this order. PATH is never
+// searched: an earlier entry there (a user's shim directory) could put
+// another program in the tool's place.
+QStringList toolDirectories();
+
+// Where the tool of that name is, or the empty text when none of the
+// system's directories holds it. A name with a "/" is a path already.
+QString toolPath(const QString &name);
+
+// For tests only: makes toolPath answer path for name (the empty text: the
+// tool is missing), whatever the system holds. The user's environment has
+// no way to reach this.
+void setToolForTesting(const QString &name, const QString &path);
+void clearToolsForTesting();
+
+// The environment tools run in: the program's own, with PATH set to the
+// system's directories, no PYTHON* variables (they would steer the
+// runtime a tool starts), and the assignments of extra ("NAME=value") on top.
+QStringList toolEnvironment(const QStringList &extra = QStringList());
+
+// Runs the tool with the arguments as given (no shell), found by toolPath
+// and in toolEnvironment with extra added, in a process group of its own,
+// and waits for it, reading both pipes to the end; then ends the group, so
+// no child of the tool is left running. Invalid UTF-8 is decoded with
+// replacement characters.
 ProcessResult runProcess(const QString &program, const QStringList &arguments,
-                         const QString &workingDirectory = QString());
+                         const QString &workingDirectory = QString(), const QStringList &extra = QStringList());

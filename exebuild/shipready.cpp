@@ -10,9 +10,8 @@ namespace {
 // The value of one dpkg-buildflags flag, hardening all on.
 Result buildFlag(const QString &name, QStringList *words)
 {
-    const ProcessResult flags = runProcess(QStringLiteral("env"),
-                                           {QStringLiteral("DEB_BUILD_MAINT_OPTIONS=hardening=+all"),
-                                            QStringLiteral("dpkg-buildflags"), QStringLiteral("--get"), name});
+    const ProcessResult flags = runProcess(QStringLiteral("dpkg-buildflags"), {QStringLiteral("--get"), name},
+                                           QString(), {QStringLiteral("DEB_BUILD_MAINT_OPTIONS=hardening=+all")});
     if (!flags.succeeded())
         return Result::failure(QStringLiteral("dpkg-buildflags: ") + flags.failureText());
     *words = flags.standardOutput.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);

@@ -3,11 +3,9 @@
 #include "common/privatedir.h"
 #include "common/processrunner.h"
 
-#include <QStandardPaths>
-
 bool lintianInstalled()
 {
-    return !QStandardPaths::findExecutable(QStringLiteral("lintian")).isEmpty();
+    return !toolPath(QStringLiteral("lintian")).isEmpty();
 }
 
 LintSummary summarizeLintian(const QString &output)
@@ -41,9 +39,8 @@ Result lintPackage(const QString &package)
     PrivateDirectory scratch;
     if (scratch.made().failed())
         return Result::failure(QStringLiteral("Проверка lintian не выполнена: ") + scratch.made().message);
-    const ProcessResult lintian = runProcess(
-        QStringLiteral("env"),
-        {QStringLiteral("TMPDIR=") + scratch.path(), QStringLiteral("lintian"), QStringLiteral("--"), package});
+    const ProcessResult lintian = runProcess(QStringLiteral("lintian"), {QStringLiteral("--"), package}, QString(),
+                                             {QStringLiteral("TMPDIR=") + scratch.path()});
     // 2 means tags were found at the level that fails (errors, by default);
     // 1 is lintian's own run-time error.
     if (!lintian.started || lintian.crashed || (lintian.exitCode != 0 && lintian.exitCode != 2))

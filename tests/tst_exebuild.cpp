@@ -63,12 +63,13 @@ private slots:
         window.ui->labelOutputC->setText(project + '/' + QString(script).chopped(2).replace('-', '_') + 'c');
         window.ui->lineEditBinaryDir->setText(setup == "no output directory" ? project + "/missing" : project);
         window.ui->lineEditBinary->setText("my tool $x");
-        const QByteArray path = qgetenv("PATH"), locale = qgetenv("LC_ALL");
-        qputenv("PATH", setup == "no cython3" ? QFile::encodeName(project) : path);
+        const QByteArray locale = qgetenv("LC_ALL");
+        if (setup == "no cython3")
+            setToolForTesting("cython3", QString());
         qputenv("LC_ALL", setup == "C locale" ? "C" : locale);
         FakeDialogs dialogs;
         window.build();
-        qputenv("PATH", path);
+        clearToolsForTesting();
         qputenv("LC_ALL", locale);
 
         const QString details = dialogs.shown.isEmpty() ? QString() : dialogs.last().details;

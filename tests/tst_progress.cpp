@@ -2,6 +2,7 @@
 // process, staging directory, partial package or changed file; the window shows the tools' output meanwhile.
 #include "app/ui/bexlorwindow.h"
 #include "common/job.h"
+#include "common/processrunner.h"
 #include "common/ui/progressdialog.h"
 #include "desktop/iconset.h"
 #include "exebuild/exebuild.h"
@@ -57,7 +58,7 @@ private slots:
     void cancelLeavesNothing_data()
     {
         QTest::addColumn<QString>("work");
-        QTest::addColumn<QString>("tool"); // the stand-in tool put first on PATH, if any
+        QTest::addColumn<QString>("tool"); // the tool a stand-in replaces, if any
         QTest::addColumn<QByteArray>("script"); // its body before the hanging part
         QTest::addColumn<QString>("trigger"); // "ready" in the output, a percent reached, or the window's button
         const QByteArray partialOutput = "while [ \"$1\" != -o ]; do shift; done; printf partial > \"$2\"\n";
@@ -107,7 +108,9 @@ private slots:
         if (!tool.isEmpty()) {
             writeFile(tools + '/' + tool, "#!/bin/sh\n" + script + hangingTool);
             QVERIFY(QFile::setPermissions(tools + '/' + tool, QFile::ReadOwner | QFile::ExeOwner));
+            setToolForTesting(tool, tools + '/' + tool);
         }
+        const auto realTools = qScopeGuard([] { clearToolsForTesting(); });
         const QStringList before = snapshot(base);
 
         Job job;
@@ -130,8 +133,6 @@ private slots:
             if (trigger != "ready" && percent >= trigger.toInt())
                 cancel();
         };
-        const QByteArray path = qgetenv("PATH");
-        qputenv("PATH", QFile::encodeName(tools) + ':' + path);
         qputenv("PIDS", QFile::encodeName(pids));
         qputenv("TMPDIR", QFile::encodeName(tmp));
         Result result = Result::failure(cancelledText());
@@ -175,7 +176,6 @@ private slots:
             }
         }
         const qint64 afterCancel = sinceCancel.elapsed();
-        qputenv("PATH", path);
         qunsetenv("TMPDIR");
 
         QVERIFY(job.cancelled());
