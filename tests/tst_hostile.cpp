@@ -3,6 +3,7 @@
 // that no other test holds.
 #include "app/settings.h"
 #include "app/ui/bexlorwindow.h"
+#include "common/editortext.h"
 #include "common/filetree.h"
 #include "common/paths.h"
 #include "common/processrunner.h"
@@ -224,12 +225,59 @@ private slots:
         QCOMPARE(entries(output), staging ? (QStringList{"kept", "tool_1.0_all.deb"}) : QStringList{});
     }
 
+    void editorTextKeepsBytes_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("refusal"); // empty: editable, and saved back byte for byte
+        const QString lineEnds = "концы строк разного вида (LF и CR LF) или одиночные CR",
+                      encoding = "нулевые байты или текст не в кодировке UTF-8";
+        QTest::newRow("LF") << QByteArray("a\nb\n") << "";
+        QTest::newRow("CR LF") << QByteArray("Package: x\r\nA: b\r\n") << "";
+        QTest::newRow("CR LF, no final line end") << QByteArray("a\r\n\r\nb") << "";
+        const QByteArray marks = "\xEF\xBB\xBF"
+                                 "a\xC2\xA0"
+                                 "b\xE2\x80\xA8"
+                                 "c\n";
+        QTest::newRow("byte order mark, no-break space, line separator") << marks << "";
+        QTest::newRow("LF and CR LF") << QByteArray("a\r\nb\n") << lineEnds;
+        QTest::newRow("CR alone") << QByteArray("a\rb\r") << lineEnds;
+        QTest::newRow("CR LF and a CR alone") << QByteArray("a\r\nb\rc\r\n") << lineEnds;
+        QTest::newRow("paragraph separator") << QByteArray("a\xE2\x80\xA9"
+                                                           "b")
+                                             << lineEnds;
+        QTest::newRow("NUL") << QByteArray("a\0b\r\n", 5) << encoding;
+        QTest::newRow("Latin-1") << QByteArray("caf\xe9\r\n") << encoding;
+    }
+
+    // What an editor shows of a file gives the file back when saved untouched, or is read-only.
+    void editorTextKeepsBytes()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, refusal);
+        const QString path = m_dir->path() + "/file";
+        writeFile(path, bytes);
+        EditorText text;
+        const Result read = readEditorText(path, &text);
+        QVERIFY(read.success);
+        QCOMPARE(text.readOnly, !refusal.isEmpty());
+        QVERIFY2(read.warnings.value(0).contains(refusal) && read.warnings.isEmpty() == refusal.isEmpty(),
+                 qPrintable(read.warnings.join('|')));
+        if (text.readOnly)
+            return;
+        QTextEdit editor; // as the editor holds it: lines as paragraphs
+        editor.setPlainText(text.text);
+        QCOMPARE(editorBytes(editor.document()->toRawText(), text.lineEnds), bytes);
+    }
+
     void bytesKeptAsTheyAre_data()
     {
         QTest::addColumn<Handler>("editor");
         QTest::addColumn<QByteArray>("name"); // empty: the package's access list
         QTest::addColumn<QByteArray>("content"); // null: the name is the point
         const Handler debian = &BexlorWindow::editFiles, shortcut = &BexlorWindow::createShortcut;
+        QTest::newRow("CR LF shortcut saved untouched") << shortcut << QByteArray("app.desktop")
+                                                        << QByteArray("\xEF\xBB\xBF[Desktop Entry]\r\nName=a\xC2\xA0"
+                                                                      "b\r\n");
         QTest::newRow("Latin-1 control") << debian << QByteArray("control") << QByteArray("Package: caf\xe9\n");
         QTest::newRow("templates with a NUL") << debian << QByteArray("templates") << QByteArray("a\0b\n", 4);
         QTest::newRow("Latin-1 shortcut") << shortcut << QByteArray("app.desktop") << QByteArray("Name=caf\xe9\n");
@@ -275,15 +323,18 @@ private slots:
             debianEditor->comboBox->setCurrentText(QString::fromUtf8(name));
             debianEditor->openFile();
         }
+        // What can be shown faithfully is saved back byte for byte, line ends included.
+        const bool editable = QByteArray(QTest::currentDataTag()).endsWith("untouched");
         const QString readOnly =
             "critical: Ошибка / Файл " + QFile::decodeName(path)
             + " содержит нулевые байты или "
               "текст не в кодировке UTF-8: показать его точно нельзя, поэтому он открыт только для "
               "чтения";
-        QVERIFY2(s.dialogs.take().contains(readOnly), qPrintable(readOnly));
-        QVERIFY(window->findChild<QTextEdit *>()->isReadOnly());
+        QCOMPARE(s.dialogs.take().contains(readOnly), !editable);
+        QCOMPARE(window->findChild<QTextEdit *>()->isReadOnly(), !editable);
         window->findChild<QAbstractButton *>("saveControl")->click();
-        QVERIFY(s.dialogs.take().value(0).startsWith("critical: Ошибка / Текст открыт только для чтения"));
+        QVERIFY(s.dialogs.take().value(0).startsWith(editable ? "information: Выполнено! / Изменения сохранены!"
+                                                              : "critical: Ошибка / Текст открыт только для чтения"));
         QCOMPARE(readFile(QFile::decodeName(path)), content);
     }
 
