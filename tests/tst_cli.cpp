@@ -107,7 +107,7 @@ private slots:
             "fifo control");
 
         // Icons.
-        row("icons", {"icons", "{W}", "{P}"}, 0, "Файлы иконон созданы", icon, "PNG");
+        row("icons, trailing slash", {"icons", "{W}/", "{P}"}, 0, "Файлы иконон созданы", icon, "PNG");
         row("icons, profile", {"icons", "--profile", "проект", "--picture", "{P}"}, 0, "Файлы иконон созданы", icon);
         row("icons, no work directory", {"icons"}, 1, choose);
         row("icons, no picture", {"icons", "{W}"}, 1, "Изображение не выбрано!", "!" + icon);

@@ -21,7 +21,8 @@ QStringList run(void (BexlorWindow::*handler)(), const QString &workDir, const Q
     BexlorWindow window;
     window.ui->lineEditProjectDir_2->setText(workDir);
     (window.*handler)();
-    return dialogs.take();
+    const QString filter = dialogs.shown.value(0).filter; // of the picture dialog
+    return dialogs.take().replaceInStrings(QRegularExpression("^(file: .*)"), "\\1" + filter);
 }
 
 } // namespace
@@ -54,7 +55,7 @@ private slots:
                                                          << "usr/share/icons";
         QTest::newRow("trailing slash, link in a theme") << "png"
                                                          << "pkg/"
-                                                         << ""
+                                                         << "pkg"
                                                          << "usr/share/icons/hicolor/linked";
         QTest::newRow("icon a link to a file outside: replaced") << "png"
                                                                  << "pkg2"
@@ -147,6 +148,7 @@ private slots:
         const QString expected = picture.isEmpty() ? "critical: Ошибка / Изображение не выбрано!"
                                                    : "critical: Ошибка / ";
         QVERIFY2(shown.size() == 2 && shown.last().startsWith(expected), qPrintable(shown.last()));
+        QCOMPARE(shown.first(), "file: Выбрать изображение / Изображения (*.png *.jpg *.jpeg *.svg)");
         QCOMPARE(QFileInfo::exists(workDir), !blocker.isEmpty());
     }
 };
