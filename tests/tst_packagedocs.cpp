@@ -47,6 +47,21 @@ private slots:
             << "critical: Ошибка / Не удалось создать документы пакета:\nНе удалось записать файл";
         QTest::newRow("climbing name") << QByteArray("Package: ../../t\nVersion: 1\nMaintainer: a <a@b.c>\n") << false
                                        << false << "critical: Ошибка / Имя пакета «../../t»";
+        // Fields inserted verbatim must not break the documents' format.
+        const QString field = "critical: Ошибка / Поле «%1» в файле DEBIAN/control ";
+        QTest::newRow("Maintainer over two lines")
+            << QByteArray(
+                   "Package: t\nVersion: 1\nMaintainer: a <a@b.c>\n -- e <e@f.g>  Mon, 01 Jan 2024 00:00:00 +0000\n")
+            << false << false << field.arg("Maintainer") + "занимает несколько строк";
+        QTest::newRow("Version closing the heading")
+            << QByteArray("Package: t\nVersion: 1.0) unstable; urgency=high\nMaintainer: a <a@b.c>\n") << false << false
+            << field.arg("Version") + "недопустимо: «1.0) unstable; urgency=high»";
+        QTest::newRow("Maintainer without an address") << QByteArray("Package: t\nVersion: 1\nMaintainer: a\n") << false
+                                                       << false << field.arg("Maintainer") + "недопустимо";
+        QTest::newRow("dpkg-parsechangelog warns")
+            << good << false << false
+            << "critical: Ошибка / Не удалось создать документы пакета:\ndpkg-parsechangelog не принимает changelog, "
+               "составленный по DEBIAN/control:\nwarning: changelog.Debian(l1)";
     }
 
     void createsDocs()
@@ -69,6 +84,11 @@ private slots:
         if (tag == "control a FIFO")
             QVERIFY(QFile::remove(work + "/DEBIAN/control")
                     && QProcess::execute("mkfifo", {work + "/DEBIAN/control"}) == 0);
+        if (tag == "dpkg-parsechangelog warns") {
+            writeFile(root.path() + "/parse", "#!/bin/sh\necho \"warning: $2(l1)\" >&2\n");
+            QVERIFY(QFile::setPermissions(root.path() + "/parse", QFile::ReadOwner | QFile::ExeOwner));
+            setToolForTesting("dpkg-parsechangelog", root.path() + "/parse");
+        }
         if (tag == "full disk") {
             if (::geteuid() != 0)
                 QSKIP("A full disk needs a small tmpfs, which only root can mount");
@@ -79,6 +99,7 @@ private slots:
             while (filler.write(QByteArray(1024, 'x')) > 0 && filler.flush()) { }
         }
         const auto unmount = qScopeGuard([&] {
+            clearToolsForTesting();
             if (tag == "full disk")
                 QProcess::execute("umount", {"-l", doc});
         });
