@@ -26,9 +26,14 @@ int floorDiv(int numerator, int denominator);
 // desktop, shifted by (dx, dy).
 QPoint centredPosition(const QSize &desktop, const QSize &windowSize, int dx = 0, int dy = 0);
 
-// home + "/.config/bexlor-builder.ini"
+// Refuses to go on without a home directory: with HOME unset or empty the
+// settings file and the access lists would land below "/", where
+// QDir::homePath falls back to. Every entry point checks it before it uses
+// the two paths below.
+Result requireHome();
+// $HOME + "/.config/bexlor-builder.ini"
 QString settingsFilePath();
-// home + "/.bexlor/builder"
+// $HOME + "/.bexlor/builder"
 QString dataDirectoryPath();
 
 // Creates path with every missing parent (parents with mode 0777, the last

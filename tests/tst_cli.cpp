@@ -12,6 +12,38 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The program with its standard output as a row asks: closed, a pipe whose reader has gone, or /dev/full.
+class Program : public QProcess
+{
+public:
+    explicit Program(const QString &output)
+        : m_output(output)
+    {
+        if (output == "stdout full")
+            setStandardOutputFile("/dev/full");
+    }
+
+protected:
+    void setupChildProcess() override
+    {
+        int ends[2];
+        if (m_output == "stdout closed") {
+            ::close(STDOUT_FILENO);
+        } else if (m_output == "stdout broken pipe" && ::pipe(ends) == 0) {
+            ::close(ends[0]);
+            ::dup2(ends[1], STDOUT_FILENO);
+        }
+    }
+
+private:
+    QString m_output;
+};
+
+} // namespace
 
 class CliTest : public QObject
 {
@@ -122,6 +154,20 @@ private slots:
         row("access, no work directory", {"access"}, 1, choose);
         row("access, missing", {"access", "{W}/нет"}, 1, "Каталог {W}/нет не найден");
         row("access, data directory blocked", {"access", "{W}", "--save"}, 1, "{H}/.bexlor", {}, {}, "data blocked");
+        // Saved first; output that cannot be written is a failure, a reader gone (SIGPIPE) included.
+        const QString unwritten = "Не удалось записать в стандартный вывод: ";
+        row("access, stdout closed", {"access", "{W}", "--save"}, 1, unwritten + "Bad file descriptor", saved,
+            "/usr/bin/mytool: 755\n", "stdout closed");
+        row("access, stdout on /dev/full", {"access", "{W}", "--save"}, 1, unwritten + "No space left on device", saved,
+            "/usr/bin/mytool: 755\n", "stdout full");
+        row("access, stdout a pipe nobody reads", {"access", "{W}", "--save"}, 1, unwritten + "Broken pipe", saved,
+            "/usr/bin/mytool: 755\n", "stdout broken pipe");
+        row("help, stdout on /dev/full", {"--help"}, 1, unwritten, {}, {}, "stdout full");
+        // Without HOME nothing falls back to "/".
+        const QString noHome = "Переменная окружения HOME не задана";
+        row("access, save, HOME unset", {"access", "{W}", "--save"}, 1, noHome, "!/.bexlor", {}, "HOME unset");
+        row("deb, HOME empty", build, 1, noHome, "!" + deb, {}, "HOME empty");
+        row("profile, HOME unset", {"size", "--profile", "проект"}, 1, noHome, "!/.config", {}, "HOME unset");
 
         // Profiles, help and wrong usage.
         row("unknown profile", {"size", "--profile", "нет"}, 1, "Профиль «нет» не найден");
@@ -196,7 +242,10 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char *display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
             environment.remove(display);
-        environment.insert("HOME", m_home.path());
+        if (prepare == "HOME unset")
+            environment.remove("HOME");
+        else
+            environment.insert("HOME", prepare == "HOME empty" ? QString() : m_home.path());
         const QString data = m_home.path() + "/.bexlor";
         QFile::remove(data);
         QVERIFY(QDir(data).removeRecursively() && QDir().mkpath(data + "/builder"));
@@ -223,7 +272,7 @@ private slots:
         else if (prepare == "data blocked")
             QVERIFY(QDir(data).removeRecursively() && QFile(data).open(QIODevice::WriteOnly));
 
-        QProcess program;
+        Program program(prepare);
         program.setProcessEnvironment(environment);
         program.setWorkingDirectory(base);
         program.start(qEnvironmentVariable("BEXLOR_BUILD"), fillAll(arguments));
