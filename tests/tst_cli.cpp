@@ -10,20 +10,22 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// The program with its standard output as a row asks: closed, a pipe whose reader has gone, or /dev/full.
+// The program as a row prepares it: its standard output closed, a pipe whose reader has gone, or /dev/full; run as
+// nobody (when the test runs as root) for directories it may not write.
 class Program : public QProcess
 {
 public:
-    explicit Program(const QString &output)
-        : m_output(output)
+    explicit Program(const QString &prepare)
+        : m_output(prepare)
     {
-        if (output == "stdout full")
+        if (prepare == "stdout full")
             setStandardOutputFile("/dev/full");
     }
 
@@ -31,7 +33,11 @@ protected:
     void setupChildProcess() override
     {
         int ends[2];
-        if (m_output == "stdout closed") {
+        if (m_output.endsWith("read-only") && ::geteuid() == 0) {
+            const bool dropped = ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
+            if (!dropped)
+                ::_exit(127);
+        } else if (m_output == "stdout closed") {
             ::close(STDOUT_FILENO);
         } else if (m_output == "stdout broken pipe" && ::pipe(ends) == 0) {
             ::close(ends[0]);
@@ -116,6 +122,17 @@ private slots:
             "fifo control");
         row("deb, lint", build + QStringList{"--lint"}, 0, "\n\nПроверка lintian: ошибок — ", deb);
         row("deb, terminated", build, 1, "\nОтменено пользователем\n", "!" + deb, {}, "terminated");
+        // A temporary directory that cannot be made is named, and so is TMPDIR when it is the cause.
+        const QString noTemporary = debError + "Не удалось создать временный каталог в ",
+                      fromTmpdir = " (каталог из переменной TMPDIR): ";
+        row("deb, TMPDIR missing", build, 1, noTemporary + "{B}/нет" + fromTmpdir + "No such file or directory",
+            "!" + deb, {}, "TMPDIR={B}/нет");
+        row("deb, TMPDIR a file", build, 1, noTemporary + "{W}/DEBIAN/control" + fromTmpdir + "Not a directory",
+            "!" + deb, {}, "TMPDIR={W}/DEBIAN/control");
+        row("deb, TMPDIR read-only", build, 1, noTemporary + "{O}" + fromTmpdir + "Permission denied", "!" + deb, {},
+            "TMPDIR={O} read-only");
+        row("deb, output directory read-only", build, 1, noTemporary + "{O}: Permission denied", "!" + deb, {},
+            "read-only");
 
         // Checksums.
         row("md5sums", {"md5sums", "{W}"}, 0, "", "{W}/DEBIAN/md5sums", "  usr/bin/mytool\n", {}, {},
@@ -271,6 +288,12 @@ private slots:
             QVERIFY(QDir().mkpath(work + "/DEBIAN/md5sums"));
         else if (prepare == "data blocked")
             QVERIFY(QDir(data).removeRecursively() && QFile(data).open(QIODevice::WriteOnly));
+        if (prepare.startsWith("TMPDIR="))
+            environment.insert("TMPDIR", fill(prepare.section(' ', 0, 0).mid(7)));
+        // Mode 0555 stops every user but root: run as root, the program runs as nobody.
+        if (prepare.endsWith("read-only"))
+            QVERIFY(::chmod(QFile::encodeName(out).constData(), 0555) == 0
+                    && ::chmod(QFile::encodeName(m_root.path()).constData(), 0755) == 0);
 
         Program program(prepare);
         program.setProcessEnvironment(environment);
