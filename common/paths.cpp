@@ -41,6 +41,13 @@ QPoint centredPosition(const QSize &desktop, const QSize &windowSize, int dx, in
                   floorDiv(desktop.height() - windowSize.height(), 2) + dy);
 }
 
+QPoint toolWindowPosition(const QSize &desktop, const QSize &mainWindow, const QSize &toolSize, int dx, int dy)
+{
+    const QPoint centred = centredPosition(desktop, mainWindow, dx, dy);
+    return QPoint(qMax(0, qMin(centred.x(), desktop.width() - toolSize.width())),
+                  qMax(0, qMin(centred.y(), desktop.height() - toolSize.height())));
+}
+
 namespace {
 
 QString homePath()

@@ -26,6 +26,12 @@ int floorDiv(int numerator, int denominator);
 // desktop, shifted by (dx, dy).
 QPoint centredPosition(const QSize &desktop, const QSize &windowSize, int dx = 0, int dy = 0);
 
+// Where a tool window of toolSize goes: centredPosition for the main
+// window's size, shifted by (dx, dy), then moved back onto the desktop as far
+// as it sticks out (to its top left corner when it is larger), so that a
+// small screen shows it whole.
+QPoint toolWindowPosition(const QSize &desktop, const QSize &mainWindow, const QSize &toolSize, int dx, int dy);
+
 // Refuses to go on without a home directory: with HOME unset or empty the
 // settings file and the access lists would land below "/", where
 // QDir::homePath falls back to. Every entry point checks it before it uses

@@ -184,16 +184,25 @@ private slots:
 
     void placement()
     {
+        const QSize full(1920, 1080), small(800, 600);
         const struct
         {
-            QSize window;
+            QSize desktop, window, tool; // no tool size: where the main window goes
             int dx, dy;
             QPoint expected;
-        } cases[] = {{{800, 600}, 0, 0, {560, 240}},     {{801, 601}, 0, 0, {559, 239}},
-                     {{800, 600}, 50, -100, {610, 140}}, {{800, 600}, 200, 50, {760, 290}}, // shortcut editor, removal
-                     {{1923, 1083}, 0, 0, {-2, -2}},     {{1921, 1081}, 0, -100, {-1, -101}}}; // larger than the screen
-        for (const auto &c : cases)
-            QCOMPARE(centredPosition(QSize(1920, 1080), c.window, c.dx, c.dy), c.expected);
+        } cases[] = {{full, {800, 600}, {}, 0, 0, {560, 240}},
+                     {full, {801, 601}, {}, 0, 0, {559, 239}},
+                     {full, {1923, 1083}, {}, 0, 0, {-2, -2}}, // larger than the screen
+                     {full, {800, 600}, {900, 480}, 50, -100, {610, 140}}, // shortcut editor
+                     {full, {800, 600}, {400, 300}, 200, 50, {760, 290}}, // removal
+                     {full, {1921, 1081}, {900, 480}, 0, -100, {0, 0}}, // kept on the screen
+                     {small, {780, 482}, {764, 524}, 50, -100, {36, 0}},
+                     {small, {780, 482}, {900, 700}, 0, -100, {0, 0}}};
+        for (const auto &c : cases) {
+            QCOMPARE(c.tool.isEmpty() ? centredPosition(c.desktop, c.window, c.dx, c.dy)
+                                      : toolWindowPosition(c.desktop, c.window, c.tool, c.dx, c.dy),
+                     c.expected);
+        }
     }
 };
 

@@ -1,5 +1,6 @@
 // The shortcut editor: opening it, listing, loading and saving .desktop files.
 #include "app/ui/bexlorwindow.h"
+#include "common/paths.h"
 #include "common/processrunner.h"
 #include "desktop/ui/shortcutwindow.h"
 #include "support/fakedialogs.h"
@@ -8,6 +9,9 @@
 
 #include <QtTest>
 #include <QtWidgets>
+
+using Handler = void (BexlorWindow::*)();
+Q_DECLARE_METATYPE(Handler)
 
 class ShortcutsTest : public QObject
 {
@@ -51,6 +55,48 @@ private slots:
         const QString file = base.path() + "/" + name + "/usr/share/applications/app.desktop";
         const ProcessResult validate = runProcess("desktop-file-validate", {file});
         QVERIFY2(validate.succeeded() && validate.standardOutput.isEmpty(), qPrintable(validate.standardOutput));
+    }
+
+    void fitsSmallScreen_data()
+    {
+        QTest::addColumn<Handler>("handler");
+        QTest::newRow("shortcut editor") << Handler(&BexlorWindow::createShortcut);
+        QTest::newRow("DEBIAN editor") << Handler(&BexlorWindow::editFiles);
+        QTest::newRow("access rights") << Handler(&BexlorWindow::editAccess);
+    }
+
+    // The editor windows open on the screen (offscreen: 800x600) at their default size with every row in sight, no
+    // horizontal scroll bar, also for a long path and a long file name.
+    void fitsSmallScreen()
+    {
+        QFETCH(Handler, handler);
+        FakeDialogs dialogs;
+        QTemporaryDir base;
+        const QString work = base.path() + "/очень длинный путь/к рабочему каталогу/проекта/мой-пакет-с-длинным-именем";
+        const QString name(200, 'n');
+        writeFile(work + "/usr/share/applications/" + name + ".desktop", "");
+        writeFile(work + "/DEBIAN/" + name, "");
+        QVERIFY(QDir().mkpath(dataDirectoryPath()));
+        main.ui->lineEditProjectDir_2->setText(work);
+        main.show();
+        (main.*handler)();
+        QWidget *window = main.newWindow;
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        const QRect screen = window->screen()->availableGeometry();
+        QCOMPARE(screen.size(), QSize(800, 600));
+        QVERIFY(screen.contains(window->frameGeometry()));
+        auto *area = window->findChild<QScrollArea *>();
+        QVERIFY(!area->horizontalScrollBar()->isVisible());
+        QList<QWidget *> rows{window->findChild<QLabel *>("labelFolderValue"), window->findChild<QTextEdit *>()};
+        for (QWidget *field :
+             {(QWidget *)window->findChild<QLineEdit *>(), (QWidget *)window->findChild<QComboBox *>()})
+            if (field)
+                rows << field;
+        for (QWidget *row : rows) {
+            const QRect shown(row->mapTo(area->viewport(), QPoint(0, 0)), row->size());
+            QVERIFY2(area->viewport()->rect().contains(shown), qPrintable(row->metaObject()->className()));
+        }
+        window->close();
     }
 
     void saving_data()

@@ -111,10 +111,13 @@ void BexlorWindow::showToolWindow(QWidget *window, const QString &title, int dx,
     window->setAttribute(Qt::WA_DeleteOnClose);
     newWindow = window;
     if (sizeLimits) {
-        window->setMinimumSize(900, 480);
+        // Small enough for an 800x600 screen, where the form's own size fits too.
+        window->setMinimumSize(640, 400);
         window->setMaximumSize(7680, 4320);
     }
     window->setWindowTitle(title);
-    window->move(centredPosition(QApplication::desktop()->size(), size(), dx, dy));
+    // The tool window gets a frame like this window's.
+    const QSize frame = frameGeometry().size() - size();
+    window->move(toolWindowPosition(QApplication::desktop()->size(), size(), window->size() + frame, dx, dy));
     window->show();
 }
