@@ -182,6 +182,15 @@ private slots:
         QCOMPARE(::runtimeNames(QStringLiteral("/nonexistent/include/")), QStringList());
     }
 
+    // Centred at the size it is shown with, whatever the layout makes of the form's size.
+    void centredWhenShown()
+    {
+        BexlorWindow window;
+        window.showCentred();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.pos(), centredPosition(QApplication::desktop()->size(), window.size()));
+    }
+
     void placement()
     {
         const QSize full(1920, 1080), small(800, 600);

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDesktopWidget>
+#include <QLayout>
 #include <QSettings>
 
 BexlorWindow::BexlorWindow(QWidget *parent)
@@ -50,6 +51,15 @@ BexlorWindow::BexlorWindow(QWidget *parent)
 }
 
 BexlorWindow::~BexlorWindow() = default;
+
+void BexlorWindow::showCentred()
+{
+    ensurePolished();
+    // Activating the layout sets the minimum size it needs, and grows the window to it now rather than after the move.
+    layout()->activate();
+    move(centredPosition(QApplication::desktop()->size(), size()));
+    show();
+}
 
 namespace {
 const QString chooseDirectoryCaption = QStringLiteral("Выбрать каталог");
