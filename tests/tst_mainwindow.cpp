@@ -69,14 +69,10 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("field");
         QTest::addColumn<bool>("parented");
-        QTest::newRow("project") << "BrowseProjectDir"
-                                 << "lineEditProjectDir" << true;
-        QTest::newRow("work") << "BrowseProjectDir_2"
-                              << "lineEditProjectDir_2" << false;
-        QTest::newRow("deb") << "BrowseDebDir"
-                             << "lineEditDebDir" << false;
-        QTest::newRow("binary") << "browseBinaryDir"
-                                << "lineEditBinaryDir" << false;
+        addRow("project", "BrowseProjectDir", "lineEditProjectDir", true);
+        addRow("work", "BrowseProjectDir_2", "lineEditProjectDir_2", false);
+        addRow("deb", "BrowseDebDir", "lineEditDebDir", false);
+        addRow("binary", "browseBinaryDir", "lineEditBinaryDir", false);
     }
 
     void directoryPickers()
@@ -102,27 +98,13 @@ private slots:
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("binary");
         QTest::addColumn<QString>("cFile");
-        QTest::newRow("dash") << "/home/u/proj/my-tool.py"
-                              << "my-tool"
-                              << "/home/u/proj/my_tool.c";
-        QTest::newRow("several dashes") << "/my-dir/a-b-c.py"
-                                        << "a-b-c"
-                                        << "/my-dir/a_b_c.c";
-        QTest::newRow("pyw keeps a point") << "/p/prog.pyw"
-                                           << "prog."
-                                           << "/p/prog.pc";
-        QTest::newRow("four characters") << "b.py"
-                                         << "b"
-                                         << "b.c";
-        QTest::newRow("three characters") << "a.p"
-                                          << ""
-                                          << "ac";
-        QTest::newRow("cancelled") << ""
-                                   << ""
-                                   << "c";
-        QTest::newRow("blanks and cyrillic") << "/дом/мой скрипт-1.py"
-                                             << "мой скрипт-1"
-                                             << "/дом/мой скрипт_1.c";
+        addRow("dash", "/home/u/proj/my-tool.py", "my-tool", "/home/u/proj/my_tool.c");
+        addRow("several dashes", "/my-dir/a-b-c.py", "a-b-c", "/my-dir/a_b_c.c");
+        addRow("pyw keeps a point", "/p/prog.pyw", "prog.", "/p/prog.pc");
+        addRow("four characters", "b.py", "b", "b.c");
+        addRow("three characters", "a.p", "", "ac");
+        addRow("cancelled", "", "", "c");
+        addRow("blanks and cyrillic", "/дом/мой скрипт-1.py", "мой скрипт-1", "/дом/мой скрипт_1.c");
     }
 
     void namesFromScript()

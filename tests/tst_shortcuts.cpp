@@ -1,6 +1,5 @@
 // The shortcut editor: opening it, listing, loading and saving .desktop files.
 #include "app/ui/bexlorwindow.h"
-#include "common/paths.h"
 #include "common/processrunner.h"
 #include "desktop/ui/shortcutwindow.h"
 #include "support/fakedialogs.h"
@@ -33,10 +32,9 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("exec");
-        QTest::newRow("plain") << "mytool"
-                               << "Exec=/usr/bin/mytool\n";
-        QTest::newRow("hostile") << "Мой tool $HOME; \"q\" `x` 100%\\"
-                                 << "Exec=\"/usr/bin/Мой tool \\\\$HOME; \\\\\"q\\\\\" \\\\`x\\\\` 100%%\\\\\\\\\"\n";
+        addRow("plain", "mytool", "Exec=/usr/bin/mytool\n");
+        addRow("hostile", "Мой tool $HOME; \"q\" `x` 100%\\",
+               "Exec=\"/usr/bin/Мой tool \\\\$HOME; \\\\\"q\\\\\" \\\\`x\\\\` 100%%\\\\\\\\\"\n");
     }
 
     void templateValidates()
@@ -60,9 +58,9 @@ private slots:
     void fitsSmallScreen_data()
     {
         QTest::addColumn<Handler>("handler");
-        QTest::newRow("shortcut editor") << Handler(&BexlorWindow::createShortcut);
-        QTest::newRow("DEBIAN editor") << Handler(&BexlorWindow::editFiles);
-        QTest::newRow("access rights") << Handler(&BexlorWindow::editAccess);
+        addRow("shortcut editor", Handler(&BexlorWindow::createShortcut));
+        addRow("DEBIAN editor", Handler(&BexlorWindow::editFiles));
+        addRow("access rights", Handler(&BexlorWindow::editAccess));
     }
 
     // The editor windows open on the screen (offscreen: 800x600) at their default size with every row in sight, no
@@ -73,28 +71,20 @@ private slots:
         FakeDialogs dialogs;
         QTemporaryDir base;
         const QString work = base.path() + "/очень длинный путь/к рабочему каталогу/проекта/мой-пакет-с-длинным-именем";
-        const QString name(200, 'n');
-        writeFile(work + "/usr/share/applications/" + name + ".desktop", "");
-        writeFile(work + "/DEBIAN/" + name, "");
-        QVERIFY(QDir().mkpath(dataDirectoryPath()));
+        writeFile(work + "/usr/share/applications/" + QString(200, 'n') + ".desktop", "");
+        writeFile(work + "/DEBIAN/" + QString(200, 'n'), "");
         main.ui->lineEditProjectDir_2->setText(work);
         main.show();
         (main.*handler)();
         QWidget *window = main.newWindow;
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        const QRect screen = window->screen()->availableGeometry();
-        QCOMPARE(screen.size(), QSize(800, 600));
-        QVERIFY(screen.contains(window->frameGeometry()));
+        QCOMPARE(window->screen()->availableGeometry().size(), QSize(800, 600));
+        QVERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));
         auto *area = window->findChild<QScrollArea *>();
         QVERIFY(!area->horizontalScrollBar()->isVisible());
-        QList<QWidget *> rows{window->findChild<QLabel *>("labelFolderValue"), window->findChild<QTextEdit *>()};
-        for (QWidget *field :
-             {(QWidget *)window->findChild<QLineEdit *>(), (QWidget *)window->findChild<QComboBox *>()})
-            if (field)
-                rows << field;
-        for (QWidget *row : rows) {
+        for (QWidget *row : area->widget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
             const QRect shown(row->mapTo(area->viewport(), QPoint(0, 0)), row->size());
-            QVERIFY2(area->viewport()->rect().contains(shown), qPrintable(row->metaObject()->className()));
+            QVERIFY2(area->viewport()->rect().contains(shown), qPrintable(row->objectName()));
         }
         window->close();
     }
@@ -103,16 +93,11 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("target"); // empty: the save fails
-        QTest::newRow("typed name wins over the selected entry") << "new"
-                                                                 << "new.desktop";
-        QTest::newRow("extension typed is doubled") << "app.desktop"
-                                                    << "app.desktop.desktop";
-        QTest::newRow("hostile name") << "Мой 'x' $HOME; \"q\""
-                                      << "Мой 'x' $HOME; \"q\".desktop";
-        QTest::newRow("no name: selected entry overwritten") << ""
-                                                             << "old.desktop";
-        QTest::newRow("name into a missing directory") << "missing/app"
-                                                       << "";
+        addRow("typed name wins over the selected entry", "new", "new.desktop");
+        addRow("extension typed is doubled", "app.desktop", "app.desktop.desktop");
+        addRow("hostile name", "Мой 'x' $HOME; \"q\"", "Мой 'x' $HOME; \"q\".desktop");
+        addRow("no name: selected entry overwritten", "", "old.desktop");
+        addRow("name into a missing directory", "missing/app", "");
     }
 
     void saving()

@@ -1,4 +1,6 @@
 // Start-up through the real program, with HOME in a temporary directory.
+#include "support/testenv.h"
+
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -52,12 +54,12 @@ private slots:
     {
         QTest::addColumn<QString>("blocker");
         QTest::addColumn<bool>("fifo");
-        QTest::newRow("file at ~/.bexlor") << QStringLiteral("/.bexlor") << false;
-        QTest::newRow("file at ~/.bexlor/builder") << QStringLiteral("/.bexlor/builder") << false;
-        QTest::newRow("settings file a FIFO") << QStringLiteral("/.config/bexlor-builder.ini") << true;
+        addRow("file at ~/.bexlor", QStringLiteral("/.bexlor"), false);
+        addRow("file at ~/.bexlor/builder", QStringLiteral("/.bexlor/builder"), false);
+        addRow("settings file a FIFO", QStringLiteral("/.config/bexlor-builder.ini"), true);
         // Without a home nothing falls back to "/".
-        QTest::newRow("HOME unset") << QStringLiteral("unset") << false;
-        QTest::newRow("HOME empty") << QStringLiteral("empty") << false;
+        addRow("HOME unset", QStringLiteral("unset"), false);
+        addRow("HOME empty", QStringLiteral("empty"), false);
     }
 
     // The data directory cannot be made, the settings file would block, or there is no home.

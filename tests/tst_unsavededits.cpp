@@ -39,12 +39,9 @@ private slots:
         }
         for (const char *editor : {"debian", "shortcut"})
             QTest::addRow("%s, pick, cancel", editor) << editor << "pick" << A::Cancel << true << false;
-        QTest::newRow("debian, clear, cancel") << "debian"
-                                               << "clean" << A::Cancel << true << false;
-        QTest::newRow("access, clear, save") << "access"
-                                             << "clean" << A::Save << true << true;
-        QTest::newRow("shortcut, template, discard") << "shortcut"
-                                                     << "pushButtonTemplate" << A::Discard << true << false;
+        addRow("debian, clear, cancel", "debian", "clean", A::Cancel, true, false);
+        addRow("access, clear, save", "access", "clean", A::Save, true, true);
+        addRow("shortcut, template, discard", "shortcut", "pushButtonTemplate", A::Discard, true, false);
     }
 
     void asksBeforeDropping()
