@@ -313,14 +313,12 @@ private slots:
                                                            {"removeImage", &BexlorWindow::removeImage},
                                                            {"editAccess", &BexlorWindow::editAccess}};
         for (const auto &handler : handlers)
-            QTest::addRow("empty field refused: %s", handler.first) << "empty field"
-                                                                    << "" << handler.second;
+            addRow(qPrintable(QString("empty field refused: ") + handler.first), "empty field", "", handler.second);
         addRow("package build checks the output directory first", "check order", "", Handler());
         addRow("Installed-Size counts a link by its own size", "linked size", "/пакет", Handler());
         addRow("checksum button hidden after leaving md5sums", "md5sums button", "/пакет", Handler());
         addRow("access list of .../mytool/", "trailing slash", "/mytool/", Handler());
-        QTest::newRow("access list of .../mytool//") << "trailing slash"
-                                                     << "/mytool//" << Handler();
+        addRow("access list of .../mytool//", "trailing slash", "/mytool//", Handler());
         addRow("22 listed names: 20 shown, all in the details", "long list", "/пакет", Handler());
         addRow("read-only DEBIAN with all files: no complaint", "read-only", "/пакет", Handler());
         addRow("no child of a failed tool left behind", "children", "", Handler());

@@ -48,7 +48,7 @@ private slots:
         const QString field = "critical: Ошибка / Поле «%1» в файле DEBIAN/control ";
         addRow("Maintainer over two lines",
                QByteArray(
-                   "Package: t\nVersion: 1\nMaintainer: a <a@b.c>\n -- e <e@f.g> Mon, 01 Jan 2024 00:00:00 +0000\n"),
+                   "Package: t\nVersion: 1\nMaintainer: a <a@b.c>\n -- e <e@f.g>  Mon, 01 Jan 2024 00:00:00 +0000\n"),
                false, false, field.arg("Maintainer") + "занимает несколько строк");
         addRow("Version closing the heading",
                QByteArray("Package: t\nVersion: 1.0) unstable; urgency=high\nMaintainer: a <a@b.c>\n"), false, false,
