@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -17,36 +18,24 @@
 
 namespace {
 
-// The program as a row prepares it: its standard output closed, a pipe whose reader has gone, or /dev/full; run as
-// nobody (when the test runs as root) for directories it may not write.
-class Program : public QProcess
+// The program as a row prepares it: its standard output closed, on /dev/full or a pipe whose reader has gone; run as
+// nobody (when the test runs as root) for directories only root could write. The child compares bytes: no allocation.
+struct Program : QProcess
 {
-public:
-    explicit Program(const QString &prepare)
-        : m_output(prepare)
-    {
-        if (prepare == "stdout full")
-            setStandardOutputFile("/dev/full");
-    }
-
-protected:
+    QByteArray prepare;
     void setupChildProcess() override
     {
         int ends[2];
-        if (m_output.endsWith("read-only") && ::geteuid() == 0) {
-            const bool dropped = ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
-            if (!dropped)
-                ::_exit(127);
-        } else if (m_output == "stdout closed") {
+        if (prepare == "stdout closed")
             ::close(STDOUT_FILENO);
-        } else if (m_output == "stdout broken pipe" && ::pipe(ends) == 0) {
-            ::close(ends[0]);
+        else if (prepare == "stdout full")
+            ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO);
+        else if (prepare == "stdout broken pipe" && ::pipe(ends) == 0 && ::close(ends[0]) == 0)
             ::dup2(ends[1], STDOUT_FILENO);
-        }
+        else if (prepare.endsWith("read-only") && ::geteuid() == 0
+                 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(127);
     }
-
-private:
-    QString m_output;
 };
 
 } // namespace
@@ -295,7 +284,8 @@ private slots:
             QVERIFY(::chmod(QFile::encodeName(out).constData(), 0555) == 0
                     && ::chmod(QFile::encodeName(m_root.path()).constData(), 0755) == 0);
 
-        Program program(prepare);
+        Program program;
+        program.prepare = prepare.toUtf8();
         program.setProcessEnvironment(environment);
         program.setWorkingDirectory(base);
         program.start(qEnvironmentVariable("BEXLOR_BUILD"), fillAll(arguments));
