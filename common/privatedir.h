@@ -6,8 +6,8 @@
 
 // A directory of this build alone, made with mode 0700 under a fresh unique
 // name "bexlor-XXXXXX" in a parent directory (TMPDIR, or /tmp without it,
-// unless given), so no other user or program instance can place anything in it;
-// removed with everything in it when done. It stays locked (flock) while it
+// unless given), so no other user or program instance can place anything in
+// it; removed with everything in it when done. It stays locked (flock) while it
 // exists and holds a marker file, so that a directory left behind by a
 // killed build is told from one in use and from a user's own: making a new
 // one first removes this user's marked, unlocked ones in the same parent.

@@ -82,12 +82,9 @@ BoxText boxText(const QString &text)
     if (lines.size() <= shownLines)
         return {text, QString()};
     const int more = lines.size() - shownLines;
-    return {
-        lines.mid(0, shownLines).join(QLatin1Char('\n'))
-            + QStringLiteral("\n… и ещё %1 %2")
-                  .arg(more)
-                  .arg(pluralForm(more, QStringLiteral("строку"), QStringLiteral("строки"), QStringLiteral("строк"))),
-        text};
+    const QString noun = pluralForm(more, QStringLiteral("строку"), QStringLiteral("строки"), QStringLiteral("строк"));
+    return {lines.mid(0, shownLines).join(QLatin1Char('\n')) + QStringLiteral("\n… и ещё %1 %2").arg(more).arg(noun),
+            text};
 }
 
 namespace {

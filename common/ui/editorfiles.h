@@ -16,6 +16,5 @@ Result loadIntoEditor(const QString &path, QTextEdit *editor);
 // Writes the editor's text to path atomically (see writeFileAtomically), with
 // the line ends of the file loaded last: an untouched file is written back
 // byte for byte. Refused while the editor is read-only, since its text is not
-// the file's.
-// Once written, the text counts as unmodified.
+// the file's. Once written, the text counts as unmodified.
 Result saveEditor(const QString &path, const QTextEdit *editor);

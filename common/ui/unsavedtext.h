@@ -12,8 +12,8 @@ class QWidget;
 // Keeps an editor window from losing typed text: before the window closes,
 // before another entry of its list is loaded and before a button replaces
 // the text, over unsaved changes, it asks "Save, Discard or Cancel"; Ctrl+S
-// saves. The text counts as changed while
-// its document is modified (loading and saving reset that).
+// saves. The text counts as changed while its document is modified (loading
+// and saving reset that).
 class UnsavedTextGuard : public QObject
 {
 public:
