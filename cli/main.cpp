@@ -67,16 +67,16 @@ void printError(const QString &text)
 int main(int argc, char **argv)
 {
     holdClosedStandardStreams();
+    // Output that cannot be written is an error like any other: a reader
+    // that has gone makes write fail with EPIPE instead of killing the
+    // program before it has reported (or saved) anything.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication application(argc, argv);
     const CommandLine line = parseCommandLine(application.arguments().mid(1));
     if (!line.usageError.isEmpty()) {
         printError(QStringLiteral("bexlor-build: %1\nСправка: bexlor-build --help").arg(line.usageError));
         return 2;
     }
-    // Output that cannot be written is an error like any other: a reader
-    // that has gone makes write fail with EPIPE instead of killing the
-    // program before it has reported (or saved) anything.
-    std::signal(SIGPIPE, SIG_IGN);
     if (line.help) {
         const Result printed = writeStandardOutput(helpText(line.command).toUtf8());
         if (printed.failed())
