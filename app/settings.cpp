@@ -36,6 +36,9 @@ void reopenSettings()
 
 Result checkSettingsFile()
 {
+    const Result home = requireHome();
+    if (home.failed())
+        return home;
     const QFileInfo file(settingsFilePath());
     return file.exists() || file.isSymLink() ? checkRegularFile(file.filePath()) : Result::done();
 }

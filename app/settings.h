@@ -4,8 +4,9 @@
 
 class QSettings;
 
-// Checks the store's file before it is first opened: a missing file is
-// fine, anything but a regular file (a FIFO would block for ever) is refused.
+// Checks the store's file before it is first opened: without HOME there is
+// none; a missing file is fine, anything but a regular file (a FIFO would
+// block for ever) is refused.
 Result checkSettingsFile();
 
 // The one profile store of the process: home + "/.config/bexlor-builder.ini",

@@ -32,7 +32,7 @@ const std::array<IconSize, 9> &iconSizes()
 
 QString iconName(const QString &workDir)
 {
-    return lastComponent(workDir);
+    return packageName(workDir);
 }
 
 QString iconsDirectory(const QString &workDir)

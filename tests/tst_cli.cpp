@@ -10,8 +10,35 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The program as a row prepares it: its standard output closed, on /dev/full or a pipe whose reader has gone; run as
+// nobody (when the test runs as root) for directories only root could write. The child compares bytes: no allocation.
+struct Program : QProcess
+{
+    QByteArray prepare;
+    void setupChildProcess() override
+    {
+        int ends[2];
+        if (prepare == "stdout closed")
+            ::close(STDOUT_FILENO);
+        else if (prepare == "stdout full")
+            ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO);
+        else if (prepare == "stdout broken pipe" && ::pipe(ends) == 0 && ::close(ends[0]) == 0)
+            ::dup2(ends[1], STDOUT_FILENO);
+        else if (prepare.endsWith("read-only") && ::geteuid() == 0
+                 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(127);
+    }
+};
+
+} // namespace
 
 class CliTest : public QObject
 {
@@ -84,6 +111,17 @@ private slots:
             "fifo control");
         row("deb, lint", build + QStringList{"--lint"}, 0, "\n\nПроверка lintian: ошибок — ", deb);
         row("deb, terminated", build, 1, "\nОтменено пользователем\n", "!" + deb, {}, "terminated");
+        // A temporary directory that cannot be made is named, and so is TMPDIR when it is the cause.
+        const QString noTemporary = debError + "Не удалось создать временный каталог в ",
+                      fromTmpdir = " (каталог из переменной TMPDIR): ";
+        row("deb, TMPDIR missing", build, 1, noTemporary + "{B}/нет" + fromTmpdir + "No such file or directory",
+            "!" + deb, {}, "TMPDIR={B}/нет");
+        row("deb, TMPDIR a file", build, 1, noTemporary + "{W}/DEBIAN/control" + fromTmpdir + "Not a directory",
+            "!" + deb, {}, "TMPDIR={W}/DEBIAN/control");
+        row("deb, TMPDIR read-only", build, 1, noTemporary + "{O}" + fromTmpdir + "Permission denied", "!" + deb, {},
+            "TMPDIR={O} read-only");
+        row("deb, output directory read-only", build, 1, noTemporary + "{O}: Permission denied", "!" + deb, {},
+            "read-only");
 
         // Checksums.
         row("md5sums", {"md5sums", "{W}"}, 0, "", "{W}/DEBIAN/md5sums", "  usr/bin/mytool\n", {}, {},
@@ -107,7 +145,7 @@ private slots:
             "fifo control");
 
         // Icons.
-        row("icons", {"icons", "{W}", "{P}"}, 0, "Файлы иконон созданы", icon, "PNG");
+        row("icons, trailing slash", {"icons", "{W}/", "{P}"}, 0, "Файлы иконон созданы", icon, "PNG");
         row("icons, profile", {"icons", "--profile", "проект", "--picture", "{P}"}, 0, "Файлы иконон созданы", icon);
         row("icons, no work directory", {"icons"}, 1, choose);
         row("icons, no picture", {"icons", "{W}"}, 1, "Изображение не выбрано!", "!" + icon);
@@ -122,6 +160,20 @@ private slots:
         row("access, no work directory", {"access"}, 1, choose);
         row("access, missing", {"access", "{W}/нет"}, 1, "Каталог {W}/нет не найден");
         row("access, data directory blocked", {"access", "{W}", "--save"}, 1, "{H}/.bexlor", {}, {}, "data blocked");
+        // Saved first; output that cannot be written is a failure, a reader gone (SIGPIPE) included.
+        const QString unwritten = "Не удалось записать в стандартный вывод: ";
+        row("access, stdout closed", {"access", "{W}", "--save"}, 1, unwritten + "Bad file descriptor", saved,
+            "/usr/bin/mytool: 755\n", "stdout closed");
+        row("access, stdout on /dev/full", {"access", "{W}", "--save"}, 1, unwritten + "No space left on device", saved,
+            "/usr/bin/mytool: 755\n", "stdout full");
+        row("access, stdout a pipe nobody reads", {"access", "{W}", "--save"}, 1, unwritten + "Broken pipe", saved,
+            "/usr/bin/mytool: 755\n", "stdout broken pipe");
+        row("help, stdout on /dev/full", {"--help"}, 1, unwritten, {}, {}, "stdout full");
+        // Without HOME nothing falls back to "/".
+        const QString noHome = "Переменная окружения HOME не задана";
+        row("access, save, HOME unset", {"access", "{W}", "--save"}, 1, noHome, "!/.bexlor", {}, "HOME unset");
+        row("deb, HOME empty", build, 1, noHome, "!" + deb, {}, "HOME empty");
+        row("profile, HOME unset", {"size", "--profile", "проект"}, 1, noHome, "!/.config", {}, "HOME unset");
 
         // Profiles, help and wrong usage.
         row("unknown profile", {"size", "--profile", "нет"}, 1, "Профиль «нет» не найден");
@@ -196,7 +248,10 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char *display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
             environment.remove(display);
-        environment.insert("HOME", m_home.path());
+        if (prepare == "HOME unset")
+            environment.remove("HOME");
+        else
+            environment.insert("HOME", prepare == "HOME empty" ? QString() : m_home.path());
         const QString data = m_home.path() + "/.bexlor";
         QFile::remove(data);
         QVERIFY(QDir(data).removeRecursively() && QDir().mkpath(data + "/builder"));
@@ -222,8 +277,15 @@ private slots:
             QVERIFY(QDir().mkpath(work + "/DEBIAN/md5sums"));
         else if (prepare == "data blocked")
             QVERIFY(QDir(data).removeRecursively() && QFile(data).open(QIODevice::WriteOnly));
+        if (prepare.startsWith("TMPDIR="))
+            environment.insert("TMPDIR", fill(prepare.section(' ', 0, 0).mid(7)));
+        // Mode 0555 stops every user but root: run as root, the program runs as nobody.
+        if (prepare.endsWith("read-only"))
+            QVERIFY(::chmod(QFile::encodeName(out).constData(), 0555) == 0
+                    && ::chmod(QFile::encodeName(m_root.path()).constData(), 0755) == 0);
 
-        QProcess program;
+        Program program;
+        program.prepare = prepare.toUtf8();
         program.setProcessEnvironment(environment);
         program.setWorkingDirectory(base);
         program.start(qEnvironmentVariable("BEXLOR_BUILD"), fillAll(arguments));

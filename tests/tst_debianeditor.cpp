@@ -58,11 +58,11 @@ private slots:
         QTest::addColumn<int>("bytes");
         QTest::addColumn<bool>("linkedDebian");
         QTest::addColumn<int>("kib");
-        QTest::newRow("1023") << 1023 << false << 0;
-        QTest::newRow("1024") << 1024 << false << 1;
-        QTest::newRow("2047") << 2047 << false << 1;
-        QTest::newRow("2048") << 2048 << false << 2;
-        QTest::newRow("2048, DEBIAN a link") << 2048 << true << 2;
+        addRow("1023", 1023, false, 0);
+        addRow("1024", 1024, false, 1);
+        addRow("2047", 2047, false, 1);
+        addRow("2048", 2048, false, 2);
+        addRow("2048, DEBIAN a link", 2048, true, 2);
     }
 
     // The bytes lie in a hidden file, DEBIAN.old and three links counted by their own size (16 bytes of target
@@ -105,24 +105,19 @@ private slots:
         QTest::addColumn<QString>("selected");
         QTest::addColumn<QByteArray>("fullName");
         QTest::addColumn<QString>("start"); // of the editor's text
-        QTest::newRow("control, DEBEMAIL") << ""
-                                           << "control" << QByteArray("Пётр Иванов")
-                                           << "Package: xq\nVersion: 1.0-1\nSection: utils\nPriority: optional\n"
-                                              "Architecture: %1\nMaintainer: Пётр Иванов <p@example.net>\n";
-        QTest::newRow("control, account") << "control"
-                                          << "postinst" << QByteArray()
-                                          << "Package: xq\nVersion: 1.0-1\nSection: utils\nPriority: optional\n"
-                                             "Architecture: %1\nMaintainer: %2";
-        QTest::newRow("typed script wins")
-            << "prerm"
-            << "control" << QByteArray() << "#!/bin/sh\nset -e\n\n# prerm выполняется перед удалением";
-        QTest::newRow("config") << "config"
-                                << "" << QByteArray() << "#!/bin/sh\nset -e\n\n# config ";
-        QTest::newRow("no template") << ""
-                                     << "md5sums" << QByteArray() << "kept";
+        addRow("control, DEBEMAIL", "", "control", QByteArray("Пётр Иванов"),
+               "Package: xq\nVersion: 1.0-1\nSection: utils\nPriority: optional\n"
+               "Architecture: %1\nMaintainer: Пётр Иванов <p@example.net>\n");
+        addRow("control, account", "control", "postinst", QByteArray(),
+               "Package: xq\nVersion: 1.0-1\nSection: utils\nPriority: optional\n"
+               "Architecture: %1\nMaintainer: %2");
+        addRow("typed script wins", "prerm", "control", QByteArray(),
+               "#!/bin/sh\nset -e\n\n# prerm выполняется перед удалением");
+        addRow("config", "config", "", QByteArray(), "#!/bin/sh\nset -e\n\n# config ");
+        addRow("no template", "", "md5sums", QByteArray(), "kept");
     }
 
-    // The template goes into the editor only; the control one passes the package build without a warning.
+    // The template goes into the editor only, as an edit; the control one passes the package build without a warning.
     void templates()
     {
         QFETCH(QString, typed);
@@ -154,6 +149,10 @@ private slots:
             QVERIFY2(verdict.errors.isEmpty() && verdict.warnings.isEmpty(),
                      qPrintable((verdict.errors + verdict.warnings).join('\n')));
         }
+        // An edit the text counts changed by, which Ctrl+Z takes back.
+        QCOMPARE(window->textEditControl->document()->isModified(), text != "kept");
+        window->textEditControl->undo();
+        QVERIFY(window->textEditControl->toPlainText() == "kept" && !window->textEditControl->document()->isModified());
         QCOMPARE(dialogs.take(), selected == "md5sums" ? QStringList{"critical: Ошибка / Для файла «md5sums» "
                                                                      "шаблона нет: шаблоны есть для control, preinst, "
                                                                      "postinst, prerm, postrm и config"}

@@ -33,7 +33,6 @@ int runApplication(int argc, char **argv)
     application.setWindowIcon(QIcon(QStringLiteral("/usr/share/icons/hicolor/256x256/apps/bexlor-builder.png")));
 
     BexlorWindow window;
-    window.move(centredPosition(QApplication::desktop()->size(), window.size()));
-    window.show();
+    window.showCentred();
     return application.exec();
 }
