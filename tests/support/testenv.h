@@ -28,3 +28,9 @@ QByteArray readFile(const QString &path);
 // The entries of a package as `dpkg-deb --contents` lists them, sorted, each
 // "type+mode path" (with " -> target" for a link); owner, size and date left out.
 QStringList packageListing(const QString &package);
+
+// The Installed-Size dpkg-gencontrol computes for the package tree root, every entry below it counted.
+qint64 gencontrolInstalledSize(const QString &root);
+
+// A process id that no process has: that of a child that has ended.
+qint64 deadPid();
