@@ -32,9 +32,9 @@ struct ChecksumList
 ChecksumList checksumLines(const QString &workDir);
 
 // Bytes of the regular files and links below workDir, the DEBIAN entry left
-// out. A link counts once, by its own size (the length of its target text),
-// as dpkg counts it, wherever it points; directories and special files count
-// nothing; unreadable directories are skipped.
+// out, for the progress of a copy: a link counts by its own size (the
+// length of its target text), wherever it points; directories and special
+// files count nothing; unreadable directories are skipped.
 qint64 payloadBytes(const QString &workDir);
 
 // The installed size in KiB as dpkg-gencontrol counts it, on what dpkg-deb

@@ -243,22 +243,15 @@ struct Bound
     bool inclusive = false;
 };
 
-Bound lowerBound(const Relation &relation)
+// The lower end (direction 1) or the upper end (-1) of the versions the
+// relation accepts.
+Bound boundOf(const Relation &relation, int direction)
 {
-    Bound bound;
-    const Relation::Operator op = relation.op;
-    if (op == Relation::Later || op == Relation::LaterOrEqual || op == Relation::Equal)
-        bound = {false, relation.version, op != Relation::Later};
-    return bound;
-}
-
-Bound upperBound(const Relation &relation)
-{
-    Bound bound;
-    const Relation::Operator op = relation.op;
-    if (op == Relation::Earlier || op == Relation::EarlierOrEqual || op == Relation::Equal)
-        bound = {false, relation.version, op != Relation::Earlier};
-    return bound;
+    const Relation::Operator strict = direction > 0 ? Relation::Later : Relation::Earlier;
+    const Relation::Operator orEqual = direction > 0 ? Relation::LaterOrEqual : Relation::EarlierOrEqual;
+    if (relation.op != strict && relation.op != orEqual && relation.op != Relation::Equal)
+        return Bound();
+    return {false, relation.version, relation.op != strict};
 }
 
 // Whether inner lies on the inside of outer; direction is 1 for a lower
@@ -370,8 +363,8 @@ bool implies(const Relation &declared, const Relation &needed)
 {
     return declared.name.toLower() == needed.name.toLower()
            && (needed.architecture == "any" || declared.architecture.toLower() == needed.architecture.toLower())
-           && within(lowerBound(declared), lowerBound(needed), 1)
-           && within(upperBound(declared), upperBound(needed), -1);
+           && within(boundOf(declared, 1), boundOf(needed, 1), 1)
+           && within(boundOf(declared, -1), boundOf(needed, -1), -1);
 }
 
 bool implies(const RelationGroup &declared, const RelationGroup &needed)

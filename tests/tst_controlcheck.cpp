@@ -10,8 +10,6 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
-#include <cctype>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -35,129 +33,55 @@ const QList<QByteArray> seeds = {
     "\n\nPackage : tool\r\nversion:1\r\nARCHITECTURE:\tall\r\nX-Empty:\r\nDescription:\r\n first\r\n\n\n",
 };
 
-// A control file from a seed with one to three random changes of the kinds users and editors make.
+// A list written as one text, each item ended by ";".
+QList<QByteArray> listOf(const char *items)
+{
+    QList<QByteArray> list = QByteArray(items).split(';');
+    list.removeLast();
+    return list;
+}
+
+// A control file from a seed with one or two random changes of the kinds users and editors make.
 QByteArray mutated(QRandomGenerator &random)
 {
-    static const QList<QByteArray> values = {"",
-                                             " ",
-                                             "yes",
-                                             "No",
-                                             "true",
-                                             "same",
-                                             "Foreign",
-                                             "bogus",
-                                             "all",
-                                             "i386 amd64",
-                                             "-x",
-                                             "a_b",
-                                             "Tool",
-                                             "1.0",
-                                             "a1",
-                                             "1:",
-                                             ":1",
-                                             "2147483647:1",
-                                             "2147483648:1",
-                                             "-1:1",
-                                             "+1:1",
-                                             "1.0-",
-                                             "1.0-a_b",
-                                             "1 2",
-                                             "1:1:1",
-                                             "x (>= 1)",
-                                             "x (>= 1) | y",
-                                             "x,",
-                                             ",x",
-                                             "x |",
-                                             "x (>> 1",
-                                             "x (== 1)",
-                                             "x (> 1)",
-                                             "x (<> 1)",
-                                             "x:any",
-                                             "x:",
-                                             "x:a_b",
-                                             "x [amd64]",
-                                             "x <s>",
-                                             "X_Y",
-                                             "ß",
-                                             "x (1)",
-                                             "x ()",
-                                             "x (>= a1)",
-                                             "x(>=1)|y",
-                                             "x (= 1))",
-                                             "x, y | z (<< 2:1-1~)",
-                                             "\n x",
-                                             "x\n y",
-                                             "x,\n y",
-                                             "x,\n\n",
-                                             "optional",
-                                             "OPTIONAL",
-                                             "extra",
-                                             "\n /etc/a 1",
-                                             "/etc/a 1",
-                                             "\n /etc/a"};
-    static const QList<QByteArray> names = {
-        "Package",    "Version",  "Architecture", "Depends",  "Pre-Depends", "Recommends",      "Suggests",
-        "Conflicts",  "Breaks",   "Replaces",     "Provides", "Enhances",    "Essential",       "Protected",
-        "Multi-Arch", "Priority", "Description",  "Status",   "Conffiles",   "Config-Version",  "Installed-Size",
-        "X",          "-X",       "X Y",          "#",        "package",     "Triggers-Awaited"};
-    static const QList<QByteArray> lines = {"",
-                                            " ",
-                                            "\t",
-                                            "\r",
-                                            "#c",
-                                            "# c",
-                                            " cont",
-                                            "X: y",
-                                            "XY: z",
-                                            "Status: x",
-                                            "installed-size: 1",
-                                            "Installed-Size : abc",
-                                            "Package: other",
-                                            ":"};
-    static const QList<QByteArray> bytes = {
-        " ", "\t", "\r", "\n", ":", ",", "|", "(", ")", "-", "~", "\xff", QByteArray("\0", 1), "\x1a"};
+    static const QList<QByteArray> values = listOf(
+        "; ;yes;No;true;same;Foreign;bogus;all;i386 amd64;-x;a_b;Tool;1.0;a1;1:;:1;2147483647:1;2147483648:1;-1:1;"
+        "+1:1;1.0-;1.0-a_b;1 2;1:1:1;x (>= 1);x (>= 1) | y;x,;,x;x |;x (>> 1;x (== 1);x (> 1);x (<> 1);x:any;x:;"
+        "x:a_b;x [amd64];x <s>;X_Y;ß;x (1);x ();x (>= a1);x(>=1)|y;x (= 1));x, y | z (<< 2:1-1~);\n x;x\n y;"
+        "x,\n y;x,\n\n;optional;OPTIONAL;extra;\n /etc/a 1;/etc/a 1;\n /etc/a;");
+    static const QList<QByteArray> names = listOf(
+        "Package;Version;Architecture;Depends;Pre-Depends;Recommends;Suggests;Conflicts;Breaks;Replaces;Provides;"
+        "Enhances;Essential;Protected;Multi-Arch;Priority;Description;Status;Conffiles;Config-Version;"
+        "Installed-Size;X;-X;X Y;#;package;Triggers-Awaited;");
+    static const QList<QByteArray> lines = listOf(
+        "; ;\t;\r;#c;# c; cont;X: y;XY: z;Status: x;installed-size: 1;Installed-Size : abc;Package: other;:;");
+    static const QList<QByteArray> bytes = listOf(" ;\t;\r;\n;:;,;|;(;);-;~;\xff;\x1a;\xEF\xBB\xBF;")
+                                           << QByteArray(1, '\0');
     const auto pick = [&](const QList<QByteArray> &list) { return list.at(random.bounded(list.size())); };
     QByteArray text = pick(seeds);
     for (int change = 1 + random.bounded(3) / 2; change > 0; --change) {
         QList<QByteArray> split = text.split('\n');
-        const int at = random.bounded(split.size());
+        const int at = random.bounded(split.size()), kind = random.bounded(9);
         QByteArray &line = split[at];
         const int colon = line.indexOf(':');
-        switch (random.bounded(9)) {
-        case 0: // another value
-            if (colon > 0)
-                line = line.left(colon + 1) + ' ' + pick(values);
-            break;
-        case 1: // another field name
-            if (colon > 0)
-                line = pick(names) + line.mid(colon);
-            break;
-        case 2: // the name in other letters, or blanks before the colon
-            if (colon > 0)
-                line = random.bounded(2) ? line.left(colon).toUpper() + line.mid(colon)
-                                         : line.left(colon) + " \t" + line.mid(colon);
-            break;
-        case 3:
-            split.removeAt(at);
-            break;
-        case 4:
-            split.insert(at, random.bounded(2) ? pick(lines) : QByteArray(line));
-            break;
-        case 5:
+        if (kind < 3 && colon > 0) // another value, another name, the name in capitals or blanks before the colon
+            line = kind == 0   ? line.left(colon + 1) + ' ' + pick(values)
+                   : kind == 1 ? pick(names) + line.mid(colon)
+                               : line.left(colon).toUpper() + (random.bounded(2) ? "" : " \t") + line.mid(colon);
+        else if (kind == 3)
             line.insert(random.bounded(line.size() + 1), pick(bytes));
-            break;
-        case 6:
-            split.insert(at, pick(names) + ": " + pick(values));
-            break;
-        case 7:
-            split.prepend("\xEF\xBB\xBF" + split.takeFirst());
-            break;
-        default: // the end of the file
-            if (split.last().isEmpty() && random.bounded(2))
-                split.removeLast();
-            else
-                split.last() = random.bounded(2) ? QByteArray(" ") : QByteArray("\n");
-        }
+        else if (kind == 4)
+            line.prepend(random.bounded(2) ? pick(lines) + '\n' : line + '\n');
+        else if (kind == 5)
+            line += '\n' + pick(names) + ": " + pick(values);
+        else if (kind == 6)
+            split.removeAt(at);
+        else if (kind == 7)
+            split.first().prepend("\xEF\xBB\xBF");
+        else if (split.last().isEmpty() && random.bounded(2)) // the end of the file
+            split.removeLast();
+        else
+            split.last() += random.bounded(2) ? " " : "\n";
         text = split.join('\n');
     }
     return text;
@@ -230,13 +154,11 @@ private slots:
         row("blanks after the paragraph", head + "\n \t\nX-Y: z\n",
             {"строка 5: строка из одних пробелов там, где dpkg ждёт", "строка 4: пустая строка внутри абзаца"},
             unnamed);
-        row("no colon", "Package: tool\nVersion: 1\nbogus line\nArchitecture: all\n",
-            {"строка 3: «bogus line» не является ни строкой «Поле: значение»"}, unnamed);
-        row("comment", head + "# comment\n", {"строка 4: «# comment» не является"}, unnamed);
-        row("blank in name", head + "X Y: z\n", {"строка 4: «X Y: z»"}, unnamed);
-        row("hyphen first", head + "-X: z\n", {"строка 4: имя поля «-X» не может начинаться с «-»"}, unnamed);
-        row("one letter", head + "X: z\n", {"строка 4: имя поля «X» короче двух знаков"}, unnamed);
-        row("no name", head + ": z\n", {"строка 4: «: z»"}, unnamed);
+        row("no field lines", head + "bogus line\n# comment\nX Y: z\n: z\n-X: z\nX: z\n",
+            {"строка 4: «bogus line» не является ни строкой «Поле: значение»", "строка 5: «# comment» не является",
+             "строка 6: «X Y: z»", "строка 7: «: z»", "строка 8: имя поля «-X» не может начинаться с «-»",
+             "строка 9: имя поля «X» короче двух знаков"},
+            unnamed);
         row("continuation first", " tool\n" + head, {"строка 1: строка продолжения без поля перед ней"}, unnamed);
         row("twice, other case", head + "package: other\n", {"строка 4: поле «package» уже указано в строке 1"},
             unnamed);
@@ -278,21 +200,17 @@ private slots:
                 + "Depends: a (>= 1) | B_2:any, c (<< 2:1-1~)\nPre-Depends: d (1)\nProvides: v "
                   "(= 1)\nBreaks: e (> 1)\nRecommends: f,\n g\n",
             none, none);
-        for (const char *depends : {"a,", "a | | b", "a (== 1)", "a (<> 1)", "a (>= 1", "a [amd64]", "a:", "a:x_y", "ß",
-                                    "a (>= a1)", "a (= 1))", "\n a"})
+        for (const char *depends : {"a,", "a | | b", "a (== 1)", "a (>= 1", "a [amd64]", "a:x_y", "ß", "\n a"})
             row(depends, good + "Depends: " + depends + "\n", {"поле «Depends»: "}, none);
-        row("alternative in Conflicts", good + "Conflicts: a | b\n",
-            {"поле «Conflicts»: альтернативы («|») здесь недопустимы"}, none);
-        row("Essential: true", good + "Essential: true\n",
-            {"поле «Essential»: значение «true» недопустимо, нужно yes или no"}, none);
-        row("Multi-Arch: bogus", good + "Multi-Arch: bogus\n", {"поле «Multi-Arch»: значение «bogus» недопустимо"},
+        row("field values", good + "Conflicts: a | b\nEssential: true\nMulti-Arch: bogus\nStatus: x\nConffiles: /x 1\n",
+            {"поле «Conflicts»: альтернативы («|») здесь недопустимы",
+             "поле «Essential»: значение «true» недопустимо, нужно yes или no",
+             "поле «Multi-Arch»: значение «bogus» недопустимо", "поле «Status»: его ведёт сам dpkg",
+             "поле «Conffiles»: файлы перечисляют со следующей строки"},
             none);
         row("Multi-Arch: same, all", good + "Multi-Arch: same\n", {"«Multi-Arch: same» недопустимо"}, none);
         row("Priority: bogus", good + "Priority: bogus\n", none,
             {"поле «Priority»: значение «bogus» не из списка required, important, standard, optional, extra"});
-        row("Status", good + "Status: install ok installed\n", {"поле «Status»: его ведёт сам dpkg"}, none);
-        row("Conffiles field", good + "Conffiles: /etc/tool.conf 1\n",
-            {"поле «Conffiles»: файлы перечисляют со следующей строки"}, none);
         // lintian's concerns are warnings.
         row("synopsis", head + maintainer + "Description: Tool " + QByteArray(80, 'x') + "\n", none,
             {"краткое описание длиннее 80 символов", "краткое описание начинается с имени пакета",
@@ -378,25 +296,22 @@ private slots:
     void versionOrder()
     {
         QRandomGenerator random(1605);
-        const QByteArray characters = "0123456789.+~-:abzAZ";
-        const auto part = [&](const char *allowed, int length) {
+        const QByteArray characters = "0123456789.+~abzAZ";
+        const auto part = [&](int length) {
             QByteArray text;
-            for (int i = 0; i < length; ++i) {
-                const char c = characters.at(random.bounded(characters.size()));
-                text += std::strchr(allowed, c) || (c >= '0' && c <= '9') || std::isalpha(c) ? c : '0';
-            }
+            while (text.size() < length)
+                text += characters.at(random.bounded(characters.size()));
             return text;
         };
         const auto version = [&] {
             QByteArray text = random.bounded(4) ? QByteArray() : QByteArray::number(random.bounded(3)) + ':';
-            text += QByteArray::number(random.bounded(12)) + part(".+~", random.bounded(5));
-            return random.bounded(2) ? text : text + '-' + part(".+~", random.bounded(1, 4));
+            text += QByteArray::number(random.bounded(12)) + part(random.bounded(5));
+            return random.bounded(2) ? text : text + '-' + part(random.bounded(1, 4));
         };
         QStringList wrong;
         for (int i = 0; i < 300; ++i) {
             const QByteArray a = version();
-            const QByteArray b = random.bounded(2) ? version()
-                                                   : a.left(random.bounded(1, a.size() + 1)) + part(".+~", 2);
+            const QByteArray b = random.bounded(2) ? version() : a.left(random.bounded(1, a.size() + 1)) + part(2);
             DebianVersion left, right;
             if (parseDebianVersion(a, &left).failed() || parseDebianVersion(b, &right).failed())
                 continue;

@@ -214,16 +214,12 @@ private slots:
             {"md5sums", "stale\n"},
             {"postinst", "#!/bin/sh\n"},
             {"preinst", " \n"}};
-        for (const auto &file : files)
+        for (const auto &file : files) {
             writeFile(area + '/' + file.first, file.second);
-        writeFile(work + "/etc/linked.conf", "x=1\n");
-        QStringList moded{"."};
-        for (const auto &file : files)
-            moded << file.first;
-        for (const QString &path : qAsConst(moded)) {
-            const unsigned mode = path == "." || path == "postinst" ? 0700 : 0600;
-            QVERIFY(::chmod(QFile::encodeName(area + '/' + path).constData(), mode) == 0);
+            QVERIFY(::chmod(QFile::encodeName(area + '/' + file.first), file.first == "postinst" ? 0700 : 0600) == 0);
         }
+        writeFile(work + "/etc/linked.conf", "x=1\n");
+        QVERIFY(::chmod(QFile::encodeName(area), 0700) == 0);
         const QString name = linked.mid(QString("DEBIAN/").size());
         if (linked != "DEBIAN")
             QVERIFY(QDir().mkpath(outside) && QFile::rename(work + '/' + linked, outside + '/' + name));
