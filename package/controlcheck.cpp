@@ -167,7 +167,9 @@ private:
     int m_current = -1; // the field that continuation lines extend
 };
 
-bool equalsAnyOf(const QByteArray &value, std::initializer_list<const char *> allowed)
+// Whether value is one of allowed, ASCII letters without regard to case, as
+// dpkg compares field names and the words of its own fields.
+bool isOneOf(const QByteArray &value, std::initializer_list<const char *> allowed)
 {
     for (const char *word : allowed) {
         if (sameFieldName(value, word))
@@ -216,7 +218,7 @@ void checkArchitecture(const ControlParagraph &paragraph, ControlVerdict *verdic
                                           "«-», в начале буква или цифра (например, all или amd64)")
                                .arg(shownValue(architecture));
     const QByteArray multiArch = paragraph.raw(QStringLiteral("Multi-Arch"));
-    if (!multiArch.isEmpty() && !equalsAnyOf(multiArch, {"no", "same", "foreign", "allowed"}))
+    if (!multiArch.isEmpty() && !isOneOf(multiArch, {"no", "same", "foreign", "allowed"}))
         verdict->errors << QStringLiteral("поле «Multi-Arch»: значение «%1» недопустимо, нужно no, same, foreign или "
                                           "allowed")
                                .arg(shownValue(multiArch));
@@ -230,14 +232,14 @@ void checkFieldValues(const ControlParagraph &paragraph, ControlVerdict *verdict
                                                     "Conflicts", "Breaks",      "Replaces",   "Provides"};
     for (const ControlField &field : paragraph.fields) {
         const QString where = QStringLiteral("поле «%1»: ").arg(field.name);
-        if (equalsAnyOf(field.key, {"Essential", "Protected"}) && !field.raw.isEmpty()
-            && !equalsAnyOf(field.raw, {"yes", "no"})) {
+        if (isOneOf(field.key, {"Essential", "Protected"}) && !field.raw.isEmpty()
+            && !isOneOf(field.raw, {"yes", "no"})) {
             verdict->errors
                 << where + QStringLiteral("значение «%1» недопустимо, нужно yes или no").arg(shownValue(field.raw));
-        } else if (equalsAnyOf(field.key, {"Status", "Config-Version", "Triggers-Pending", "Triggers-Awaited"})) {
+        } else if (isOneOf(field.key, {"Status", "Config-Version", "Triggers-Pending", "Triggers-Awaited"})) {
             verdict->errors << where + QStringLiteral("его ведёт сам dpkg, в DEBIAN/control ему не место");
-        } else if (equalsAnyOf(field.key, {"Priority"}) && !field.raw.isEmpty()
-                   && !equalsAnyOf(field.raw, {"required", "important", "standard", "optional", "extra"})) {
+        } else if (isOneOf(field.key, {"Priority"}) && !field.raw.isEmpty()
+                   && !isOneOf(field.raw, {"required", "important", "standard", "optional", "extra"})) {
             verdict->warnings << where
                                      + QStringLiteral("значение «%1» не из списка required, important, standard, "
                                                       "optional, extra")
