@@ -148,7 +148,10 @@ Result stageAndBuild(const QString &workDir, const QString &outputDir, const QSt
          [&] { return prepareControlArea(staging, rules); }, [&] { return checkSharedLibraries(staging); }});
     // The staging copy is gone once the user reads the messages, failures and warnings alike: its files are
     // named where the user has them.
-    const auto failed = [&](QString text) { return Result::failure(buildError + text.replace(staging, workDir)); };
+    QString named = workDir;
+    while (named.size() > 1 && named.endsWith(QLatin1Char('/')))
+        named.chop(1);
+    const auto failed = [&](QString text) { return Result::failure(buildError + text.replace(staging, named)); };
     if (staged.failed())
         return failed(staged.message);
     notes << staged.warnings;
@@ -156,7 +159,7 @@ Result stageAndBuild(const QString &workDir, const QString &outputDir, const QSt
     const ProcessResult package = packageInto(staging, outputDir, packageFile);
     if (!package.succeeded())
         return failed(package.failureText());
-    QString warnings = package.warnings().replace(staging, workDir);
+    QString warnings = package.warnings().replace(staging, named);
     if (!notes.isEmpty()) {
         if (!warnings.isEmpty() && !warnings.endsWith(QLatin1Char('\n')))
             warnings += QLatin1Char('\n');
