@@ -10,8 +10,15 @@
 // checked: a failed write (a full disk above all) leaves the old file as it
 // was. An existing file keeps its mode; a link at the path is replaced by
 // the new file, never written through. A failure names the path and the
-// reason.
+// reason. The temporary is named ".NAME.bexlor-PID.XXXXXX" and locked
+// (flock) while it lives; a write first removes the temporaries in its
+// directory that a killed process left: those whose process is gone, or
+// whose lock nobody holds (the pid now belongs to another process).
 Result writeFileAtomically(const QString &path, const QByteArray &data);
+
+// Whether name (a name, not a path) is one of writeFileAtomically's
+// temporaries, finished or not; no package ever ships one.
+bool isWriterTemporary(const QByteArray &name);
 
 // Whether path can be read without blocking: a regular file, or a link to
 // one. A FIFO would block the window for ever, so anything else (a FIFO, a

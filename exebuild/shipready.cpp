@@ -64,11 +64,13 @@ QString linkedLibraryPath(const QString &lddOutput, const QString &prefix)
 
 QString packageFromSearch(const QString &dpkgSearchOutput)
 {
-    const QString first = dpkgSearchOutput.section(QLatin1Char('\n'), 0, 0);
-    const int separator = first.indexOf(QStringLiteral(": "));
-    if (separator <= 0)
-        return QString();
-    return first.left(separator).section(QLatin1Char(':'), 0, 0);
+    for (const QString &line : dpkgSearchOutput.split(QLatin1Char('\n'))) {
+        // "diversion by PACKAGE from: PATH" and "... to: PATH" name no owner.
+        const int separator = line.indexOf(QStringLiteral(": "));
+        if (separator > 0 && !line.startsWith(QLatin1String("diversion by ")))
+            return line.left(separator).section(QLatin1Char(':'), 0, 0).section(QLatin1Char(','), 0, 0);
+    }
+    return QString();
 }
 
 QString runtimePackage(const QString &executable)

@@ -31,8 +31,9 @@ QStringList stripArguments(const QString &executable);
 // prefix, or the empty text.
 QString linkedLibraryPath(const QString &lddOutput, const QString &prefix);
 
-// The package name from the first line of `dpkg -S` output, without its
-// architecture ("libpython3.11:amd64: /usr/lib/..." gives libpython3.11).
+// The package name from the first owner line of `dpkg -S` output, without
+// its architecture ("libpython3.11:amd64: /usr/lib/..." gives
+// libpython3.11); the lines on a diverted file's diversion name no owner.
 QString packageFromSearch(const QString &dpkgSearchOutput);
 
 // The package holding the libpython that executable links, or the empty

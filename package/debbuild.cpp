@@ -146,14 +146,20 @@ Result stageAndBuild(const QString &workDir, const QString &outputDir, const QSt
     const Result staged = runSteps(
         {[&] { return copyStagingTree(workDir, staging, own); }, [&] { return applyAccessRules(staging, rules); },
          [&] { return prepareControlArea(staging, rules); }, [&] { return checkSharedLibraries(staging); }});
+    // The staging copy is gone once the user reads the messages, failures and warnings alike: its files are
+    // named where the user has them.
+    QString named = workDir;
+    while (named.size() > 1 && named.endsWith(QLatin1Char('/')))
+        named.chop(1);
+    const auto failed = [&](QString text) { return Result::failure(buildError + text.replace(staging, named)); };
     if (staged.failed())
-        return Result::failure(buildError + staged.message);
+        return failed(staged.message);
     notes << staged.warnings;
 
     const ProcessResult package = packageInto(staging, outputDir, packageFile);
     if (!package.succeeded())
-        return Result::failure(buildError + package.failureText());
-    QString warnings = package.warnings();
+        return failed(package.failureText());
+    QString warnings = package.warnings().replace(staging, named);
     if (!notes.isEmpty()) {
         if (!warnings.isEmpty() && !warnings.endsWith(QLatin1Char('\n')))
             warnings += QLatin1Char('\n');

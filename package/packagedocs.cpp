@@ -6,6 +6,7 @@
 #include "common/processrunner.h"
 #include "common/textfiles.h"
 #include "package/controlcheck.h"
+#include "package/relations.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -64,7 +65,8 @@ Result checkDocsFields(const DocsFields &fields)
     if (!isValidPackageName(fields.package))
         return Result::failure(
             QStringLiteral("Имя пакета «%1» в файле DEBIAN/control недопустимо").arg(fields.package));
-    if (!isValidDebianVersion(fields.version))
+    DebianVersion version;
+    if (parseDebianVersion(fields.version.toUtf8(), &version).failed())
         return Result::failure(QStringLiteral("Поле «Version» в файле DEBIAN/control недопустимо: «%1» не является "
                                               "версией Debian")
                                    .arg(fields.version));

@@ -77,7 +77,7 @@ private slots:
                       choose = "Необходимо выбрать каталог";
         const QString deb = "{O}/mytool_1.0_all.deb", debError = "Ошибка при сборке проекта:\n";
         const QByteArray control = "Package: mytool\nVersion: 1.0\nArchitecture: all\nMaintainer: T <t@e>\n"
-                                   "Description: x\nInstalled-Size: 2\n";
+                                   "Description: x\nInstalled-Size: 9\n"; // dpkg-gencontrol counts directories too
         const QString icon = "{W}/usr/share/icons/hicolor/16x16/apps/mytool.png", saved = "{H}/.bexlor/builder/mytool";
 
         // Executable build.

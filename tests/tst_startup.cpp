@@ -1,7 +1,9 @@
 // Start-up through the real program, with HOME in a temporary directory.
 #include "support/testenv.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -48,6 +50,35 @@ private slots:
                 QCOMPARE(QFileInfo(data).lastModified(), modified);
             modified = QFileInfo(data).lastModified();
         }
+    }
+
+    void settingsLockOfAKilledSave_data()
+    {
+        QTest::addColumn<bool>("ownerRuns");
+        QTest::newRow("owner gone") << false;
+        QTest::newRow("owner running") << true;
+    }
+
+    // Qt's lock beside the settings file, left by a kill during a profile save, goes at the next start once its
+    // owner is gone, whatever its age; the lock of an instance still saving stays.
+    void settingsLockOfAKilledSave()
+    {
+        QFETCH(bool, ownerRuns);
+        QTemporaryDir home;
+        const QString path = home.path() + QStringLiteral("/.config/bexlor-builder.ini.lock");
+        QVERIFY(QDir().mkpath(home.path() + QStringLiteral("/.config")));
+        QLockFile held(path);
+        if (ownerRuns)
+            QVERIFY(held.tryLock(0));
+        else
+            writeFile(path,
+                      QString("%1\nbexlor-builder\n%2\n").arg(deadPid()).arg(QSysInfo::machineHostName()).toUtf8());
+        QProcess program;
+        start(program, home.path());
+        QCOMPARE(program.state(), QProcess::Running);
+        program.terminate();
+        QVERIFY(program.waitForFinished());
+        QCOMPARE(QFileInfo::exists(path), ownerRuns);
     }
 
     void stopsWhenAPathIsBlocked_data()

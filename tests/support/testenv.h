@@ -36,3 +36,9 @@ void addRow(const char *tag, const Values &...values)
 {
     (QTest::newRow(tag) << ... << values);
 }
+
+// The Installed-Size dpkg-gencontrol computes for the package tree root, every entry below it counted.
+qint64 gencontrolInstalledSize(const QString &root);
+
+// A process id that no process has: that of a child that has ended.
+qint64 deadPid();
