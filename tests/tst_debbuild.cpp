@@ -292,6 +292,7 @@ private slots:
         BexlorWindow window;
         FakeDialogs dialogs;
         window.ui->lineEditProjectDir_2->setText(work), window.ui->lineEditDebDir->setText(output);
+        window.ui->checkBoxLint->setChecked(false);
         window.buidDeb();
         QStringList entries = packageListing(package);
         QVERIFY2(entries.contains(unlisted + file) && entries.contains(dir), qPrintable(entries.join('\n')));

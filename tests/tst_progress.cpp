@@ -143,6 +143,7 @@ private slots:
                 cancel();
         };
         qputenv("TMPDIR", QFile::encodeName(tmp));
+        qputenv("TEST_RUN", QFile::encodeName(base)); // every tool inherits it, and what the tool starts
         Result result = Result::failure(cancelledText());
         int hashed = 0;
         if (work == "window") {
@@ -184,6 +185,7 @@ private slots:
         }
         const qint64 afterCancel = sinceCancel.elapsed();
         qunsetenv("TMPDIR");
+        qunsetenv("TEST_RUN");
 
         QVERIFY(job.cancelled());
         QVERIFY2(result.failed(), qPrintable(result.message));
