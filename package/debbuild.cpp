@@ -152,10 +152,11 @@ public:
         if (!commitJob())
             return Result::failure(cancelledText());
         const QByteArray from = QFile::encodeName(m_directory.path() + QLatin1Char('/') + m_name);
-        if (::rename(from.constData(), QFile::encodeName(path()).constData()) != 0)
-            return Result::failure(QStringLiteral("Не удалось переместить %1 в %2: %3")
-                                       .arg(QFile::decodeName(from), m_outputDir, systemError(errno)));
-        return Result::done();
+        if (::rename(from.constData(), QFile::encodeName(path()).constData()) == 0)
+            return Result::done();
+        const int error = errno;
+        return Result::failure(QStringLiteral("Не удалось переместить %1 в %2: %3")
+                                   .arg(QFile::decodeName(from), m_outputDir, systemError(error)));
     }
 
     // Where the package lies once published.
