@@ -226,12 +226,12 @@ Result buildPackage(const QString &workDir, const QString &outputDir, bool lint)
     if (read.failed())
         return Result::failure(buildError + read.message);
 
-    UnfinishedPackage package(outputDir);
-    if (package.made().failed())
-        return Result::failure(buildError + package.made().message);
     PrivateDirectory privateDir;
     if (privateDir.made().failed())
         return Result::failure(buildError + privateDir.made().message);
+    UnfinishedPackage package(outputDir);
+    if (package.made().failed())
+        return Result::failure(buildError + package.made().message);
     Result result = stageAndBuild(workDir, privateDir.path(), privateDir.path() + QLatin1Char('/') + name, rules,
                                   control.warnings, &package);
     const Result removed = privateDir.remove();
