@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include "app/settings.h"
+#include "common/job.h"
 #include "common/paths.h"
 #include "common/textfiles.h"
 #include "desktop/accessrights.h"
@@ -306,4 +307,13 @@ Result runCommand(const CommandLine &line)
     if (line.command == QLatin1String("icons"))
         return writeIconSet(workDir, value(line, QStringLiteral("--picture")));
     return accessList(workDir, save);
+}
+
+Outcome outcome(const Result &result, bool cancelled)
+{
+    if (cancelled)
+        return {cancelledText(), 1};
+    QStringList parts{result.message, result.details};
+    parts.removeAll(QString());
+    return {parts.join(QLatin1Char('\n')), result.failed() ? 1 : 0};
 }

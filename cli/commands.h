@@ -43,3 +43,13 @@ Result runCommand(const CommandLine &line);
 // a full disk, a reader gone: SIGPIPE is ignored, so that is EPIPE) is a
 // failure that says why.
 Result writeStandardOutput(const QByteArray &bytes);
+
+// What bexlor-build prints on standard error once the work is over, and its
+// exit code: 0 done, 1 failed. A work cancelled by an interrupt, TERM or HUP
+// removed what it made: 1 and the cancel note, whatever its own result says.
+struct Outcome
+{
+    QString text;
+    int exitCode = 0;
+};
+Outcome outcome(const Result &result, bool cancelled);

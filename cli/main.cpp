@@ -55,6 +55,8 @@ void holdClosedStandardStreams()
 
 void printError(const QString &text)
 {
+    if (text.isEmpty())
+        return;
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
     if (!text.endsWith(QLatin1Char('\n')))
@@ -93,11 +95,7 @@ int main(int argc, char **argv)
     const JobScope scope(&job);
     cancelOnSignals(&job);
     const Result result = runCommand(line);
-    if (!result.message.isEmpty())
-        printError(result.message);
-    if (!result.details.isEmpty())
-        printError(result.details);
-    if (result.failed() && job.cancelled())
-        printError(cancelledText());
-    return result.failed() ? 1 : 0;
+    const Outcome done = outcome(result, job.cancelled());
+    printError(done.text);
+    return done.exitCode;
 }

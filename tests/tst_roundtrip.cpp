@@ -122,6 +122,7 @@ private slots:
         BexlorWindow window;
         FakeDialogs dialogs;
         window.ui->lineEditProjectDir_2->setText(work), window.ui->lineEditDebDir->setText(output);
+        window.ui->checkBoxLint->setChecked(false);
         window.editAccess();
         window.buidDeb();
         const QStringList shown = dialogs.take();

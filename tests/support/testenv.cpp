@@ -2,6 +2,7 @@
 
 #include "common/processrunner.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -64,4 +65,16 @@ qint64 deadPid()
     const qint64 pid = child.processId();
     child.waitForFinished();
     return pid;
+}
+
+QStringList processesWith(const QByteArray &text)
+{
+    QStringList found;
+    const QString self = QString::number(QCoreApplication::applicationPid());
+    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        // A zombie's environment reads empty.
+        if (pid.toInt() > 0 && pid != self && readFile("/proc/" + pid + "/environ").contains(text))
+            found << pid + ' ' + QString::fromUtf8(readFile("/proc/" + pid + "/cmdline").replace('\0', ' '));
+    }
+    return found;
 }

@@ -42,3 +42,8 @@ qint64 gencontrolInstalledSize(const QString &root);
 
 // A process id that no process has: that of a child that has ended.
 qint64 deadPid();
+
+// The processes, zombies and this one aside, whose environment holds text:
+// whatever a test started with that text in a variable, the tools and the
+// daemons they started included. Each is "PID command line".
+QStringList processesWith(const QByteArray &text);
