@@ -207,7 +207,8 @@ Result writeChecksums(const QString &workDir)
     if (!QFileInfo(debianDir).isDir())
         return Result::failure(QStringLiteral("Файл md5sums не найден"));
     const ChecksumList list = checksumLines(workDir);
-    if (jobCancelled())
+    // From here md5sums is written: a cancel that comes later is refused.
+    if (!commitJob())
         return Result::failure(cancelledText());
     const Result written = writeFileAtomically(debianDir + QStringLiteral("/md5sums"), list.content);
     if (written.failed())
