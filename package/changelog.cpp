@@ -33,7 +33,7 @@ Result changelogTopVersion(const QByteArray &changelog, QString *version)
     static const QRegularExpression heading(QStringLiteral("^\\w[-+0-9a-z.]* \\(([^ ()]+)\\)"));
     const QRegularExpressionMatch match = heading.match(QString::fromUtf8(changelog.left(changelog.indexOf('\n'))));
     if (!match.hasMatch())
-        return Result::failure(QStringLiteral("Первая строка changelog.Debian.gz не является заголовком записи "
+        return Result::failure(QStringLiteral("Первая строка changelog не является заголовком записи "
                                               "«пакет (версия) дистрибутив; urgency=…»"));
     *version = match.captured(1);
     return Result::done();
@@ -53,12 +53,11 @@ Result updateChangelog(const QByteArray &existing, const DocsFields &fields, con
     DebianVersion ours, theirs;
     if (parseDebianVersion(fields.version.toUtf8(), &ours).failed()
         || parseDebianVersion(top.toUtf8(), &theirs).failed())
-        return Result::failure(
-            QStringLiteral("Версия «%1» в начале changelog.Debian.gz не является версией Debian").arg(top));
+        return Result::failure(QStringLiteral("Версия «%1» в начале changelog не является версией Debian").arg(top));
     const int order = compareVersions(ours, theirs);
     if (order < 0)
         return Result::failure(QStringLiteral("Версия %1 в DEBIAN/control старше версии %2 последней записи "
-                                              "changelog.Debian.gz: новая запись не может быть старше прежних")
+                                              "changelog: новая запись не может быть старше прежних")
                                    .arg(fields.version, top));
     *update = order == 0
                   ? ChangelogUpdate{false, existing}
@@ -87,9 +86,12 @@ Result checkChangelog(const QByteArray &text)
     return Result::done();
 }
 
-QString changelogPath(const QString &workDir, const QString &package)
+QString changelogPath(const QString &workDir, const QString &package, const QString &version)
 {
-    return docDirectory(workDir, package) + QStringLiteral("/changelog.Debian.gz");
+    // A native package (a version without a Debian revision) is its own upstream: its changelog is the only one.
+    const bool native = !version.section(QLatin1Char(':'), -1).contains(QLatin1Char('-'));
+    return docDirectory(workDir, package)
+           + (native ? QStringLiteral("/changelog.gz") : QStringLiteral("/changelog.Debian.gz"));
 }
 
 Result readChangelog(const QString &path, QByteArray *text)

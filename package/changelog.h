@@ -7,8 +7,9 @@
 #include <QDateTime>
 #include <QString>
 
-// The package's changelog.Debian.gz: its history kept, a new entry for each
-// new version of the control file.
+// The package's changelog (changelog.Debian.gz, or changelog.gz for a native
+// package): its history kept, a new entry for each new version of the
+// control file.
 
 // The date as a changelog trailer writes it (RFC 2822, English names), as
 // date -R gives it.
@@ -41,8 +42,10 @@ Result updateChangelog(const QByteArray &existing, const DocsFields &fields, con
 // any entry, is refused with its words.
 Result checkChangelog(const QByteArray &text);
 
-// workDir's changelog.Debian.gz of package.
-QString changelogPath(const QString &workDir, const QString &package);
+// Where workDir's changelog of package at version lies: changelog.Debian.gz
+// in its documents' directory, changelog.gz when the version has no Debian
+// revision (a native package), as lintian wants.
+QString changelogPath(const QString &workDir, const QString &package, const QString &version);
 
 // The changelog of the package at path, decompressed.
 Result readChangelog(const QString &path, QByteArray *text);

@@ -5,8 +5,8 @@
 #include "desktop/shortcuts.h"
 #include "package/changelog.h"
 #include "package/debianmeta.h"
-#include "package/templates.h"
 #include "package/relations.h"
+#include "package/templates.h"
 
 #include <QDir>
 #include <QFile>
@@ -513,7 +513,7 @@ QStringList documentWarnings(const QString &workDir, const QString &package, con
         if (QFileInfo::exists(file) && readRegularFile(file, &text).success)
             warnings << placeholderWarnings(relative(file), text);
     }
-    const QString changelog = changelogPath(workDir, package);
+    const QString changelog = changelogPath(workDir, package, version);
     QByteArray text;
     QString top;
     if (!QFileInfo::exists(changelog))

@@ -122,7 +122,7 @@ private:
 Result makeChangelog(const QString &workDir, const DocsFields &fields, const QDateTime &time,
                      QList<Document> *documents, QStringList *notes)
 {
-    const QString path = changelogPath(workDir, fields.package);
+    const QString path = changelogPath(workDir, fields.package, fields.version);
     QByteArray existing;
     if (present(path)) {
         const Result read = readChangelog(path, &existing);
@@ -141,8 +141,8 @@ Result makeChangelog(const QString &workDir, const DocsFields &fields, const QDa
         return step;
     *documents << Document{path, compressed};
     if (!existing.isEmpty())
-        *notes << QStringLiteral("В changelog.Debian.gz добавлена запись версии %1: замените в ней строку «%2».")
-                      .arg(fields.version, changelogPlaceholder());
+        *notes << QStringLiteral("В %1 добавлена запись версии %2: замените в ней строку «%3».")
+                      .arg(path, fields.version, changelogPlaceholder());
     return Result::done();
 }
 

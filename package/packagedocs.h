@@ -11,7 +11,7 @@
 #include <QStringList>
 
 // The documents every Debian package carries, made from its control file:
-// usr/share/doc/<Package>/copyright and changelog.Debian.gz, the lintian
+// usr/share/doc/<Package>/copyright and the changelog, the lintian
 // override for the one warning that only concerns uploads to Debian, a
 // manual page for each program and, with a menu entry, AppStream metainfo.
 

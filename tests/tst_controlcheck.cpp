@@ -5,9 +5,9 @@
 #include "package/changelog.h"
 #include "package/controlcheck.h"
 #include "package/debianmeta.h"
+#include "package/gzipfiles.h"
 #include "package/licences.h"
 #include "package/relations.h"
-#include "package/gzipfiles.h"
 #include "package/shlibdeps.h"
 #include "package/templates.h"
 #include "support/testenv.h"
@@ -227,8 +227,9 @@ private slots:
                 + QString(80, QChar(0x0436)).toUtf8() + "\n",
             none, {"строка 7: строка подробного описания длиннее 80 символов"});
         row("template placeholders",
-            head + maintainer + "Description: Короткое описание программы\n Она x: что программа делает и кому она "
-                                "пригодится.\n",
+            head + maintainer
+                + "Description: Короткое описание программы\n Она x: что программа делает и кому она "
+                  "пригодится.\n",
             none,
             {"строка 5: осталась заготовка шаблона «короткое описание программы»",
              "строка 6: осталась заготовка шаблона «что программа делает и кому она пригодится.»"});

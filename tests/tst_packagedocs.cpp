@@ -301,7 +301,7 @@ private slots:
         addRow("older", old, QString("1.2~beta-1"), -1,
                QString("Версия 1.2~beta-1 в DEBIAN/control старше версии 1.2~rc1-1 последней записи"));
         addRow("no heading", QByteArray("\n") + old, QString("1.0"), -1,
-               QString("Первая строка changelog.Debian.gz не является заголовком"));
+               QString("Первая строка changelog не является заголовком"));
     }
 
     void updatesChangelog()
