@@ -35,7 +35,7 @@ Result lintReport(const LintSummary &summary, bool failing, const QString &packa
     if (failing) {
         report.message =
             summary.tags.filter(QRegularExpression(QStringLiteral("^E: "))).join(QLatin1Char('\n'))
-            + QStringLiteral("\n\nПакет %1 собран и оставлен на месте, но lintian нашёл в нём ошибки.\n").arg(package)
+            + QStringLiteral("\n\nПакет %1 собран и оставлен на месте, но lintian нашёл в нём ошибки.\n\n").arg(package)
             + counts;
         report.checkFailed = true;
     }

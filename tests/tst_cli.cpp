@@ -101,7 +101,7 @@ private slots:
         const QStringList build{"deb", "{W}", "{O}"};
         row("deb", build, 0, "_all.deb'.\n" + done + "\ndpkg-deb: building package 'mytool' in '" + deb + "'.", deb, {},
             {}, {}, {"dpkg-deb", "--info", deb});
-        row("deb, profile", {"deb", "--profile", "проект"}, 0, done, deb);
+        row("deb, profile (Lint on: lintian finds errors)", {"deb", "--profile", "проект"}, 1, done, deb);
         row("deb, no output directory", {"deb", "{W}"}, 1, "Необходимо выбрать каталог для deb-файла");
         row("deb, no work directory", {"deb", "", "{O}"}, 1, "Необходимо выбрать каталог с проектом");
         row("deb, output missing", {"deb", "{W}", "{O}/нет"}, 1, debError + "Каталог для deb-файла {O}/нет не найден");

@@ -369,9 +369,18 @@ private slots:
     }
 
     // Every licence the copyright template offers comes back as its SPDX name from the file it writes, and the
-    // file it points to exists; Debian's short names map to SPDX.
-    void licences()
+    // file it points to exists; Debian's short names map to SPDX. The templates name the maintainer from
+    // DEBFULLNAME and DEBEMAIL as dch reads them.
+    void templates()
     {
+        QCOMPARE(signerFrom(" Пётр ", "p@e.net"), QString("Пётр <p@e.net>"));
+        QCOMPARE(signerFrom("", " Пётр Иванов <p@e.net> "), QString("Пётр Иванов <p@e.net>"));
+        QCOMPARE(signerFrom("Пётр", ""), QString());
+        QCOMPARE(maintainerFrom("", "p@e.net", "", "petr"), QString("petr <petr@example.org>"));
+        DocsFields docs;
+        QVERIFY(docsFieldsFrom("Package: t\nVersion: 1\nMaintainer: A <a@b.c>\n", &docs, "Пётр <p@e.net>").success);
+        QVERIFY(changelogEntry(docs, "x", QDateTime::currentDateTime()).contains("\n -- Пётр <p@e.net>  "));
+        QVERIFY(docsFieldsFrom("Package: t\nVersion: 1\nMaintainer: A <a@b.c>\n", &docs, "Пётр").failed());
         for (const QString &choice : licenceChoices()) {
             const QByteArray copyright = copyrightTemplate("t", "A <a@b.c>", 2024, choice).toUtf8();
             QCOMPARE(spdxExpression(filesLicence(copyright)), choice == otherLicence() ? QString() : choice);
