@@ -60,8 +60,8 @@ public:
             if (m_answers.licence == otherLicence())
                 *notes << QStringLiteral("Впишите лицензию в файл copyright вместо заготовки «%1».")
                               .arg(licencePlaceholders().first());
-        } else {
-            readRegularFile(copyright, &copyrightText);
+        } else if (readRegularFile(copyright, &copyrightText).failed()) {
+            copyrightText.clear(); // the metainfo then goes without a licence, and says so
         }
         const QString override = overridePath(m_workDir, fields.package);
         if (wanted(override))
@@ -103,7 +103,10 @@ private:
         source.names = readShortcutNames(shortcut);
         const QString licence = filesLicence(copyright);
         source.licence = spdxExpression(licence);
-        if (source.licence.isEmpty())
+        if (licence.isEmpty())
+            *notes << QStringLiteral("В файле copyright нет лицензии файлов пакета (Files: *, License): в метаданных "
+                                     "AppStream её нет.");
+        else if (source.licence.isEmpty())
             *notes << QStringLiteral("Лицензию «%1» из файла copyright не удалось назвать по SPDX: в метаданных "
                                      "AppStream её нет.")
                           .arg(licence);
