@@ -18,7 +18,8 @@ out=$(mktemp -d)
 trap 'dpkg --purge bexlor-builder >/dev/null 2>&1 || true; rm -rf "$out"' EXIT
 sh "$repo/scripts/make-deb" "$out" "$build" >"$out/make.log" 2>&1 || { cat "$out/make.log"; exit 1; }
 deb=$(ls "$out"/bexlor-builder_*.deb)
-tags=$(lintian --pedantic "$deb" 2>/dev/null | grep -E '^[EW]: ' || true)
+# lintian leaves scratch files in its TMPDIR: this one goes with the rest.
+tags=$(TMPDIR=$out lintian --pedantic "$deb" 2>/dev/null | grep -E '^[EW]: ' || true)
 [ -z "$tags" ] || { echo "lintian --pedantic:"; echo "$tags"; exit 1; }
 dpkg -i "$deb"
 bexlor-build --help | grep -q 'Коды завершения'
