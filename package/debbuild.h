@@ -13,7 +13,8 @@ QStringList packageArguments(const QString &staging, const QString &outputDir);
 // fakeroot dpkg-deb --build; the staging directory is removed whatever
 // happened. With lint, lintian then checks the new package before it takes
 // its place in outputDir: its counts end the message and its tags are the
-// details; a lintian that could not do its check (missing, crashed, failed
+// details (error tags lead the message and fail the check, see
+// withLintReport); a lintian that could not do its check (missing, crashed, failed
 // on its own) makes the result a failure, with the package in place. A
 // cancel, lint included, leaves outputDir as it was. The result carries the
 // text of the box to show.

@@ -47,3 +47,11 @@ qint64 deadPid();
 // whatever a test started with that text in a variable, the tools and the
 // daemons they started included. Each is "PID command line".
 QStringList processesWith(const QByteArray &text);
+
+// The bytes of a gzip file, decompressed; empty when it cannot be read.
+QByteArray gunzipped(const QString &path);
+
+// What the real checkers say of a document, one problem a line; empty when
+// clean: man's warnings on a manual page, as lintian runs it; the errors,
+// warnings and pedantic notes of appstreamcli on metainfo.
+QString documentProblems(const QString &path);
