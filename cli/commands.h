@@ -19,7 +19,7 @@ struct CommandLine
     QString command; // exe, deb, md5sums, size, icons, access; empty for the program itself
     QMap<QString, QString> values; // option name (with "--") to its value
     bool help = false;
-    QSet<QString> flags; // the options without a value that were given (--save, --lint)
+    QSet<QString> flags; // the options without a value that were given (--save, --lint, --bytecode)
     QString usageError; // what is wrong with the arguments; empty when they are usable
 };
 
@@ -34,7 +34,7 @@ QString helpText(const QString &command);
 // executable name, as the window's script picker does; the profile's are used
 // only with the profile's script. The runtime is the profile's position in
 // runtimes, or the first one; the output directory is the current one when
-// neither gives one.
+// neither gives one; --bytecode or the profile's Bytecode asks for bytecode.
 ExecutableBuild executableBuild(const CommandLine &line, const Profile &profile, const QStringList &runtimes);
 
 // Does what the command line asks and reports it; the access list goes to out.

@@ -8,10 +8,10 @@
 // Writes data to path through a temporary file beside it that is written,
 // synced to the disk and only then renamed over the target, every step
 // checked: a failed write (a full disk above all) leaves the old file as it
-// was. An existing file keeps its mode; a link at the path is replaced by
-// the new file, never written through. A failure names the path and the
-// reason.
-Result writeFileAtomically(const QString &path, const QByteArray &data);
+// was. The new file gets mode when one is given (0 to 07777); otherwise an
+// existing file keeps its mode. A link at the path is replaced by the new
+// file, never written through. A failure names the path and the reason.
+Result writeFileAtomically(const QString &path, const QByteArray &data, int mode = -1);
 
 // Whether path can be read without blocking: a regular file, or a link to
 // one. A FIFO would block the window for ever, so anything else (a FIFO, a

@@ -13,6 +13,7 @@ void BexlorWindow::build()
     fields.cFile = ui->labelOutputC->text();
     fields.binaryDir = ui->lineEditBinaryDir->text();
     fields.binaryName = ui->lineEditBinary->text();
+    fields.bytecode = ui->checkBoxBytecode->isChecked();
     showResult(runWithProgress(this, QStringLiteral("Сборка исполняемого файла"),
                                [fields] { return buildExecutable(fields); }));
 }
