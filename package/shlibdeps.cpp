@@ -3,6 +3,7 @@
 #include "common/privatedir.h"
 #include "common/processrunner.h"
 #include "common/textfiles.h"
+#include "exebuild/pythondeps.h"
 #include "package/controlcheck.h"
 
 #include <QDir>
@@ -133,7 +134,8 @@ Result checkSharedLibraries(const QString &staging)
         return Result::doneWith(
             {QStringLiteral("Не удалось определить зависимости от библиотек (dpkg-shlibdeps): ") + run.message});
     }
-    const QStringList missing = missingEntries(shlibsEntries(output), depends);
+    // Executables built here carry the Python packages they import.
+    const QStringList missing = missingEntries(shlibsEntries(output) + notedDepends(files), depends);
     if (missing.isEmpty())
         return Result::done();
     return Result::doneWith(
