@@ -22,7 +22,9 @@
 #include <QThreadPool>
 #include <QtConcurrent>
 
+#include <algorithm>
 #include <atomic>
+#include <numeric>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -166,7 +168,8 @@ QList<ModuleTask> moduleTasks(const ProgramScan &scan, const QString &wholeReaso
     return tasks;
 }
 
-// Builds every task on a pool of one thread a core, each under the calling
+// Builds every task on a pool of one thread a core, the largest sources
+// first so that no core waits long at the end, each under the calling
 // thread's job so that a cancel reaches the tools; meanwhile meanwhile() runs
 // here. After the first failure the tasks not yet started are skipped.
 QList<BuiltModule> buildOnEveryCore(const ModuleSetup &setup, const QList<ModuleTask> &tasks,
@@ -177,14 +180,18 @@ QList<BuiltModule> buildOnEveryCore(const ModuleSetup &setup, const QList<Module
     pool.setMaxThreadCount(QThread::idealThreadCount());
     std::atomic<bool> stop{false};
     std::atomic<int> done{0};
-    QList<QFuture<BuiltModule>> running;
-    for (const ModuleTask &task : tasks) {
-        running << QtConcurrent::run(&pool, [&, task] {
+    QVector<int> order(tasks.size());
+    std::iota(order.begin(), order.end(), 0);
+    const auto size = [&](int index) { return QFileInfo(setup.scriptDirectory + tasks.at(index).module.path).size(); };
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return size(a) > size(b); });
+    QVector<QFuture<BuiltModule>> running(tasks.size());
+    for (const int index : qAsConst(order)) {
+        running[index] = QtConcurrent::run(&pool, [&, index] {
             const JobScope scope(job);
             BuiltModule built;
             built.result = Result::failure(QString());
             if (!stop && !jobCancelled())
-                built = buildModule(setup, task);
+                built = buildModule(setup, tasks.at(index));
             if (built.result.failed())
                 stop = true;
             reportJobProgress(++done, tasks.size() + 1);
@@ -196,15 +203,6 @@ QList<BuiltModule> buildOnEveryCore(const ModuleSetup &setup, const QList<Module
     for (QFuture<BuiltModule> &future : running)
         built << future.result();
     return built;
-}
-
-QStringList linkArguments(const BuildFlags &flags, const QStringList &objects, const QString &output,
-                          const QString &runtime)
-{
-    return QStringList{QStringLiteral("-Os")} + flags.cflags + flags.ldflags + QStringList{QStringLiteral("-o"), output}
-           + objects
-           + QStringList{QStringLiteral("-l") + runtime, QStringLiteral("-lpthread"), QStringLiteral("-lm"),
-                         QStringLiteral("-lutil"), QStringLiteral("-ldl")};
 }
 
 QString missingText(const MissingImport &missing)
@@ -260,8 +258,7 @@ private:
                             .arg(m_scan.whole);
         m_setup.scriptDirectory = m_names.directory.isEmpty() ? QStringLiteral("./") : m_names.directory;
         m_setup.workDirectory = m_work;
-        m_setup.compileFlags = QStringList{QStringLiteral("-Os")} + m_flags.cflags + m_flags.cppflags
-                               + QStringList{QStringLiteral("-I"), QStringLiteral("/usr/include/") + m_build.runtime};
+        m_setup.compileFlags = compileFlags(m_build.runtime, m_flags);
         m_setup.versions = {m_scan.runtimeVersion.toUtf8(), toolVersion(QStringLiteral("gcc"))};
         if (m_whole.isEmpty())
             m_setup.versions << toolVersion(QStringLiteral("cython3"));

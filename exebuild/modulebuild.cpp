@@ -5,6 +5,7 @@
 #include "common/processrunner.h"
 #include "common/textfiles.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -12,6 +13,16 @@ namespace {
 
 const QString unexpectedError = QStringLiteral("Непредвиденная ошибка:\n");
 const QString compileError = QStringLiteral("Ошибка при сборке бинарного файла:\n");
+
+// Writes a file of the private directory, which goes with the build: it
+// needs no sync to the disk, as a file the user keeps does.
+Result writeScratch(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.flush())
+        return Result::done();
+    return Result::failure(QStringLiteral("Не удалось записать файл %1: %2").arg(path, file.errorString()));
+}
 
 BuiltModule failed(const Result &result)
 {
@@ -75,6 +86,21 @@ BuiltModule asBytecode(const ModuleSetup &setup, const ModuleTask &task, const Q
 }
 
 } // namespace
+
+QStringList compileFlags(const QString &runtime, const BuildFlags &flags)
+{
+    return QStringList{QStringLiteral("-Os")} + flags.cflags + flags.cppflags
+           + QStringList{QStringLiteral("-I"), QStringLiteral("/usr/include/") + runtime};
+}
+
+QStringList linkArguments(const BuildFlags &flags, const QStringList &objects, const QString &output,
+                          const QString &runtime)
+{
+    return QStringList{QStringLiteral("-Os")} + flags.cflags + flags.ldflags + QStringList{QStringLiteral("-o"), output}
+           + objects
+           + QStringList{QStringLiteral("-l") + runtime, QStringLiteral("-lpthread"), QStringLiteral("-lm"),
+                         QStringLiteral("-lutil"), QStringLiteral("-ldl")};
+}
 
 QStringList translationArguments(const QString &moduleName, const QString &input, const QString &output)
 {
@@ -143,7 +169,7 @@ BuiltModule buildModule(const ModuleSetup &setup, const ModuleTask &task)
     if (!main) {
         const QString copy = sources + QLatin1Char('/') + task.module.path;
         const Result copied = runSteps({[&] { return makePath(QFileInfo(copy).path(), 0700); },
-                                        [&] { return writeFileAtomically(copy, source); }});
+                                        [&] { return writeScratch(copy, source); }});
         if (copied.failed())
             return failed(copied);
     }
@@ -171,7 +197,7 @@ BuiltModule buildModule(const ModuleSetup &setup, const ModuleTask &task)
     Result patched = readRegularFile(cFile, &c);
     c = patchTranslation(c);
     if (patched.success)
-        patched = writeFileAtomically(cFile, c);
+        patched = main ? writeFileAtomically(cFile, c) : writeScratch(cFile, c);
     const QStringList defines = renamingDefines(c, task.module.name);
     if (patched.success && defines.isEmpty())
         patched = Result::failure(compileError
@@ -200,7 +226,7 @@ BuiltModule compileSource(const ModuleSetup &setup, const QString &stem, const Q
         return built;
     }
     const QString c = setup.workDirectory + QLatin1Char('/') + stem + QStringLiteral(".c");
-    const Result written = writeFileAtomically(c, source);
+    const Result written = writeScratch(c, source);
     if (written.failed())
         return failed(written);
     return compile(setup, c, setup.workDirectory + QLatin1Char('/') + stem + QStringLiteral(".o"), {}, key, {});

@@ -4,6 +4,7 @@
 #include "exebuild/importscan.h"
 #include "exebuild/objectcache.h"
 #include "exebuild/programsource.h"
+#include "exebuild/shipready.h"
 
 #include <QByteArray>
 #include <QList>
@@ -42,6 +43,14 @@ struct BuiltModule
     QString object;
     QString bytecodeReason; // why it went in as bytecode
 };
+
+// gcc's flags before a module's C file: size optimisation, Debian's
+// hardening flags, the runtime's headers.
+QStringList compileFlags(const QString &runtime, const BuildFlags &flags);
+
+// gcc's arguments that link the objects into output against the runtime.
+QStringList linkArguments(const BuildFlags &flags, const QStringList &objects, const QString &output,
+                          const QString &runtime);
 
 // cython3's arguments: Python 3 semantics, annotations left untyped (typed
 // ones change what a function accepts), the module's dotted name, the C
