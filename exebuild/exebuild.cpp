@@ -46,10 +46,13 @@ Result reportBuild(const BuildReport &report)
     QStringList lines{QStringLiteral("Исполняемый файл: ") + report.executable};
     if (!report.controlLines.isEmpty())
         lines << QStringLiteral("Строки для DEBIAN/control:") << report.controlLines;
-    if (report.dataPlaced)
-        lines << QStringLiteral("Файлы данных скопированы в %1: %2 (список в подробностях).")
-                     .arg(report.dataDirectory)
-                     .arg(report.dataFiles.size());
+    if (report.dataPlaced && !report.dataFiles.isEmpty())
+        lines << QStringLiteral("Файлы данных (%1) скопированы в %2; список — в подробностях.")
+                     .arg(report.dataFiles.size())
+                     .arg(report.dataDirectory);
+    else if (report.dataPlaced)
+        lines << QStringLiteral("Каталог данных программы: %1 (файлов данных рядом со скриптом нет).")
+                     .arg(report.dataDirectory);
     else
         lines << QStringLiteral("Файлы данных программа читает из каталога %1; сборка копирует их туда, только когда "
                                 "каталог бинарного файла оканчивается на usr/bin, usr/sbin, usr/games или .local/bin.")
@@ -253,7 +256,7 @@ private:
         m_whole = m_build.bytecode ? QStringLiteral("так выбрано в настройках сборки.")
                   : m_scan.whole.isEmpty()
                       ? QString()
-                      : QStringLiteral("%1 - стек вызовов или тип функций и генераторов у скомпилированного кода "
+                      : QStringLiteral("%1 — стек вызовов или тип функций и генераторов у скомпилированного кода "
                                        "не такие, как у интерпретатора.")
                             .arg(m_scan.whole);
         m_setup.scriptDirectory = m_names.directory.isEmpty() ? QStringLiteral("./") : m_names.directory;

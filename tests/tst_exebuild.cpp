@@ -110,7 +110,7 @@ private slots:
                "=== default_config.json\n{\"цвет\": \"синий\"}\n=== sub/заметка.txt\nтекст\n=== .hidden/x.txt\nx\n"
                    + storage
             << QStringList() << "work/usr/bin" << false
-            << QStringList{done, "^Файлы данных скопированы в .*/work/usr/share/my tool \\$x: 2 "};
+            << QStringList{done, "^Файлы данных \\(2\\) скопированы в .*/work/usr/share/my tool \\$x; "};
         QTest::newRow("guarded import of a missing module")
             << "=== main.py\ntry:\n    import nosuch_module\nexcept ImportError:\n    nosuch_module = None\n"
                "print(nosuch_module)\n"
