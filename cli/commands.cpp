@@ -57,7 +57,7 @@ const std::array<CommandSyntax, 6> &commandSyntaxes()
          "                             ../share/ИМЯ (для usr/games - в usr/share/games/ИМЯ)\n"
          "  --name ИМЯ                 имя исполняемого файла; по умолчанию имя скрипта без \".py\"\n"
          "  --bytecode                 вся программа байт-кодом Python, без перевода в C\n"
-         "  --profile ИМЯ              поля ProjectDir, Py, OutputC, BinaryDir, Binary, Source и Bytecode\n"
+         "  --profile ИМЯ              поля ProjectDir, Py, BinaryDir, Binary, Source и Bytecode\n"
          "                             профиля; скрипт, заданный в командной строке, приносит свои имена\n"
          "\n"
          "Объектные файлы модулей хранятся в $XDG_CACHE_HOME/bexlor-builder (по умолчанию\n"
@@ -235,7 +235,6 @@ ExecutableBuild executableBuild(const CommandLine &line, const Profile &profile,
     const bool fromProfile = !ownScript && !profile.py.isEmpty();
     build.projectDir = fromProfile ? profile.projectDir
                                    : (names.directory.isEmpty() ? QStringLiteral(".") : names.directory);
-    build.cFile = fromProfile && !profile.outputC.isEmpty() ? profile.outputC : names.cFile;
     const QString name = fromProfile && !profile.binary.isEmpty() ? profile.binary : binaryNameFor(build.script);
     build.binaryName = value(line, QStringLiteral("--name"), name);
     build.bytecode = line.flags.contains(bytecodeOption) || profile.bytecode;

@@ -30,7 +30,7 @@ CommandLine parseCommandLine(const QStringList &arguments);
 QString helpText(const QString &command);
 
 // The fields of the executable build: the arguments win over the profile.
-// A script given on the command line brings its own C file, directory and
+// A script given on the command line brings its own directory and
 // executable name, as the window's script picker does; the profile's are used
 // only with the profile's script. The runtime is the profile's position in
 // runtimes, or the first one; the output directory is the current one when

@@ -7,11 +7,12 @@
 
 namespace {
 thread_local Job *currentJob = nullptr;
-}
+thread_local bool quietOutput = false;
+} // namespace
 
 void Job::reportOutput(const QByteArray &chunk)
 {
-    if (onOutput && !chunk.isEmpty())
+    if (onOutput && !chunk.isEmpty() && !quietOutput)
         onOutput(chunk);
 }
 
@@ -47,6 +48,17 @@ JobScope::JobScope(Job *job)
 JobScope::~JobScope()
 {
     currentJob = m_previous;
+}
+
+QuietOutput::QuietOutput()
+    : m_previous(quietOutput)
+{
+    quietOutput = true;
+}
+
+QuietOutput::~QuietOutput()
+{
+    quietOutput = m_previous;
 }
 
 bool jobCancelled()

@@ -261,6 +261,7 @@ private:
                             .arg(m_scan.whole);
         m_setup.scriptDirectory = m_names.directory.isEmpty() ? QStringLiteral("./") : m_names.directory;
         m_setup.workDirectory = m_work;
+        m_setup.environment = QStringList{QStringLiteral("TMPDIR=") + m_work};
         m_setup.compileFlags = compileFlags(m_build.runtime, m_flags);
         m_setup.versions = {m_scan.runtimeVersion.toUtf8(), toolVersion(QStringLiteral("gcc"))};
         if (m_whole.isEmpty())
@@ -312,11 +313,13 @@ private:
             return cancelled();
         const ProcessResult linked = runProcess(
             QStringLiteral("gcc"),
-            linkArguments(m_flags, m_objects + QStringList{entry.object}, m_linkedFile, m_build.runtime));
+            linkArguments(m_flags, m_objects + QStringList{entry.object}, m_linkedFile, m_build.runtime), QString(),
+            m_setup.environment);
         if (!linked.succeeded())
             return Result::failure(jobCancelled() ? cancelledText() : compileError + linked.failureText());
         report.toolWarnings << entry.result.warnings << linked.warnings();
-        const ProcessResult strip = runProcess(QStringLiteral("strip"), stripArguments(m_linkedFile));
+        const ProcessResult strip = runProcess(QStringLiteral("strip"), stripArguments(m_linkedFile), QString(),
+                                               m_setup.environment);
         if (!strip.succeeded())
             return Result::failure(jobCancelled() ? cancelledText() : compileError + strip.failureText());
         return Result::done();

@@ -12,8 +12,7 @@ struct ExecutableBuild
 {
     QString runtime; // R: the runtime library, e.g. python3.11
     QString projectDir; // P: only tested for emptiness
-    QString script; // S: the script to translate
-    QString cFile; // C: the C file the translator writes
+    QString script; // S: the script to translate; its C file is the one its name predicts
     QString binaryDir; // B: where the executable goes
     QString binaryName; // E: the executable's file name
     bool bytecode = false; // the whole program as the runtime's bytecode

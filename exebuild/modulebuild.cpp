@@ -46,7 +46,8 @@ BuiltModule compile(const ModuleSetup &setup, const QString &c, const QString &o
         return failed(Result::failure(cancelledText()));
     const ProcessResult run = runProcess(
         QStringLiteral("gcc"),
-        setup.compileFlags + defines + QStringList{QStringLiteral("-c"), operandPath(c), QStringLiteral("-o"), object});
+        setup.compileFlags + defines + QStringList{QStringLiteral("-c"), operandPath(c), QStringLiteral("-o"), object},
+        QString(), setup.environment);
     if (!run.succeeded())
         return failedTool(compileError, run);
     QByteArray bytes;
@@ -168,8 +169,8 @@ BuiltModule buildModule(const ModuleSetup &setup, const ModuleTask &task)
     const QString cFile = main ? task.cFile : sources + QLatin1Char('/') + stem + QStringLiteral(".c");
     if (!main) {
         const QString copy = sources + QLatin1Char('/') + task.module.path;
-        const Result copied = runSteps({[&] { return makePath(QFileInfo(copy).path(), 0700); },
-                                        [&] { return writeScratch(copy, source); }});
+        const Result copied = runSteps(
+            {[&] { return makePath(QFileInfo(copy).path(), 0700); }, [&] { return writeScratch(copy, source); }});
         if (copied.failed())
             return failed(copied);
     }
@@ -181,10 +182,10 @@ BuiltModule buildModule(const ModuleSetup &setup, const ModuleTask &task)
     const ProcessResult translation =
         main ? runProcess(QStringLiteral("cython3"),
                           translationArguments(QStringLiteral("__main__"), lastComponent(task.workingCopy), QString()),
-                          setup.scriptDirectory)
+                          setup.scriptDirectory, setup.environment)
              : runProcess(QStringLiteral("cython3"),
                           translationArguments(task.module.name, task.module.path, stem + QStringLiteral(".c")),
-                          sources);
+                          sources, setup.environment);
     if (!translation.started || jobCancelled())
         return failedTool(QString(), translation);
     if (!translation.succeeded()) {

@@ -22,6 +22,9 @@ struct ModuleSetup
     QString workDirectory; // the build's private directory
     QStringList compileFlags; // gcc's flags before the file: optimisation, Debian's, the runtime's headers
     QList<QByteArray> versions; // the runtime's, cython3's and gcc's: part of every cache key
+    // TMPDIR in the private directory: what the tools leave when they are
+    // killed goes with it.
+    QStringList environment;
     ObjectCache cache{QString()};
 };
 

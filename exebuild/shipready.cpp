@@ -57,6 +57,6 @@ QString runtimeLibrary(const QString &runtime)
 
 ProcessResult runQuery(const QString &program, const QStringList &arguments, const QStringList &extra)
 {
-    const JobScope quiet(nullptr);
+    const QuietOutput quiet;
     return runProcess(program, arguments, QString(), extra);
 }

@@ -34,6 +34,5 @@ QStringList stripArguments(const QString &executable);
 QString runtimeLibrary(const QString &runtime);
 
 // Runs a tool that only answers a question (a version, a flag, a file's
-// package): quick, and its output is an answer rather than news for the
-// user's log, so the job does not see it.
+// package) under QuietOutput: its answer is no news for the user's log.
 ProcessResult runQuery(const QString &program, const QStringList &arguments, const QStringList &extra = QStringList());

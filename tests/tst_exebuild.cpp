@@ -60,7 +60,7 @@ class ExeBuildTest : public QObject
     {
         ExecutableBuild build;
         build.runtime = "python3.11", build.projectDir = QFileInfo(script).path(), build.script = script;
-        build.cFile = script.chopped(2) + 'c', build.binaryDir = output, build.binaryName = "tool";
+        build.binaryDir = output, build.binaryName = "tool";
         return build;
     }
 
