@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QRegularExpression>
 
 #include <sys/stat.h>
 
@@ -89,15 +88,7 @@ QStringList shlibsEntries(const QString &output)
 
 QStringList dependsPackages(const QString &depends)
 {
-    static const QRegularExpression alternatives(QStringLiteral("[,|]"));
-    static const QRegularExpression nameEnd(QStringLiteral("[\\s(:\\[<]"));
-    QStringList names;
-    for (const QString &part : depends.split(alternatives)) {
-        const QString name = part.trimmed().section(nameEnd, 0, 0);
-        if (!name.isEmpty())
-            names << name;
-    }
-    return names;
+    return relationNames(depends);
 }
 
 QStringList missingEntries(const QStringList &entries, const QString &depends)
