@@ -54,7 +54,7 @@ const std::array<CommandSyntax, 6> &commandSyntaxes()
          "  --output-dir КАТАЛОГ       куда записать исполняемый файл; по умолчанию текущий каталог.\n"
          "                             Если он оканчивается на usr/bin, usr/sbin, usr/games или\n"
          "                             .local/bin, файлы данных рядом со скриптом копируются в\n"
-         "                             ../share/ИМЯ (для usr/games - в usr/share/games/ИМЯ)\n"
+         "                             ../share/ИМЯ (для usr/games — в usr/share/games/ИМЯ)\n"
          "  --name ИМЯ                 имя исполняемого файла; по умолчанию имя скрипта без \".py\"\n"
          "  --bytecode                 вся программа байт-кодом Python, без перевода в C\n"
          "  --profile ИМЯ              поля ProjectDir, Py, BinaryDir, Binary, Source и Bytecode\n"

@@ -107,7 +107,7 @@ class Reader(ast.NodeVisitor):
     def visit_Call(self, node):
         first = node.args[0] if node.args else None
         if last_name(node.func) in ('import_module', '__import__') and isinstance(first, ast.Constant) \
-                and isinstance(first.value, str):
+                and isinstance(first.value, str) and first.value and not first.value.startswith('.'):
             self.add(node, 0, first.value, [])
         self.generic_visit(node)
 
@@ -125,18 +125,24 @@ class Reader(ast.NodeVisitor):
         self.generic_visit(node)
 
 found = {}
+def look(name, locations):
+    try:
+        return PathFinder.find_spec(name, list(locations))
+    except (ImportError, OSError, ValueError):
+        return None
+
 def find(name):
     """What the runtime would load for name, the script's directory first; 'builtin' for its own modules."""
     if name not in found:
         parent = name.rpartition('.')[0]
         if not parent:
             builtin = name in sys.builtin_module_names or _imp.is_frozen(name)
-            found[name] = 'builtin' if builtin else PathFinder.find_spec(name, search)
+            found[name] = 'builtin' if builtin else look(name, search)
         elif find(parent) in (None, 'builtin'):
             found[name] = find(parent)
         else:
             locations = find(parent).submodule_search_locations
-            found[name] = PathFinder.find_spec(name, list(locations)) if locations else None
+            found[name] = look(name, locations) if locations else None
     return found[name]
 
 def below_top(path):
