@@ -1,8 +1,8 @@
 // Drives the executable build's pieces for bench/exe_build.sh:
 //   bench_exe_build generate DIR     writes a program of a script and 16 modules into DIR
-//   bench_exe_build serial DIR OUT   translates and compiles the same modules one by one, with the same tools and
-//                                    flags as the build, and links them into OUT; prints the milliseconds on
-//                                    standard error
+//   bench_exe_build plain DIR OUT JOBS  translates and compiles the same modules with the same tools and flags as
+//                                       the build, on JOBS threads (1: one by one), and links them into OUT/plain;
+//                                       prints the milliseconds on standard error
 #include "common/processrunner.h"
 #include "exebuild/modulebuild.h"
 #include "exebuild/shipready.h"
@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QThreadPool>
+#include <QtConcurrent>
 
 #include <cstdio>
 
@@ -161,8 +163,9 @@ bool ran(const ProcessResult &run)
     return run.succeeded();
 }
 
-// Each module through cython3 and gcc in turn, then the link: the script with cython3's own entry point.
-int serial(const QString &directory, const QString &output)
+// Each module through cython3 and then gcc, on jobs threads (1: one by one), then the link: the script with
+// cython3's own entry point.
+int plainBuild(const QString &directory, const QString &output, int jobs)
 {
     const QString runtime = QStringLiteral("python3.11");
     BuildFlags flags;
@@ -170,22 +173,30 @@ int serial(const QString &directory, const QString &output)
         return 1;
     QElapsedTimer timer;
     timer.start();
+    QThreadPool pool;
+    pool.setMaxThreadCount(jobs);
     QStringList objects;
+    QList<QFuture<bool>> built;
     for (int i = 0; i <= modules; ++i) {
         const bool main = i == modules;
         const QString name = main ? QStringLiteral("main") : QStringLiteral("part%1").arg(i);
-        QStringList translation = translationArguments(name, name + QStringLiteral(".py"), output + '/' + name + ".c");
-        if (main)
-            translation.prepend(QStringLiteral("--embed"));
-        objects << output + '/' + name + ".o";
-        if (!ran(runProcess(QStringLiteral("cython3"), translation, directory))
-            || !ran(
-                runProcess(QStringLiteral("gcc"), compileFlags(runtime, flags)
-                                                      + QStringList{QStringLiteral("-c"), output + '/' + name + ".c",
-                                                                    QStringLiteral("-o"), objects.last()})))
+        const QString c = output + '/' + name + ".c", object = output + '/' + name + ".o";
+        objects << object;
+        built << QtConcurrent::run(&pool, [=] {
+            QStringList translation = translationArguments(name, name + QStringLiteral(".py"), c);
+            if (main)
+                translation.prepend(QStringLiteral("--embed"));
+            return ran(runProcess(QStringLiteral("cython3"), translation, directory))
+                   && ran(runProcess(QStringLiteral("gcc"),
+                                     compileFlags(runtime, flags)
+                                         + QStringList{QStringLiteral("-c"), c, QStringLiteral("-o"), object}));
+        });
+    }
+    for (QFuture<bool> &module : built) {
+        if (!module.result())
             return 1;
     }
-    if (!ran(runProcess(QStringLiteral("gcc"), linkArguments(flags, objects, output + "/serial", runtime))))
+    if (!ran(runProcess(QStringLiteral("gcc"), linkArguments(flags, objects, output + "/plain", runtime))))
         return 1;
     std::fprintf(stderr, "%.3f\n", double(timer.nsecsElapsed()) / 1e6);
     return 0;
@@ -199,8 +210,8 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments();
     if (args.size() == 3 && args.at(1) == QLatin1String("generate"))
         return generate(args.at(2));
-    if (args.size() == 4 && args.at(1) == QLatin1String("serial"))
-        return serial(args.at(2), args.at(3));
-    std::fprintf(stderr, "usage: bench_exe_build generate DIR | serial DIR OUT\n");
+    if (args.size() == 5 && args.at(1) == QLatin1String("plain"))
+        return plainBuild(args.at(2), args.at(3), qMax(1, args.at(4).toInt()));
+    std::fprintf(stderr, "usage: bench_exe_build generate DIR | plain DIR OUT JOBS\n");
     return 2;
 }

@@ -36,7 +36,8 @@ QSet<QString> runtimeClosure(const QString &runtimePackage)
     return closure;
 }
 
-// The notes of the ELF file's note sections, read without loading it.
+// The description of the ELF file's note named Bexlor, read from its note
+// sections without loading the file; empty without one.
 QByteArray bexlorNote(const QString &path)
 {
     QFile file(path);
