@@ -20,7 +20,7 @@ QString dataDirectoryFor(const QString &executable)
 {
     const QFileInfo file(executable);
     const QFileInfo directory(file.path());
-    const QString parent = QFileInfo(directory.path()).filePath();
+    const QString parent = directory.path();
     const QString share = parent == QLatin1String("/") ? QStringLiteral("/share/") : parent + QStringLiteral("/share/");
     if (directory.fileName() == QLatin1String("games") && QFileInfo(parent).fileName() == QLatin1String("usr"))
         return share + QStringLiteral("games/") + file.fileName();
@@ -67,8 +67,11 @@ QList<QByteArray> dataFiles(const QString &scriptDir, const QStringList &skipped
     return files;
 }
 
-Result copyDataFiles(const QString &scriptDir, const QList<QByteArray> &files, const QString &dataDir)
+Result copyDataFiles(const QString &scriptDir, const QList<QByteArray> &files, const QString &executable)
 {
+    const QString dataDir = dataDirectoryFor(executable);
+    const QString root = QFileInfo(QFileInfo(executable).path()).path();
+    const QString below = dataDir.mid(root.size() + (root.endsWith(QLatin1Char('/')) ? 0 : 1));
     QStringList warnings;
     for (const QByteArray &file : files) {
         const QString relative = QFile::decodeName(file);
@@ -81,7 +84,7 @@ Result copyDataFiles(const QString &scriptDir, const QList<QByteArray> &files, c
         struct stat status;
         QByteArray bytes;
         const Result copied = runSteps({
-            [&] { return refuseLinksBelow(dataDir, relative); },
+            [&] { return refuseLinksBelow(root, below + QLatin1Char('/') + relative); },
             [&] { return makePath(QFileInfo(target).path(), 0755); },
             [&] { return readRegularFile(source, &bytes); },
             [&] {

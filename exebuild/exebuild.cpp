@@ -344,7 +344,7 @@ private:
             return Result::done();
         }
         report.dataFiles = dataFiles(scriptDir, {m_executable, outputDir, report.dataDirectory});
-        const Result copied = copyDataFiles(scriptDir, report.dataFiles, report.dataDirectory);
+        const Result copied = copyDataFiles(scriptDir, report.dataFiles, m_executable);
         report.notes << copied.warnings;
         return copied;
     }

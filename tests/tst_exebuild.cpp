@@ -289,6 +289,33 @@ private slots:
         QVERIFY(entries() > first);
     }
 
+    // The data files are what is neither code nor hidden, cached or another tree; they are copied with their modes,
+    // never through a link.
+    void dataFilesAndLinks()
+    {
+        const QString project = root.path() + "/данные", work = root.path() + "/данные work",
+                      outside = root.path() + "/вне";
+        writeProgram(project,
+                     "=== main.py\n=== a.json\n{}\n=== sub/run.sh\n#!/bin/sh\n=== sub/x.pyc\n=== .git/config\n"
+                     "=== __pycache__/m.txt\n=== mod.c\n=== env/pyvenv.cfg\n=== env/x.txt\n=== pkg/DEBIAN/control\n"
+                     "=== pkg/usr/x.txt\n=== b c.txt\n");
+        QVERIFY(QFile::setPermissions(project + "/sub/run.sh", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QList<QByteArray> files = dataFiles(project, {});
+        std::sort(files.begin(), files.end());
+        QCOMPARE(files, (QList<QByteArray>{"a.json", "b c.txt", "sub/run.sh"}));
+        QVERIFY(QDir().mkpath(work + "/usr/bin") && QDir().mkpath(outside));
+        QVERIFY(QFile::link(outside, work + "/usr/share"));
+        const Result linked = copyDataFiles(project, files, work + "/usr/bin/tool");
+        QVERIFY2(linked.failed() && linked.message.startsWith(work + "/usr/share - символическая ссылка"),
+                 qPrintable(linked.message));
+        QCOMPARE(QDir(outside).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+        QVERIFY(QFile::remove(work + "/usr/share"));
+        QVERIFY(copyDataFiles(project, files, work + "/usr/bin/tool").success);
+        QCOMPARE(QFileInfo(work + "/usr/share/tool/sub/run.sh").permissions() & 0x7077,
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(readFile(work + "/usr/share/tool/a.json"), QByteArray("{}\n"));
+    }
+
     void rules_data()
     {
         QTest::addColumn<QString>("rule");
