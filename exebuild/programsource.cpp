@@ -55,6 +55,10 @@ class Program:
         _imp._fix_co_filename(code, found.origin)
         return code
 
+    def get_data(self, path):
+        with open(path, 'rb') as data:
+            return data.read()
+
 try:
     executable = os.readlink('/proc/self/exe')
 except OSError:

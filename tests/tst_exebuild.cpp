@@ -107,6 +107,7 @@ private slots:
             << "=== main.py\nimport pathlib, json, storage\n"
                "here = pathlib.Path(__file__).parent\nprint(json.loads((here / 'default_config.json').read_text()))\n"
                "print((here / 'sub' / 'заметка.txt').read_text(), storage.save(['b', 'a']))\n"
+               "import pkgutil\nprint(pkgutil.get_data('storage', 'default_config.json'))\n"
                "=== default_config.json\n{\"цвет\": \"синий\"}\n=== sub/заметка.txt\nтекст\n=== .hidden/x.txt\nx\n"
                    + storage
             << QStringList() << "work/usr/bin" << false
