@@ -46,7 +46,9 @@ Result reportBuild(const BuildReport &report)
     QStringList lines{QStringLiteral("Исполняемый файл: ") + report.executable};
     if (!report.controlLines.isEmpty())
         lines << QStringLiteral("Строки для DEBIAN/control:") << report.controlLines;
-    if (report.dataPlaced && !report.dataFiles.isEmpty())
+    if (!report.dataRefusal.isEmpty())
+        lines << report.dataRefusal;
+    else if (report.dataPlaced && !report.dataFiles.isEmpty())
         lines << QStringLiteral("Файлы данных (%1) скопированы в %2; список — в подробностях.")
                      .arg(report.dataFiles.size())
                      .arg(report.dataDirectory);
@@ -328,6 +330,8 @@ private:
     Result placeData()
     {
         const QString outputDir = QFileInfo(m_build.binaryDir + QLatin1Char('/')).canonicalFilePath();
+        if (outputDir.isEmpty())
+            return Result::failure(QStringLiteral("Каталог для бинарного файла %1 не найден").arg(m_build.binaryDir));
         m_executable = outputDir + QLatin1Char('/') + m_build.binaryName;
         report.executable = m_executable;
         report.dataDirectory = dataDirectoryFor(m_executable);
@@ -337,10 +341,9 @@ private:
         const QString home = QFileInfo(qEnvironmentVariable("HOME")).canonicalFilePath();
         const QString scriptDir = QFileInfo(m_setup.scriptDirectory).canonicalFilePath();
         if (scriptDir == home || scriptDir == QLatin1String("/")) {
-            report.notes << QStringLiteral("Файлы данных не скопированы: скрипт лежит прямо в %1, и данными "
-                                           "программы стало бы всё содержимое этого каталога.")
-                                .arg(scriptDir);
-            report.dataPlaced = false;
+            report.dataRefusal = QStringLiteral("Файлы данных не скопированы в %1: скрипт лежит прямо в %2, и данными "
+                                                "программы стало бы всё содержимое этого каталога.")
+                                     .arg(report.dataDirectory, scriptDir);
             return Result::done();
         }
         report.dataFiles = dataFiles(scriptDir, {m_executable, outputDir, report.dataDirectory});

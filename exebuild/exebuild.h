@@ -29,6 +29,7 @@ struct BuildReport
     QStringList controlLines; // Depends:, Recommends:
     QString dataDirectory;
     bool dataPlaced = false; // the data files were copied there
+    QString dataRefusal; // why they were not, although the output directory asks for it
     QList<QByteArray> dataFiles; // below the script's directory
     QStringList missing; // "name: file, строка N", guarded ones marked
     QStringList extensions; // extension modules, loaded from the data directory
