@@ -213,9 +213,8 @@ QList<BuiltModule> buildOnEveryCore(const ModuleSetup &setup, const QList<Module
 QString missingText(const MissingImport &missing)
 {
     return QStringLiteral("%1: %2, строка %3%4")
-        .arg(missing.name, missing.file)
-        .arg(missing.line)
-        .arg(missing.guarded ? QStringLiteral(" (импорт в try … except ImportError)") : QString());
+        .arg(missing.name, missing.file, QString::number(missing.line),
+             missing.guarded ? QStringLiteral(" (импорт в try … except ImportError)") : QString());
 }
 
 // One build in a private directory: everything but the script's C file and

@@ -255,9 +255,9 @@ Result parseScan(const QByteArray &json, ProgramScan *scan)
     const QJsonObject syntax = root.value(QLatin1String("error")).toObject();
     if (!syntax.isEmpty())
         return Result::failure(QStringLiteral("Ошибка при сборке файла .c:\n%1, строка %2: %3")
-                                   .arg(syntax.value(QLatin1String("file")).toString())
-                                   .arg(syntax.value(QLatin1String("line")).toInt())
-                                   .arg(syntax.value(QLatin1String("reason")).toString()));
+                                   .arg(syntax.value(QLatin1String("file")).toString(),
+                                        QString::number(syntax.value(QLatin1String("line")).toInt()),
+                                        syntax.value(QLatin1String("reason")).toString()));
     scan->runtimeVersion = root.value(QLatin1String("version")).toString();
     scan->whole = root.value(QLatin1String("whole")).toString();
     scan->modules.clear();
