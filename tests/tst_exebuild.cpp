@@ -226,12 +226,14 @@ private slots:
                               ? QStringList()
                               : QStringList{cFile});
         // Sources moved away, run from a directory whose files are named like a standard-library module and like
-        // the program's own, with PYTHONPATH there: the executable prints what the interpreter printed.
+        // the program's own, with PYTHONPATH there, in the C locale: the executable prints what the interpreter
+        // printed.
         QVERIFY(QDir().rename(project, base + "/moved away"));
         const QString elsewhere = base + "/elsewhere";
         for (const char *impostor : {"json.py", "sqlite3.py", "storage.py", "helper.py", "pkg/__init__.py"})
             writeFile(elsewhere + '/' + QString(impostor), "print('impostor')\nraise SystemExit(7)\n");
-        const ProcessResult ran = runProcess(binary, {"ё", "$HOME"}, elsewhere, {"PYTHONPATH=" + elsewhere});
+        const ProcessResult ran = runProcess(binary, {"ё", "$HOME"}, elsewhere,
+                                             {"PYTHONPATH=" + elsewhere, "LC_ALL=C"});
         QVERIFY2(expected.succeeded() && !expected.standardOutput.isEmpty(), qPrintable(expected.failureText()));
         QCOMPARE(ran.standardOutput, expected.standardOutput);
         QVERIFY2(ran.succeeded(), qPrintable(ran.failureText()));
