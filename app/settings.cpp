@@ -4,6 +4,7 @@
 #include "common/textfiles.h"
 
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
 #include <QTextCodec>
 
@@ -36,6 +37,19 @@ void reopenSettings()
 
 Result checkSettingsFile()
 {
+    const Result home = requireHome();
+    if (home.failed())
+        return home;
     const QFileInfo file(settingsFilePath());
     return file.exists() || file.isSymLink() ? checkRegularFile(file.filePath()) : Result::done();
+}
+
+void removeStaleSettingsLock()
+{
+    QLockFile lock(settingsFilePath() + QStringLiteral(".lock"));
+    // By the owner's process alone, never by the lock's age: a long save of
+    // another instance keeps its lock.
+    lock.setStaleLockTime(0);
+    if (lock.tryLock(0))
+        lock.unlock();
 }

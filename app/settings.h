@@ -4,8 +4,9 @@
 
 class QSettings;
 
-// Checks the store's file before it is first opened: a missing file is
-// fine, anything but a regular file (a FIFO would block for ever) is refused.
+// Checks the store's file before it is first opened: without HOME there is
+// none; a missing file is fine, anything but a regular file (a FIFO would
+// block for ever) is refused.
 Result checkSettingsFile();
 
 // The one profile store of the process: home + "/.config/bexlor-builder.ini",
@@ -15,3 +16,8 @@ QSettings &settings();
 // Opens the store afresh. Its status keeps the first error for good, so
 // after a failed save this is how the next save gets judged on its own.
 void reopenSettings();
+
+// Removes the lock file Qt leaves beside the store when a save is killed,
+// once its owner is gone (QLockFile's rule: the process named in it no
+// longer runs); a lock a running instance holds stays.
+void removeStaleSettingsLock();

@@ -1,7 +1,7 @@
 // Drives the package metadata functions for bench/debian_tools.sh:
 //   bench_debian_tools generate DIR       fills DIR with the benchmark tree
 //   bench_debian_tools checksums DIR OUT  writes the md5sums lines of DIR to OUT
-//   bench_debian_tools size DIR           prints the installed size of DIR
+//   bench_debian_tools size DIR           prints the installed size of DIR in KiB
 // The last two take RUNS (default 5) from the environment and print the
 // fastest run in milliseconds on standard error, process start left out.
 #include "package/debianmeta.h"
@@ -83,9 +83,9 @@ int main(int argc, char **argv)
         return list.unlistable.isEmpty() && list.unreadable.isEmpty() ? 0 : 1;
     }
     if (args.size() == 3 && args.at(1) == QLatin1String("size")) {
-        qint64 bytes = 0;
-        printMilliseconds(fastest([&] { bytes = payloadBytes(args.at(2)); }));
-        std::printf("%lld\n", static_cast<long long>(bytes));
+        qint64 size = 0;
+        printMilliseconds(fastest([&] { size = installedSizeKiB(args.at(2)); }));
+        std::printf("%lld\n", static_cast<long long>(size));
         return 0;
     }
     std::fprintf(stderr, "usage: %s generate DIR | checksums DIR OUT | size DIR\n", argv[0]);

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include "app/settings.h"
+#include "common/job.h"
 #include "common/paths.h"
 #include "common/textfiles.h"
 #include "desktop/accessrights.h"
@@ -9,9 +10,8 @@
 #include "package/debbuild.h"
 #include "package/debianmeta.h"
 
-#include <QTextStream>
-
 #include <array>
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -109,8 +109,8 @@ const std::array<CommandSyntax, 6> &commandSyntaxes()
          {},
          {saveOption},
          "Использование: bexlor-build access [КАТАЛОГ] [--save] [--profile ИМЯ]\n"
-         "Выводит в стандартный вывод список прав доступа ко всем файлам рабочего каталога,\n"
-         "по строке \"/путь: права\" на файл.\n\n"
+         "Выводит в стандартный вывод список прав доступа ко всем файлам рабочего каталога и к\n"
+         "каталогам с битами setuid, setgid или sticky, по строке \"/путь: права\" на каждый.\n\n"
          "  КАТАЛОГ, --work-dir КАТАЛОГ      рабочий каталог\n"
          "  --save                           сохранить список в ~/.bexlor/builder/ИМЯ_ПАКЕТА, откуда\n"
          "                                   его берёт сборка пакета (прежний список заменяется)\n"
@@ -241,19 +241,27 @@ ExecutableBuild executableBuild(const CommandLine &line, const Profile &profile,
     return build;
 }
 
+Result writeStandardOutput(const QByteArray &bytes)
+{
+    errno = 0;
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size())
+        || std::fflush(stdout) != 0) {
+        return Result::failure(
+            QStringLiteral("Не удалось записать в стандартный вывод: %1").arg(systemError(errno ? errno : EIO)));
+    }
+    return Result::done();
+}
+
 namespace {
 
-Result accessList(const QString &workDir, bool save, QTextStream &out)
+// The list is saved before it is printed, so that a reader that stops early
+// (head) costs nothing but the rest of the output.
+Result accessList(const QString &workDir, bool save)
 {
     AccessList list;
     const Result listing = accessRightsListing(workDir, &list);
     if (listing.failed())
         return listing;
-    // The list goes out as the bytes it holds: names need not be UTF-8.
-    out.flush();
-    std::fwrite(list.text.constData(), 1, size_t(list.text.size()), stdout);
-    std::fflush(stdout);
-    const QString note = leftOutNote(list);
     if (save) {
         const Result made = makePath(dataDirectoryPath(), 0755);
         if (made.failed())
@@ -262,13 +270,27 @@ Result accessList(const QString &workDir, bool save, QTextStream &out)
         if (written.failed())
             return written;
     }
+    // The list goes out as the bytes it holds: names need not be UTF-8.
+    const Result printed = writeStandardOutput(list.text);
+    if (printed.failed())
+        return printed;
+    const QString note = leftOutNote(list);
     return note.isEmpty() ? Result::done() : Result::failure(note);
 }
 
 } // namespace
 
-Result runCommand(const CommandLine &line, QTextStream &out)
+Result runCommand(const CommandLine &line)
 {
+    const bool save = line.flags.contains(saveOption);
+    // The profiles, the access lists the build applies and the one --save
+    // writes live below HOME.
+    if (line.values.contains(profileOption) || line.command == QLatin1String("deb")
+        || (line.command == QLatin1String("access") && save)) {
+        const Result home = requireHome();
+        if (home.failed())
+            return home;
+    }
     Profile profile;
     if (line.values.contains(profileOption)) {
         const Result store = checkSettingsFile();
@@ -295,5 +317,14 @@ Result runCommand(const CommandLine &line, QTextStream &out)
         return refreshInstalledSize(workDir);
     if (line.command == QLatin1String("icons"))
         return writeIconSet(workDir, value(line, QStringLiteral("--picture")));
-    return accessList(workDir, line.flags.contains(saveOption), out);
+    return accessList(workDir, save);
+}
+
+Outcome outcome(const Result &result, bool cancelled)
+{
+    if (cancelled)
+        return {cancelledText(), 1};
+    QStringList parts{result.message, result.details};
+    parts.removeAll(QString());
+    return {parts.join(QLatin1Char('\n')), result.failed() ? 1 : 0};
 }

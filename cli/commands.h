@@ -9,8 +9,6 @@
 #include <QString>
 #include <QStringList>
 
-class QTextStream;
-
 // One call of bexlor-build, as read from its arguments. Operands are stored
 // under the option they stand for, so "deb W O" and
 // "deb --work-dir W --output-dir O" read the same.
@@ -37,5 +35,21 @@ QString helpText(const QString &command);
 // neither gives one; --bytecode or the profile's Bytecode asks for bytecode.
 ExecutableBuild executableBuild(const CommandLine &line, const Profile &profile, const QStringList &runtimes);
 
-// Does what the command line asks and reports it; the access list goes to out.
-Result runCommand(const CommandLine &line, QTextStream &out);
+// Does what the command line asks and reports it; the access list goes to
+// standard output.
+Result runCommand(const CommandLine &line);
+
+// Writes all of bytes to standard output. A write that fails (output closed,
+// a full disk, a reader gone: SIGPIPE is ignored, so that is EPIPE) is a
+// failure that says why.
+Result writeStandardOutput(const QByteArray &bytes);
+
+// What bexlor-build prints on standard error once the work is over, and its
+// exit code: 0 done, 1 failed. A work cancelled by an interrupt, TERM or HUP
+// removed what it made: 1 and the cancel note, whatever its own result says.
+struct Outcome
+{
+    QString text;
+    int exitCode = 0;
+};
+Outcome outcome(const Result &result, bool cancelled);

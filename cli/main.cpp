@@ -5,8 +5,11 @@
 #include "common/job.h"
 
 #include <QCoreApplication>
-#include <QTextStream>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 
@@ -34,8 +37,26 @@ void cancelOnSignals(Job *job)
         ::sigaction(signal, &action, nullptr);
 }
 
+// A standard stream that is closed keeps its number taken by /dev/null
+// opened for reading only: no file the program opens later can take the
+// number and receive the output, and a write to it fails as it should.
+void holdClosedStandardStreams()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        const int held = ::open("/dev/null", O_RDONLY);
+        if (held >= 0 && held != fd) {
+            ::dup2(held, fd);
+            ::close(held);
+        }
+    }
+}
+
 void printError(const QString &text)
 {
+    if (text.isEmpty())
+        return;
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
     if (!text.endsWith(QLatin1Char('\n')))
@@ -47,17 +68,22 @@ void printError(const QString &text)
 
 int main(int argc, char **argv)
 {
+    holdClosedStandardStreams();
+    // Output that cannot be written is an error like any other: a reader
+    // that has gone makes write fail with EPIPE instead of killing the
+    // program before it has reported (or saved) anything.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication application(argc, argv);
     const CommandLine line = parseCommandLine(application.arguments().mid(1));
-    QTextStream out(stdout);
-    out.setCodec("UTF-8");
     if (!line.usageError.isEmpty()) {
         printError(QStringLiteral("bexlor-build: %1\nСправка: bexlor-build --help").arg(line.usageError));
         return 2;
     }
     if (line.help) {
-        out << helpText(line.command);
-        return 0;
+        const Result printed = writeStandardOutput(helpText(line.command).toUtf8());
+        if (printed.failed())
+            printError(printed.message);
+        return printed.failed() ? 1 : 0;
     }
 
     // The tools speak on stderr while they run, as the window's log shows them.
@@ -68,12 +94,8 @@ int main(int argc, char **argv)
     };
     const JobScope scope(&job);
     cancelOnSignals(&job);
-    const Result result = runCommand(line, out);
-    if (!result.message.isEmpty())
-        printError(result.message);
-    if (!result.details.isEmpty())
-        printError(result.details);
-    if (result.failed() && job.cancelled())
-        printError(cancelledText());
-    return result.failed() ? 1 : 0;
+    const Result result = runCommand(line);
+    const Outcome done = outcome(result, job.cancelled());
+    printError(done.text);
+    return done.exitCode;
 }

@@ -7,15 +7,25 @@
 
 namespace {
 
-// Text that an editor can hold and give back byte for byte: valid UTF-8
-// without NUL bytes.
-bool faithfullyShown(const QByteArray &bytes)
+// The text an editor holds of bytes, and whether they are UTF-8 without NUL
+// bytes. A text document turns CR, U+2029 and its frame marks U+FDD0 and
+// U+FDD1 into line ends, so they are shown as such here too.
+QString shownText(const QByteArray &bytes, bool *utf8)
 {
-    if (bytes.contains('\0'))
-        return false;
-    QTextCodec::ConverterState state;
-    QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
-    return state.invalidChars == 0 && state.remainingChars == 0;
+    // Decoded with the byte order mark kept, which QString::fromUtf8 drops.
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    QString text = QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
+    *utf8 = !bytes.contains('\0') && state.invalidChars == 0 && state.remainingChars == 0;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    for (const QChar lineEnd : {QChar(u'\r'), QChar(QChar::ParagraphSeparator), QChar(0xfdd0), QChar(0xfdd1)})
+        text.replace(lineEnd, QLatin1Char('\n'));
+    return text;
+}
+
+QString readOnlyWarning(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Файл %1 содержит %2: показать его точно нельзя, поэтому он открыт только для чтения")
+        .arg(path, reason);
 }
 
 } // namespace
@@ -30,19 +40,28 @@ Result readEditorText(const QString &path, EditorText *text)
     const Result read = readRegularFile(path, &bytes);
     if (read.failed())
         return read;
-    text->text = QString::fromUtf8(bytes);
-    // Line ends written on other systems (CR LF, or CR alone) read as line feeds.
-    text->text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text->text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    if (faithfullyShown(bytes))
-        return Result::done();
-    text->readOnly = true;
-    return Result::doneWith({QStringLiteral("Файл %1 содержит нулевые байты или текст не в кодировке UTF-8: показать "
-                                            "его точно нельзя, поэтому он открыт только для чтения")
-                                 .arg(path)});
+    bool utf8 = true;
+    text->text = shownText(bytes, &utf8);
+    text->lineEnds = bytes.contains("\r\n") ? LineEnds::CrLf : LineEnds::Lf;
+    if (!utf8) {
+        text->readOnly = true;
+        return Result::doneWith(
+            {readOnlyWarning(path, QStringLiteral("нулевые байты или текст не в кодировке UTF-8"))});
+    }
+    // What the editor would write back must be the file itself.
+    if (editorBytes(text->text, text->lineEnds) != bytes) {
+        text->readOnly = true;
+        return Result::doneWith(
+            {readOnlyWarning(path, QStringLiteral("концы строк разного вида (LF и CR LF) или одиночные CR"))});
+    }
+    return Result::done();
 }
 
-QByteArray editorBytes(const QString &text)
+QByteArray editorBytes(const QString &text, LineEnds lineEnds)
 {
-    return text.toUtf8();
+    QString lines = text;
+    lines.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    if (lineEnds == LineEnds::CrLf)
+        lines.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return lines.toUtf8();
 }

@@ -10,6 +10,18 @@ thread_local Job *currentJob = nullptr;
 thread_local bool quietOutput = false;
 } // namespace
 
+void Job::cancel()
+{
+    int running = Running;
+    m_state.compare_exchange_strong(running, Cancelled);
+}
+
+bool Job::commit()
+{
+    int running = Running;
+    return m_state.compare_exchange_strong(running, Committed) || running == Committed;
+}
+
 void Job::reportOutput(const QByteArray &chunk)
 {
     if (onOutput && !chunk.isEmpty() && !quietOutput)
@@ -66,6 +78,11 @@ bool jobCancelled()
     return currentJob && currentJob->cancelled();
 }
 
+bool commitJob()
+{
+    return !currentJob || currentJob->commit();
+}
+
 void reportJobProgress(qint64 done, qint64 total)
 {
     if (currentJob)
@@ -77,9 +94,13 @@ QString cancelledText()
     return QStringLiteral("Отменено пользователем");
 }
 
+GroupProcess::GroupProcess()
+    : m_lifeline(programLifeline())
+{ }
+
 void GroupProcess::setupChildProcess()
 {
-    ::setpgid(0, 0);
+    startWatchdog(m_lifeline);
 }
 
 namespace {
@@ -105,33 +126,22 @@ void waitForTool(GroupProcess &process)
         return;
     }
     job->reportBusy();
-    const pid_t group = pid_t(process.processId());
+    const pid_t watchdog = pid_t(process.processId());
     qint64 passedOutput = 0, passedError = 0;
-    QElapsedTimer sinceTerm;
+    QElapsedTimer sinceCancel;
     while (!process.waitForFinished(50) && process.state() != QProcess::NotRunning) {
         forwardNew(process, QProcess::StandardOutput, &passedOutput, job);
         forwardNew(process, QProcess::StandardError, &passedError, job);
         if (!job->cancelled())
             continue;
-        if (!sinceTerm.isValid()) {
-            ::kill(-group, SIGTERM);
-            sinceTerm.start();
-        } else if (sinceTerm.hasExpired(2000)) {
-            ::kill(-group, SIGKILL);
+        if (!sinceCancel.isValid()) {
+            ::kill(watchdog, SIGTERM);
+            sinceCancel.start();
+        } else if (sinceCancel.hasExpired(2 * watchdogTermGraceMs + 1000)) {
+            ::kill(-watchdog, SIGKILL);
         }
     }
     forwardNew(process, QProcess::StandardOutput, &passedOutput, job);
     forwardNew(process, QProcess::StandardError, &passedError, job);
     process.setReadChannel(QProcess::StandardOutput);
-    if (!job->cancelled())
-        return;
-    // What the tool started may outlive it and ignore TERM: the rest of the
-    // group gets its 2 s too, then KILL.
-    if (!sinceTerm.isValid()) {
-        ::kill(-group, SIGTERM);
-        sinceTerm.start();
-    }
-    while (::kill(-group, 0) == 0 && !sinceTerm.hasExpired(2000))
-        ::usleep(20 * 1000);
-    ::kill(-group, SIGKILL);
 }

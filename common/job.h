@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/watchdog.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -20,8 +22,15 @@ public:
     // Percent done, or -1 while the share is not known (a tool runs).
     std::function<void(int percent)> onProgress;
 
-    void cancel() { m_cancelled = true; }
-    bool cancelled() const { return m_cancelled; }
+    // Asks the work to stop. Safe in a signal handler. Refused once the work
+    // has committed.
+    void cancel();
+    bool cancelled() const { return m_state == Cancelled; }
+    // Claims the work's last step (the one that makes its result the
+    // user's, like moving a package into place): from here on a cancel is
+    // refused, so that a cancel the user sees accepted always removed
+    // everything. False when the cancel came first; the work must then stop.
+    bool commit();
 
     void reportOutput(const QByteArray &chunk);
     // Reports done of total as a percent, only when the percent changes.
@@ -34,7 +43,9 @@ public:
 private:
     void report(int percent);
 
-    std::atomic<bool> m_cancelled{false};
+    enum State { Running, Cancelled, Committed };
+    std::atomic<int> m_state{Running};
+    static_assert(std::atomic<int>::is_always_lock_free, "cancel() runs in signal handlers");
     std::atomic<int> m_percent{-2};
 };
 
@@ -69,23 +80,31 @@ private:
 
 // True when the current thread works under a job that was cancelled.
 bool jobCancelled();
+// Commits the current thread's job (see Job::commit); true without a job.
+bool commitJob();
 // Reports through the current thread's job, if any.
 void reportJobProgress(qint64 done, qint64 total);
 // The text of a work that stopped because the user cancelled it.
 QString cancelledText();
 
-// Runs a tool in its own process group, so that cancelling ends the tool
-// together with everything it started.
+// Runs a tool in a process group of its own below a watchdog
+// (common/watchdog.h), which ends the tool together with everything it
+// started, daemons included, when the tool exits, when it is cancelled and
+// when the program dies. processId() is the watchdog's.
 class GroupProcess : public QProcess
 {
 public:
-    using QProcess::QProcess;
+    GroupProcess();
 
 protected:
     void setupChildProcess() override;
+
+private:
+    Lifeline m_lifeline;
 };
 
 // Waits for a started process to end, passing its output to the current job
 // as it arrives (the pipes are only looked at, not drained). When the job is
-// cancelled, the process group gets TERM and, 2 s later, KILL.
+// cancelled, the watchdog gets TERM and ends the tree, TERM first and KILL
+// 2 s later; should it not answer, its group gets KILL.
 void waitForTool(GroupProcess &process);

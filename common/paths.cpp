@@ -1,6 +1,5 @@
 #include "common/paths.h"
 
-#include <QDir>
 #include <QFile>
 
 #include <dirent.h>
@@ -42,14 +41,38 @@ QPoint centredPosition(const QSize &desktop, const QSize &windowSize, int dx, in
                   floorDiv(desktop.height() - windowSize.height(), 2) + dy);
 }
 
+QPoint toolWindowPosition(const QSize &desktop, const QSize &mainWindow, const QSize &toolSize, int dx, int dy)
+{
+    const QPoint centred = centredPosition(desktop, mainWindow, dx, dy);
+    return QPoint(qMax(0, qMin(centred.x(), desktop.width() - toolSize.width())),
+                  qMax(0, qMin(centred.y(), desktop.height() - toolSize.height())));
+}
+
+namespace {
+
+QString homePath()
+{
+    return QFile::decodeName(qgetenv("HOME"));
+}
+
+} // namespace
+
+Result requireHome()
+{
+    if (homePath().isEmpty())
+        return Result::failure(QStringLiteral("Переменная окружения HOME не задана: без домашнего каталога негде "
+                                              "хранить настройки и списки прав доступа"));
+    return Result::done();
+}
+
 QString settingsFilePath()
 {
-    return QDir::homePath() + QStringLiteral("/.config/bexlor-builder.ini");
+    return homePath() + QStringLiteral("/.config/bexlor-builder.ini");
 }
 
 QString dataDirectoryPath()
 {
-    return QDir::homePath() + QStringLiteral("/.bexlor/builder");
+    return homePath() + QStringLiteral("/.bexlor/builder");
 }
 
 Result makePath(const QString &path, unsigned lastMode)

@@ -26,9 +26,20 @@ int floorDiv(int numerator, int denominator);
 // desktop, shifted by (dx, dy).
 QPoint centredPosition(const QSize &desktop, const QSize &windowSize, int dx = 0, int dy = 0);
 
-// home + "/.config/bexlor-builder.ini"
+// Where a tool window of toolSize goes: centredPosition for the main
+// window's size, shifted by (dx, dy), then moved back onto the desktop as far
+// as it sticks out (to its top left corner when it is larger), so that a
+// small screen shows it whole.
+QPoint toolWindowPosition(const QSize &desktop, const QSize &mainWindow, const QSize &toolSize, int dx, int dy);
+
+// Refuses to go on without a home directory: with HOME unset or empty the
+// settings file and the access lists would land below "/", where
+// QDir::homePath falls back to. Every entry point checks it before it uses
+// the two paths below.
+Result requireHome();
+// $HOME + "/.config/bexlor-builder.ini"
 QString settingsFilePath();
-// home + "/.bexlor/builder"
+// $HOME + "/.bexlor/builder"
 QString dataDirectoryPath();
 
 // Creates path with every missing parent (parents with mode 0777, the last

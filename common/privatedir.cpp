@@ -56,11 +56,19 @@ void removeStaleDirectories(const QString &parent)
     }
 }
 
+// TMPDIR as given, or /tmp without it. Not QDir::tempPath, which makes a
+// TMPDIR that does not exist the empty text, that is the root directory.
+QString temporaryDirectory()
+{
+    const QString given = QFile::decodeName(qgetenv("TMPDIR"));
+    return given.isEmpty() ? QStringLiteral("/tmp") : QDir::cleanPath(given);
+}
+
 } // namespace
 
 PrivateDirectory::PrivateDirectory(const QString &parent)
 {
-    const QString base = parent.isEmpty() ? QDir::tempPath() : parent;
+    const QString base = parent.isEmpty() ? temporaryDirectory() : parent;
     removeStaleDirectories(base);
     QByteArray name = QFile::encodeName(base + QLatin1Char('/') + prefix + QStringLiteral("XXXXXX"));
     int error = 0;
@@ -82,7 +90,12 @@ PrivateDirectory::PrivateDirectory(const QString &parent)
     } else {
         error = errno;
     }
-    m_made = Result::failure(QStringLiteral("Не удалось создать временный каталог: %1").arg(systemError(error)));
+    // The directory is named, and so is TMPDIR when the place came from it.
+    const QString where = parent.isEmpty() && !qEnvironmentVariableIsEmpty("TMPDIR")
+                              ? QStringLiteral("%1 (каталог из переменной TMPDIR)").arg(base)
+                              : base;
+    m_made = Result::failure(
+        QStringLiteral("Не удалось создать временный каталог в %1: %2").arg(where, systemError(error)));
 }
 
 Result PrivateDirectory::remove()

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 
-#include <signal.h>
 #include <unistd.h>
 
 QString ProcessResult::failureText() const
@@ -114,10 +113,7 @@ ProcessResult runProcess(const QString &program, const QStringList &arguments, c
         return result;
     }
     result.started = true;
-    const pid_t group = pid_t(process.processId());
     waitForTool(process);
-    // The tool has ended; nothing it started may outlive it.
-    ::kill(-group, SIGKILL);
     result.standardOutput = QString::fromUtf8(process.readAllStandardOutput());
     result.standardError = QString::fromUtf8(process.readAllStandardError());
     result.crashed = process.exitStatus() != QProcess::NormalExit;

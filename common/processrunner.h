@@ -45,9 +45,10 @@ void clearToolsForTesting();
 QStringList toolEnvironment(const QStringList &extra = QStringList());
 
 // Runs the tool with the arguments as given (no shell), found by toolPath
-// and in toolEnvironment with extra added, in a process group of its own,
-// and waits for it, reading both pipes to the end; then ends the group, so
-// no child of the tool is left running. Invalid UTF-8 is decoded with
-// replacement characters.
+// and in toolEnvironment with extra added, in a process group of its own
+// below a watchdog, and waits for it, reading both pipes to the end; when it
+// returns, nothing the tool started is left running. Safe to call from
+// several threads at once. Invalid UTF-8 is decoded with replacement
+// characters.
 ProcessResult runProcess(const QString &program, const QStringList &arguments,
                          const QString &workingDirectory = QString(), const QStringList &extra = QStringList());

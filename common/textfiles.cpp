@@ -3,14 +3,99 @@
 #include "common/paths.h"
 #include <QFile>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 namespace {
+
+const QByteArray temporaryTag(".bexlor-");
+
+// The process that made the temporary name (".NAME.bexlor-PID.XXXXXX"), or
+// 0 when name is no temporary of ours.
+pid_t temporaryOwner(const QByteArray &name)
+{
+    const int suffix = name.size() - 7;
+    if (!name.startsWith('.') || suffix < 0 || name.at(suffix) != '.')
+        return 0;
+    for (int i = suffix + 1; i < name.size(); ++i) {
+        if (!std::isalnum(static_cast<unsigned char>(name.at(i))))
+            return 0;
+    }
+    const int tag = name.lastIndexOf(temporaryTag, suffix);
+    const int digits = tag + temporaryTag.size();
+    if (tag < 2 || digits == suffix || suffix - digits > 9)
+        return 0;
+    pid_t owner = 0;
+    for (int i = digits; i < suffix; ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(name.at(i))))
+            return 0;
+        owner = owner * 10 + (name.at(i) - '0');
+    }
+    return owner;
+}
+
+// Removes the temporary name in the directory open as dirFd when it is left
+// over from a write that no longer runs: its process is gone, or nobody
+// holds its lock (the pid now belongs to another process). A temporary it
+// cannot judge counts as alive.
+void removeIfStale(int dirFd, const char *name, pid_t owner)
+{
+    if (::kill(owner, 0) != 0 && errno == ESRCH) {
+        ::unlinkat(dirFd, name, 0);
+        return;
+    }
+    const int fd = ::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    // The lock is held until the name is gone: a writer that takes it next
+    // finds its file removed and starts again.
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        ::unlinkat(dirFd, name, 0);
+    ::close(fd);
+}
+
+// Removes the stale temporaries of killed writes from directory.
+void removeStaleTemporaries(const QByteArray &directory)
+{
+    DIR *dir = ::opendir(directory.constData());
+    if (!dir)
+        return;
+    while (const dirent *entry = ::readdir(dir)) {
+        const pid_t owner = temporaryOwner(QByteArray(entry->d_name));
+        struct stat status;
+        if (owner > 0 && ::fstatat(::dirfd(dir), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0
+            && S_ISREG(status.st_mode))
+            removeIfStale(::dirfd(dir), entry->d_name, owner);
+    }
+    ::closedir(dir);
+}
+
+// Makes and locks a fresh temporary from the pattern; -1 with errno set on
+// failure. A cleaner that took the lock between the two has removed the
+// name (see removeIfStale): then it starts again.
+int lockedTemporary(const QByteArray &pattern, QByteArray *temporary)
+{
+    for (;;) {
+        *temporary = pattern;
+        const int fd = ::mkstemp(temporary->data());
+        if (fd < 0)
+            return -1;
+        while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) { }
+        struct stat status;
+        if (::fstat(fd, &status) != 0 || status.st_nlink > 0)
+            return fd;
+        ::close(fd);
+    }
+}
 
 QString failure(const QString &path, int error)
 {
@@ -67,20 +152,34 @@ Result writeFileAtomically(const QString &path, const QByteArray &data, int mode
     // The temporary file lies beside the target, so the rename never crosses
     // a file system. Renaming replaces a link at the path rather than
     // writing through it into whatever it points to.
-    QByteArray temporary = target + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
+    const int slash = target.lastIndexOf('/');
+    const QByteArray directory = slash < 0 ? QByteArray(".") : target.left(qMax(slash, 1));
+    removeStaleTemporaries(directory);
+    const QByteArray pattern = target.left(slash + 1) + '.' + target.mid(slash + 1).left(NAME_MAX - 32) + temporaryTag
+                               + QByteArray::number(::getpid()) + ".XXXXXX";
+    QByteArray temporary;
+    const int fd = lockedTemporary(pattern, &temporary);
     if (fd < 0)
         return Result::failure(failure(path, errno));
+    // A copy of the descriptor holds the lock until the name is gone.
+    const int lock = ::dup(fd);
     int error = ::fchmod(fd, mode_t(mode)) == 0 ? writeAllAndSync(fd, data) : errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;
     if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
         error = errno;
-    if (error != 0) {
+    if (error != 0)
         ::unlink(temporary.constData());
+    if (lock >= 0)
+        ::close(lock);
+    if (error != 0)
         return Result::failure(failure(path, error));
-    }
     return Result::done();
+}
+
+bool isWriterTemporary(const QByteArray &name)
+{
+    return temporaryOwner(name) > 0;
 }
 
 Result checkRegularFile(const QString &path)

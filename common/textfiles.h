@@ -11,7 +11,15 @@
 // was. The new file gets mode when one is given (0 to 07777); otherwise an
 // existing file keeps its mode. A link at the path is replaced by the new
 // file, never written through. A failure names the path and the reason.
+// The temporary is named ".NAME.bexlor-PID.XXXXXX" and locked (flock)
+// while it lives; a write first removes the temporaries in its directory
+// that a killed process left: those whose process is gone, or whose lock
+// nobody holds (the pid now belongs to another process).
 Result writeFileAtomically(const QString &path, const QByteArray &data, int mode = -1);
+
+// Whether name (a name, not a path) is one of writeFileAtomically's
+// temporaries, finished or not; no package ever ships one.
+bool isWriterTemporary(const QByteArray &name);
 
 // Whether path can be read without blocking: a regular file, or a link to
 // one. A FIFO would block the window for ever, so anything else (a FIFO, a

@@ -20,22 +20,24 @@ AccessList accessRightsText(const QString &workDir)
 {
     AccessList list;
     walkTree(workDir, [&list](int fd, const QByteArray &relative, unsigned char type) {
-        if (type == DT_DIR)
-            return Visit::Descend;
+        const Visit next = type == DT_DIR ? Visit::Descend : Visit::Skip;
         struct stat status;
-        if (type != DT_REG || ::fstatat(fd, lastName(relative).constData(), &status, AT_SYMLINK_NOFOLLOW) != 0
-            || !S_ISREG(status.st_mode)) {
-            return Visit::Skip;
-        }
-        if (relative.contains('\n')) {
-            list.leftOut << QLatin1Char('/') + displayName(relative);
-            return Visit::Skip;
+        if ((type != DT_REG && type != DT_DIR)
+            || ::fstatat(fd, lastName(relative).constData(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            return next;
         }
         // The set-user-ID, set-group-ID and sticky bits need the fourth digit.
         const unsigned mode = status.st_mode & 07777;
+        // A directory gets 0755 at build time; one with such a bit needs its line to keep it.
+        if (S_ISDIR(status.st_mode) ? mode <= 0777 : !S_ISREG(status.st_mode))
+            return next;
+        if (relative.contains('\n')) {
+            list.leftOut << QLatin1Char('/') + displayName(relative);
+            return next;
+        }
         list.text += '/' + relative + ": " + QByteArray::number(mode, 8).rightJustified(mode > 0777 ? 4 : 3, '0')
                      + '\n';
-        return Visit::Skip;
+        return next;
     });
     return list;
 }

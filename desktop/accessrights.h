@@ -23,8 +23,9 @@ struct AccessList
 // order: the path below workDir (starting with "/"), ": ", the permission
 // bits in octal, "\n". The bits are three digits, or four when set-user-ID,
 // set-group-ID or sticky is set. Names are kept as the bytes they are.
-// Links get no line and are never followed, into directories neither;
-// directories get no line.
+// Links get no line and are never followed, into directories neither.
+// Directories get a line only when their mode carries one of those three
+// bits: the others get 0755 at build time.
 AccessList accessRightsText(const QString &workDir);
 
 // Generates the list of an existing work directory into *list; a work

@@ -32,7 +32,7 @@ const std::array<IconSize, 9> &iconSizes()
 
 QString iconName(const QString &workDir)
 {
-    return lastComponent(workDir);
+    return packageName(workDir);
 }
 
 QString iconsDirectory(const QString &workDir)
@@ -89,7 +89,8 @@ Result writeIconSet(const QString &workDir, const QString &picturePath)
                 QStringLiteral("Не удалось преобразовать изображение в PNG для %1").arg(iconFilePath(workDir, size)));
         reportJobProgress(qint64(pngs.size()), qint64(iconSizes().size()));
     }
-    if (jobCancelled())
+    // From here the icons are written: a cancel that comes later is refused.
+    if (!commitJob())
         return Result::failure(cancelledText());
     for (std::size_t i = 0; i < iconSizes().size(); ++i) {
         const IconSize &size = iconSizes()[i];

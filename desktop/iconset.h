@@ -17,8 +17,9 @@ struct IconSize
 // The nine sizes, in the order the set is written (largest first).
 const std::array<IconSize, 9> &iconSizes();
 
-// The file name of every icon of the set, without ".png": the last path
-// component of the work directory text (empty after a trailing "/").
+// The file name of every icon of the set, without ".png": the package name
+// the build uses, the last path piece of the work directory with trailing
+// slashes ignored.
 QString iconName(const QString &workDir);
 // workDir + "/usr/share/icons"
 QString iconsDirectory(const QString &workDir);

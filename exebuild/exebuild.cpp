@@ -335,8 +335,12 @@ private:
         report.executable = m_executable;
         report.dataDirectory = dataDirectoryFor(m_executable);
         report.dataPlaced = placesData(outputDir);
-        if (!report.dataPlaced || jobCancelled())
-            return jobCancelled() ? cancelled() : Result::done();
+        // From here the build writes the user's files: a cancel that comes
+        // later is refused.
+        if (!commitJob())
+            return cancelled();
+        if (!report.dataPlaced)
+            return Result::done();
         const QString home = QFileInfo(qEnvironmentVariable("HOME")).canonicalFilePath();
         const QString scriptDir = QFileInfo(m_setup.scriptDirectory).canonicalFilePath();
         if (scriptDir == home || scriptDir == QLatin1String("/")) {
@@ -353,8 +357,6 @@ private:
 
     Result place()
     {
-        if (jobCancelled())
-            return cancelled();
         QByteArray bytes;
         struct stat status;
         const Result read = readRegularFile(m_linkedFile, &bytes);

@@ -17,9 +17,15 @@ namespace {
 const QStringList maintainerScripts = {QStringLiteral("preinst"), QStringLiteral("postinst"), QStringLiteral("prerm"),
                                        QStringLiteral("postrm"), QStringLiteral("config")};
 
+// Sets mode on path, never through a link: the staging copy holds none in
+// the control area, and a link's target lies outside it.
 Result setMode(const QString &path, unsigned mode)
 {
-    if (::chmod(QFile::encodeName(path).constData(), mode) == 0)
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status;
+    if (::lstat(name.constData(), &status) == 0 && S_ISLNK(status.st_mode))
+        return Result::failure(QStringLiteral("%1 - ссылка: права доступа через неё не меняются").arg(path));
+    if (::chmod(name.constData(), mode) == 0)
         return Result::done();
     return Result::failure(QStringLiteral("Не удалось установить права доступа %1: %2").arg(path, systemError(errno)));
 }
@@ -60,6 +66,20 @@ Result setControlFiles(const QString &debian)
         }
     }
     return result;
+}
+
+// dpkg-deb refuses a conffiles file whose last line has no line break,
+// which the editor does not add: the staged copy gets it, as control does.
+Result endConffilesLine(const QString &debian)
+{
+    const QString path = debian + QStringLiteral("/conffiles");
+    if (!isRegularFile(path))
+        return Result::done();
+    QByteArray content;
+    const Result read = readRegularFile(path, &content);
+    if (read.failed() || content.isEmpty() || content.endsWith('\n'))
+        return read;
+    return writeFileAtomically(path, content + '\n');
 }
 
 // Writes md5sums from the staged data, with the lines of the editor's refresh.
@@ -119,7 +139,7 @@ Result prepareControlArea(const QString &staging, const AccessRules &rules)
 {
     const QString debian = staging + QStringLiteral("/DEBIAN");
     Result prepared = runSteps({[&] { return setMode(debian, 0755); }, [&] { return setControlFiles(debian); },
-                                [&] { return writeStagedChecksums(staging); },
+                                [&] { return endConffilesLine(debian); }, [&] { return writeStagedChecksums(staging); },
                                 [&] { return refreshInstalledSize(staging, true); }});
     prepared.warnings = overriddenAccessLines(rules) + prepared.warnings;
     return prepared;

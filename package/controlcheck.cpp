@@ -1,51 +1,187 @@
 #include "package/controlcheck.h"
 
+#include "common/paths.h"
 #include "common/textfiles.h"
+#include "package/debianmeta.h"
+#include "package/relations.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cerrno>
+
 namespace {
+
+const QByteArray byteOrderMark("\xEF\xBB\xBF");
 
 QString lineText(int line, const QString &text)
 {
     return QStringLiteral("строка %1: %2").arg(line).arg(text);
 }
 
-bool isBlank(const QByteArray &line)
+// A name as the user reads it; a byte order mark, which QString::fromUtf8
+// would drop, stays visible, since dpkg reads it as part of the name.
+QString decodedName(const QByteArray &name)
 {
-    return line.trimmed().isEmpty();
+    if (name.startsWith(byteOrderMark))
+        return QChar(0xFEFF) + QString::fromUtf8(name.mid(byteOrderMark.size()));
+    return QString::fromUtf8(name);
 }
 
-bool isContinuation(const QByteArray &line)
+// A value in a message, on one line.
+QString shownValue(const QByteArray &raw)
 {
-    return line.startsWith(' ') || line.startsWith('\t');
+    return QString::fromUtf8(raw).replace(QLatin1Char('\n'), QStringLiteral("\\n"));
 }
 
-// A field name dpkg accepts: no blanks, not starting with "-", two
-// characters at least (every field dpkg knows has more).
-bool isFieldName(const QString &name)
+QByteArray withoutTrailingSpace(QByteArray bytes)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[^\\s:-][^\\s:]+$"));
-    return pattern.match(name).hasMatch();
+    int end = bytes.size();
+    while (end > 0 && isControlSpace(bytes.at(end - 1)))
+        --end;
+    bytes.truncate(end);
+    return bytes;
 }
 
-bool allMatch(const QString &text, const QString &allowedPunctuation)
+QString valueLines(const QByteArray &raw)
 {
-    for (const QChar c : text) {
-        const bool alphanumeric = c.unicode() < 128 && c.isLetterOrNumber();
-        if (!alphanumeric && !allowedPunctuation.contains(c))
-            return false;
+    QStringList lines;
+    for (const QByteArray &line : raw.split('\n'))
+        lines << QString::fromUtf8(line.trimmed());
+    return lines.join(QLatin1Char('\n'));
+}
+
+// Bytes dpkg reads differently from every editor: a NUL ends the value for
+// it, and ^Z ends the file.
+void checkBytes(const QByteArray &text, QStringList *errors)
+{
+    if (text.startsWith(byteOrderMark))
+        *errors << lineText(1, QStringLiteral("файл начинается с метки порядка байтов UTF-8 (BOM): dpkg-deb считает "
+                                              "её частью имени первого поля"));
+    const QList<QByteArray> lines = text.split('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        if (lines.at(i).contains('\0'))
+            *errors << lineText(i + 1, QStringLiteral("нулевой байт: dpkg-deb читает значение только до него"));
+        if (lines.at(i).contains('\x1a'))
+            *errors << lineText(i + 1, QStringLiteral("знак ^Z (0x1A): dpkg-deb принимает его за конец файла"));
     }
-    return true;
+}
+
+// Reads the paragraph line by line with dpkg's rules: a field line starts
+// with no white space, a continuation line with some; an empty line ends
+// the paragraph; a line of white space alone is no empty line to dpkg.
+class ParagraphReader
+{
+public:
+    explicit ParagraphReader(ControlParagraph *paragraph)
+        : m_paragraph(*paragraph)
+    { }
+
+    void read(const QByteArray &text)
+    {
+        QList<QByteArray> lines = text.split('\n');
+        const bool finalBreak = text.endsWith('\n');
+        if (finalBreak || text.isEmpty())
+            lines.removeLast();
+        for (int i = 0; i < lines.size(); ++i) {
+            const QByteArray &line = lines.at(i);
+            const bool last = i + 1 == lines.size();
+            if (last && !finalBreak) {
+                // dpkg ignores a lone byte after the last line break and refuses anything longer.
+                if (line.size() <= 1)
+                    break;
+                error(i + 1, QStringLiteral("в конце файла нет перевода строки"));
+            }
+            readLine(line, i + 1, last && finalBreak);
+        }
+        for (ControlField &field : m_paragraph.fields) {
+            field.raw = withoutTrailingSpace(field.raw);
+            field.value = valueLines(field.raw);
+        }
+    }
+
+private:
+    void error(int line, const QString &text) { m_paragraph.errors << lineText(line, text); }
+
+    void readLine(const QByteArray &line, int number, bool lastLine)
+    {
+        if (line.isEmpty()) {
+            if (m_inParagraph)
+                m_endedAt = number;
+            m_inParagraph = false;
+            return;
+        }
+        if (isControlSpace(line.at(0))) {
+            const bool blank = line.trimmed().isEmpty();
+            if (!m_inParagraph)
+                error(number, blank ? QStringLiteral("строка из одних пробелов там, где dpkg ждёт поле")
+                                    : QStringLiteral("строка продолжения без поля перед ней"));
+            else if (blank)
+                error(number, QStringLiteral("строка из одних пробелов внутри абзаца"));
+            else if (m_current >= 0)
+                m_paragraph.fields[m_current].raw += '\n' + line;
+            return;
+        }
+        if (!m_inParagraph && m_paragraphs++ > 0)
+            error(m_endedAt, QStringLiteral("пустая строка внутри абзаца (после неё строка %1)").arg(number));
+        m_inParagraph = true;
+        readField(line, number, lastLine);
+    }
+
+    void readField(const QByteArray &line, int number, bool lastLine)
+    {
+        m_current = -1;
+        const QByteArray name = controlFieldName(line);
+        if (name.isEmpty()) {
+            error(number, QStringLiteral("«%1» не является ни строкой «Поле: значение», ни продолжением (строкой с "
+                                         "пробелом в начале)")
+                              .arg(QString::fromUtf8(line)));
+            return;
+        }
+        const QString shown = decodedName(name);
+        if (name.startsWith('-'))
+            error(number, QStringLiteral("имя поля «%1» не может начинаться с «-»").arg(shown));
+        else if (name.size() < 2)
+            error(number, QStringLiteral("имя поля «%1» короче двух знаков").arg(shown));
+        for (const ControlField &earlier : qAsConst(m_paragraph.fields)) {
+            if (sameFieldName(earlier.key, name))
+                error(number, QStringLiteral("поле «%1» уже указано в строке %2").arg(shown).arg(earlier.line));
+        }
+        int start = line.indexOf(':', name.size()) + 1;
+        while (start < line.size() && isControlSpace(line.at(start)))
+            ++start;
+        if (start == line.size() && lastLine)
+            error(number, QStringLiteral("у поля «%1» нет значения, а за ним конец файла").arg(shown));
+        m_current = m_paragraph.fields.size();
+        m_paragraph.fields << ControlField{shown, QString(), number, name, line.mid(start)};
+    }
+
+    ControlParagraph &m_paragraph;
+    bool m_inParagraph = false;
+    int m_paragraphs = 0;
+    int m_endedAt = 0; // the empty line that ended the last paragraph
+    int m_current = -1; // the field that continuation lines extend
+};
+
+// Whether value is one of allowed, ASCII letters without regard to case, as
+// dpkg compares field names and the words of its own fields.
+bool isOneOf(const QByteArray &value, std::initializer_list<const char *> allowed)
+{
+    for (const char *word : allowed) {
+        if (sameFieldName(value, word))
+            return true;
+    }
+    return false;
 }
 
 void checkRequired(const ControlParagraph &paragraph, ControlVerdict *verdict)
 {
     for (const char *name : {"Package", "Version", "Architecture"}) {
-        if (paragraph.value(QLatin1String(name)).trimmed().isEmpty())
+        if (paragraph.raw(QLatin1String(name)).isEmpty())
             verdict->errors << QStringLiteral("нет поля «%1» или оно пустое").arg(QLatin1String(name));
     }
     for (const char *name : {"Maintainer", "Description"}) {
@@ -56,18 +192,85 @@ void checkRequired(const ControlParagraph &paragraph, ControlVerdict *verdict)
 
 void checkNameAndVersion(const ControlParagraph &paragraph, ControlVerdict *verdict)
 {
-    const QString name = paragraph.value(QStringLiteral("Package")).trimmed();
+    const QString name = shownValue(paragraph.raw(QStringLiteral("Package")));
     if (!name.isEmpty() && !isValidPackageName(name))
         verdict->errors << QStringLiteral("имя пакета «%1» недопустимо: нужны строчные латинские буквы, "
                                           "цифры и знаки «+», «-», «.», в начале буква или цифра")
                                .arg(name);
     else if (name != name.toLower())
         verdict->warnings << QStringLiteral("имя пакета «%1» будет записано строчными буквами").arg(name);
-    const QString version = paragraph.value(QStringLiteral("Version")).trimmed();
-    if (!version.isEmpty() && !isValidDebianVersion(version))
-        verdict->errors << QStringLiteral("версия «%1» не является версией Debian: она должна начинаться с "
-                                          "цифры и состоять из латинских букв, цифр и знаков «.+~-:»")
-                               .arg(version);
+    const QByteArray version = paragraph.raw(QStringLiteral("Version"));
+    DebianVersion read;
+    const Result parsed = parseDebianVersion(version, &read);
+    if (!version.isEmpty() && parsed.failed())
+        verdict->errors
+            << QStringLiteral("версия «%1» не является версией Debian: %2").arg(shownValue(version), parsed.message);
+}
+
+// dpkg-deb only warns of an architecture name it cannot use, and then names
+// the package file after it ("tool_1.0_i386 amd64.deb"): refused here.
+void checkArchitecture(const ControlParagraph &paragraph, ControlVerdict *verdict)
+{
+    const QByteArray architecture = paragraph.raw(QStringLiteral("Architecture"));
+    static const QRegularExpression name(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9-]*$"));
+    if (!architecture.isEmpty() && !name.match(QString::fromUtf8(architecture)).hasMatch())
+        verdict->errors << QStringLiteral("архитектура «%1» недопустима: нужно одно имя из латинских букв, цифр и "
+                                          "«-», в начале буква или цифра (например, all или amd64)")
+                               .arg(shownValue(architecture));
+    const QByteArray multiArch = paragraph.raw(QStringLiteral("Multi-Arch"));
+    if (!multiArch.isEmpty() && !isOneOf(multiArch, {"no", "same", "foreign", "allowed"}))
+        verdict->errors << QStringLiteral("поле «Multi-Arch»: значение «%1» недопустимо, нужно no, same, foreign или "
+                                          "allowed")
+                               .arg(shownValue(multiArch));
+    else if (sameFieldName(multiArch, "same") && architecture == "all")
+        verdict->errors << QStringLiteral("«Multi-Arch: same» недопустимо у пакета с «Architecture: all»");
+}
+
+void checkFieldValues(const ControlParagraph &paragraph, ControlVerdict *verdict)
+{
+    static const QList<QByteArray> relationships = {"Depends",   "Pre-Depends", "Recommends", "Suggests", "Enhances",
+                                                    "Conflicts", "Breaks",      "Replaces",   "Provides"};
+    for (const ControlField &field : paragraph.fields) {
+        const QString where = QStringLiteral("поле «%1»: ").arg(field.name);
+        if (isOneOf(field.key, {"Essential", "Protected"}) && !field.raw.isEmpty()
+            && !isOneOf(field.raw, {"yes", "no"})) {
+            verdict->errors
+                << where + QStringLiteral("значение «%1» недопустимо, нужно yes или no").arg(shownValue(field.raw));
+        } else if (isOneOf(field.key, {"Status", "Config-Version", "Triggers-Pending", "Triggers-Awaited"})) {
+            verdict->errors << where + QStringLiteral("его ведёт сам dpkg, в DEBIAN/control ему не место");
+        } else if (isOneOf(field.key, {"Priority"}) && !field.raw.isEmpty()
+                   && !isOneOf(field.raw, {"required", "important", "standard", "optional", "extra"})) {
+            verdict->warnings << where
+                                     + QStringLiteral("значение «%1» не из списка required, important, standard, "
+                                                      "optional, extra")
+                                           .arg(shownValue(field.raw));
+        }
+        QList<RelationGroup> groups;
+        const bool relationship = std::any_of(relationships.begin(), relationships.end(),
+                                              [&](const QByteArray &name) { return sameFieldName(field.key, name); });
+        const Result parsed = relationship ? parseRelations(field.key, field.raw, &groups) : Result::done();
+        if (parsed.failed())
+            verdict->errors << where + parsed.message;
+    }
+}
+
+// The Conffiles field of dpkg's own records: dpkg-deb reads it when given.
+void checkConffilesField(const ControlParagraph &paragraph, ControlVerdict *verdict)
+{
+    const ControlField *field = paragraph.field(QStringLiteral("Conffiles"));
+    if (!field)
+        return;
+    QList<QByteArray> lines = field->raw.split('\n');
+    if (!lines.takeFirst().isEmpty())
+        verdict->errors << QStringLiteral("поле «Conffiles»: файлы перечисляют со следующей строки, по одному с "
+                                          "пробела в начале");
+    for (const QByteArray &line : qAsConst(lines)) {
+        const QByteArray entry = line.trimmed();
+        const int blank = entry.indexOf(' ');
+        if (blank < 0 || entry.left(blank) == "/")
+            verdict->errors << QStringLiteral("поле «Conffiles»: строка «%1» не вида «/путь контрольная-сумма»")
+                                   .arg(QString::fromUtf8(entry));
+    }
 }
 
 void checkDescription(const ControlParagraph &paragraph, ControlVerdict *verdict)
@@ -105,27 +308,49 @@ void checkDescription(const ControlParagraph &paragraph, ControlVerdict *verdict
                                             "(lintian сравнивает только латинские буквы и цифры)");
 }
 
-// What dpkg-deb refuses in conffiles: blank lines, relative paths, and
-// files missing from the tree.
+// What dpkg-deb refuses in one line of conffiles: "/path", or
+// "remove-on-upgrade /path" for a file the package no longer ships.
+Result checkConffileLine(const QString &workDir, const QByteArray &entry)
+{
+    if (entry.isEmpty())
+        return Result::failure(QStringLiteral("пустая строка"));
+    if (entry.trimmed().isEmpty())
+        return Result::failure(QStringLiteral("строка из одних пробелов"));
+    if (isControlSpace(entry.at(0)))
+        return Result::failure(QStringLiteral("пробел в начале строки"));
+    const int blank = entry.startsWith('/') ? -1 : entry.indexOf(' ');
+    const QByteArray flag = blank < 0 ? QByteArray() : entry.left(blank);
+    const QByteArray path = entry.mid(blank + 1);
+    if (!path.startsWith('/'))
+        return Result::failure(QStringLiteral("путь должен начинаться с «/»"));
+    if (!flag.isEmpty() && flag != "remove-on-upgrade")
+        return Result::failure(QStringLiteral("неизвестный признак «%1»: dpkg знает только remove-on-upgrade")
+                                   .arg(QString::fromUtf8(flag)));
+    const QString shown = QString::fromUtf8(path);
+    struct stat status;
+    const int error = ::lstat((QFile::encodeName(workDir) + path).constData(), &status) == 0 ? 0 : errno;
+    if (error == 0 && !flag.isEmpty())
+        return Result::failure(QStringLiteral("файл %1 есть в пакете, а строка велит удалить его при обновлении "
+                                              "(remove-on-upgrade)")
+                                   .arg(shown));
+    if (error != 0 && error != ENOENT)
+        return Result::failure(QStringLiteral("файл %1 недоступен: %2").arg(shown, systemError(error)));
+    if (error != 0 && flag.isEmpty())
+        return Result::failure(QStringLiteral("файла %1 нет в пакете").arg(shown));
+    return Result::done();
+}
+
 QStringList conffilesProblems(const QString &workDir, const QByteArray &conffiles)
 {
     QStringList problems;
     QList<QByteArray> lines = conffiles.split('\n');
-    if (conffiles.endsWith('\n'))
+    // The build adds a missing final line break, as it does to control.
+    if (conffiles.endsWith('\n') || conffiles.isEmpty())
         lines.removeLast();
     for (int i = 0; i < lines.size(); ++i) {
-        const QByteArray &entry = lines.at(i);
-        const QString where = QStringLiteral("DEBIAN/conffiles, строка %1: ").arg(i + 1);
-        struct stat status;
-        // A file to be removed on upgrade is by definition not shipped.
-        if (entry.startsWith("remove-on-upgrade "))
-            continue;
-        if (entry.isEmpty())
-            problems << where + QStringLiteral("пустая строка");
-        else if (!entry.startsWith('/'))
-            problems << where + QStringLiteral("путь должен начинаться с «/»");
-        else if (::lstat((QFile::encodeName(workDir) + entry).constData(), &status) != 0)
-            problems << where + QStringLiteral("файла %1 нет в пакете").arg(QString::fromUtf8(entry));
+        const Result checked = checkConffileLine(workDir, lines.at(i));
+        if (checked.failed())
+            problems << QStringLiteral("DEBIAN/conffiles, строка %1: ").arg(i + 1) + checked.message;
     }
     return problems;
 }
@@ -134,8 +359,9 @@ QStringList conffilesProblems(const QString &workDir, const QByteArray &conffile
 
 const ControlField *ControlParagraph::field(const QString &name) const
 {
+    const QByteArray key = name.toUtf8();
     for (const ControlField &field : fields) {
-        if (field.name.compare(name, Qt::CaseInsensitive) == 0)
+        if (sameFieldName(field.key, key))
             return &field;
     }
     return nullptr;
@@ -147,6 +373,12 @@ QString ControlParagraph::value(const QString &name) const
     return found ? found->value : QString();
 }
 
+QByteArray ControlParagraph::raw(const QString &name) const
+{
+    const ControlField *found = field(name);
+    return found ? found->raw : QByteArray();
+}
+
 bool ControlParagraph::has(const QString &name) const
 {
     return field(name) != nullptr;
@@ -155,86 +387,59 @@ bool ControlParagraph::has(const QString &name) const
 ControlParagraph parseControl(const QByteArray &text)
 {
     ControlParagraph paragraph;
-    QList<QByteArray> lines = text.split('\n');
-    if (text.endsWith('\n'))
-        lines.removeLast();
-    int endedAt = 0; // the empty line that ended the paragraph
-    for (int i = 0; i < lines.size(); ++i) {
-        const QByteArray &line = lines.at(i);
-        const int number = i + 1;
-        if (line.isEmpty() || (isBlank(line) && (paragraph.fields.isEmpty() || endedAt))) {
-            if (!paragraph.fields.isEmpty() && !endedAt)
-                endedAt = number;
-            continue;
-        }
-        if (endedAt) {
-            paragraph.errors << lineText(
-                endedAt, QStringLiteral("пустая строка внутри абзаца (после неё строка %1)").arg(number));
-            endedAt = 0;
-        }
-        if (isBlank(line)) {
-            paragraph.errors << lineText(number, QStringLiteral("строка из одних пробелов внутри абзаца"));
-            continue;
-        }
-        if (isContinuation(line)) {
-            if (paragraph.fields.isEmpty())
-                paragraph.errors << lineText(number, QStringLiteral("строка продолжения без поля перед ней"));
-            else
-                paragraph.fields.last().value += QLatin1Char('\n') + QString::fromUtf8(line.mid(1)).trimmed();
-            continue;
-        }
-        const int colon = line.indexOf(':');
-        const QString name = QString::fromUtf8(line.left(colon));
-        if (colon < 0 || !isFieldName(name)) {
-            paragraph.errors << lineText(number, QStringLiteral("«%1» не является ни строкой «Поле: значение», "
-                                                                "ни продолжением (строкой с пробелом в начале)")
-                                                     .arg(QString::fromUtf8(line)));
-            continue;
-        }
-        for (const ControlField &earlier : paragraph.fields) {
-            if (earlier.name.compare(name, Qt::CaseInsensitive) == 0)
-                paragraph.errors << lineText(
-                    number, QStringLiteral("поле «%1» уже указано в строке %2").arg(name).arg(earlier.line));
-        }
-        paragraph.fields << ControlField{name, QString::fromUtf8(line.mid(colon + 1)).trimmed(), number};
-    }
+    checkBytes(text, &paragraph.errors);
+    ParagraphReader(&paragraph).read(text);
     return paragraph;
+}
+
+QByteArray controlFieldName(const QByteArray &line)
+{
+    if (line.isEmpty() || isControlSpace(line.at(0)))
+        return QByteArray();
+    int end = 0;
+    while (end < line.size() && !isControlSpace(line.at(end)) && line.at(end) != ':')
+        ++end;
+    int colon = end;
+    while (colon < line.size() && isControlSpace(line.at(colon)) && line.at(colon) != '\n')
+        ++colon;
+    if (end == 0 || colon == line.size() || line.at(colon) != ':')
+        return QByteArray();
+    return line.left(end);
+}
+
+bool sameFieldName(const QByteArray &a, const QByteArray &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (int i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (lower(a.at(i)) != lower(b.at(i)))
+            return false;
+    }
+    return true;
 }
 
 ControlVerdict checkControlText(const QByteArray &text)
 {
-    const ControlParagraph paragraph = parseControl(text);
+    // The build sets Installed-Size (and ends the last line) before dpkg-deb
+    // reads the file; line numbers stay those of text.
+    const ControlParagraph paragraph = parseControl(withInstalledSizeSet(text, 0));
     ControlVerdict verdict;
     verdict.errors = paragraph.errors;
     checkRequired(paragraph, &verdict);
     checkNameAndVersion(paragraph, &verdict);
+    checkArchitecture(paragraph, &verdict);
+    checkFieldValues(paragraph, &verdict);
+    checkConffilesField(paragraph, &verdict);
     checkDescription(paragraph, &verdict);
     return verdict;
 }
 
 bool isValidPackageName(const QString &name)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[a-z0-9][a-z0-9+.-]*$"));
-    return pattern.match(name.toLower()).hasMatch();
-}
-
-bool isValidDebianVersion(const QString &version)
-{
-    QString rest = version;
-    const int colon = rest.indexOf(QLatin1Char(':'));
-    if (colon >= 0) {
-        const QString epoch = rest.left(colon);
-        static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
-        if (!digits.match(epoch).hasMatch())
-            return false;
-        rest = rest.mid(colon + 1);
-    }
-    const int dash = rest.lastIndexOf(QLatin1Char('-'));
-    const QString upstream = dash < 0 ? rest : rest.left(dash);
-    const QString revision = dash < 0 ? QStringLiteral("0") : rest.mid(dash + 1);
-    return !upstream.isEmpty() && upstream.at(0).isDigit() && upstream.at(0).unicode() < 128
-           && allMatch(upstream, QStringLiteral(".+~-:")) && !revision.isEmpty()
-           && allMatch(revision, QStringLiteral(".+~"));
+    // Letters beyond ASCII are no letters to dpkg, even where they lowercase to one.
+    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9+.-]*$"));
+    return pattern.match(name).hasMatch();
 }
 
 Result checkControlFiles(const QString &workDir)

@@ -11,26 +11,41 @@
 struct ControlField
 {
     QString name;
-    QString value; // the first line's value, continuation lines after "\n"
+    QString value; // the first line's value, continuation lines after "\n", each trimmed
     int line = 0; // where the field starts, counting from 1
+    QByteArray key; // the name's bytes
+    // The value's bytes as dpkg reads them: from the first non-blank after
+    // the colon (the line break, when the first line holds nothing) to the
+    // field's end, continuation lines whole, trailing white space cut.
+    QByteArray raw;
 };
 
 // The paragraph of DEBIAN/control as dpkg reads it, with what dpkg would
-// refuse in it, one text per problem, each with its line number.
+// refuse in its form, one text per problem, each with its line number.
 struct ControlParagraph
 {
     QList<ControlField> fields;
     QStringList errors;
 
-    // The value of a field, its name matched without regard to case; the
-    // empty text when it is missing.
+    // The value of a field, its name matched as dpkg matches it (ASCII
+    // letters without regard to case); the empty text when it is missing.
     QString value(const QString &name) const;
+    QByteArray raw(const QString &name) const;
     bool has(const QString &name) const;
     // The field of that name, or nullptr.
     const ControlField *field(const QString &name) const;
 };
 
 ControlParagraph parseControl(const QByteArray &text);
+
+// The name of the field that line starts ("Field: value", blanks allowed
+// before the colon), or the empty text for a continuation line or a line
+// that starts no field.
+QByteArray controlFieldName(const QByteArray &line);
+
+// Whether dpkg takes two field names for the same field: ASCII letters
+// compared without regard to case, every other byte as it is.
+bool sameFieldName(const QByteArray &a, const QByteArray &b);
 
 // What the check found: errors refuse the build, warnings go with it.
 struct ControlVerdict
@@ -39,20 +54,19 @@ struct ControlVerdict
     QStringList warnings;
 };
 
-// Checks a control file as dpkg-deb would: the paragraph's form, the
-// fields Package, Version and Architecture, the package name and the
-// version; warns about what lintian would (Maintainer, Description, the
-// synopsis, the extended description).
+// Checks a control file as dpkg-deb would check the one the build hands it
+// (Installed-Size set): the paragraph's form, the fields Package, Version
+// and Architecture, the values of the fields dpkg reads (relationships,
+// Essential, Protected, Multi-Arch, Priority, Conffiles) and the fields only
+// dpkg may write; warns about what lintian would (Maintainer, Description,
+// the synopsis, the extended description).
 ControlVerdict checkControlText(const QByteArray &text);
 
-// True for a package name dpkg accepts once lowercased: letters, digits
-// and "+", "-", ".", starting with a letter or digit.
+// True for a package name dpkg-deb accepts once lowercased: ASCII letters,
+// digits and "+", "-", ".", starting with a letter or digit.
 bool isValidPackageName(const QString &name);
 
-// True for a version dpkg accepts: [epoch:]upstream[-revision].
-bool isValidDebianVersion(const QString &version);
-
-// Checks workDir + "/DEBIAN/control" and the files that conffiles names.
-// A refusal lists every problem at once; what lintian would say comes back
-// as warnings.
+// Checks workDir + "/DEBIAN/control" and DEBIAN/conffiles (a missing final
+// line break is no problem: the build adds it). A refusal lists every
+// problem at once; what lintian would say comes back as warnings.
 Result checkControlFiles(const QString &workDir);

@@ -108,37 +108,71 @@ Result applyAccessRules(const QString &staging, const AccessRules &rules)
     return Result::doneWith(warnings);
 }
 
-// Runs dpkg-deb into a private directory inside the output directory and
-// moves only a complete package up to its own name there: a failed or
-// killed build leaves no partial .deb behind (the private directory goes
-// with it, or at the next build if the program was killed).
-ProcessResult packageInto(const QString &staging, const QString &outputDir, QString *packageFile)
+// dpkg-deb writes into a private directory inside the output directory, and
+// the package moves up to its own name there only when it is complete,
+// checked if that was asked, and not cancelled: a failed, cancelled or
+// killed build leaves no partial .deb behind and never replaces an older
+// package of the same name (the private directory goes with it, or at the
+// next build if the program was killed).
+class UnfinishedPackage
 {
-    PrivateDirectory unfinished(outputDir);
-    ProcessResult package;
-    if (unfinished.made().failed()) {
-        package.startError = unfinished.made().message;
-        return package;
-    }
-    package = runProcess(QStringLiteral("fakeroot"), packageArguments(staging, unfinished.path()));
-    for (const QString &name : QDir(unfinished.path()).entryList({QStringLiteral("*.deb")}, QDir::Files)) {
-        const QByteArray from = QFile::encodeName(unfinished.path() + QLatin1Char('/') + name);
-        const QByteArray to = QFile::encodeName(outputDir + QLatin1Char('/') + name);
-        if (package.succeeded())
-            *packageFile = QFile::decodeName(to);
-        if (package.succeeded() && ::rename(from.constData(), to.constData()) != 0) {
-            package.exitCode = -1;
-            package.standardError = QStringLiteral("Не удалось переместить %1 в %2: %3")
-                                        .arg(QFile::decodeName(from), outputDir, systemError(errno));
-        }
-    }
-    package.standardOutput.replace(unfinished.path(), outputDir);
-    package.standardError.replace(unfinished.path(), outputDir);
-    return package;
-}
+public:
+    explicit UnfinishedPackage(const QString &outputDir)
+        : m_outputDir(outputDir)
+        , m_directory(outputDir)
+    { }
 
-Result stageAndBuild(const QString &workDir, const QString &outputDir, const QString &privateDir,
-                     const QString &staging, const AccessRules &rules, QStringList notes, QString *packageFile)
+    Result made() const { return m_directory.made(); }
+
+    // fakeroot dpkg-deb --build; the message is the tools' warnings.
+    Result pack(const QString &staging)
+    {
+        const ProcessResult package = runProcess(QStringLiteral("fakeroot"),
+                                                 packageArguments(staging, m_directory.path()));
+        if (!package.succeeded())
+            return Result::failure(outside(package.failureText()));
+        const QStringList names = QDir(m_directory.path()).entryList({QStringLiteral("*.deb")}, QDir::Files);
+        if (names.size() != 1)
+            return Result::failure(QStringLiteral("dpkg-deb не создал файл пакета в %1").arg(m_outputDir));
+        m_name = names.first();
+        return Result::done(outside(package.warnings()));
+    }
+
+    // lintian on the package where it lies, before anything can see it.
+    Result lint() const
+    {
+        Result checked = lintPackage(m_directory.path() + QLatin1Char('/') + m_name);
+        checked.message = outside(checked.message);
+        return checked;
+    }
+
+    // Moves the package up to its own name, unless the work was cancelled.
+    Result publish() const
+    {
+        if (!commitJob())
+            return Result::failure(cancelledText());
+        const QByteArray from = QFile::encodeName(m_directory.path() + QLatin1Char('/') + m_name);
+        if (::rename(from.constData(), QFile::encodeName(path()).constData()) == 0)
+            return Result::done();
+        const int error = errno;
+        return Result::failure(QStringLiteral("Не удалось переместить %1 в %2: %3")
+                                   .arg(QFile::decodeName(from), m_outputDir, systemError(error)));
+    }
+
+    // Where the package lies once published.
+    QString path() const { return m_outputDir + QLatin1Char('/') + m_name; }
+
+private:
+    // The tools name the private directory; the user knows the output one.
+    QString outside(QString text) const { return text.replace(m_directory.path(), m_outputDir); }
+
+    const QString m_outputDir;
+    PrivateDirectory m_directory;
+    QString m_name;
+};
+
+Result stageAndBuild(const QString &workDir, const QString &privateDir, const QString &staging,
+                     const AccessRules &rules, QStringList notes, UnfinishedPackage *package)
 {
     struct stat own;
     if (::stat(QFile::encodeName(privateDir).constData(), &own) != 0)
@@ -146,14 +180,21 @@ Result stageAndBuild(const QString &workDir, const QString &outputDir, const QSt
     const Result staged = runSteps(
         {[&] { return copyStagingTree(workDir, staging, own); }, [&] { return applyAccessRules(staging, rules); },
          [&] { return prepareControlArea(staging, rules); }, [&] { return checkSharedLibraries(staging); }});
+    // The staging copy is gone once the user reads the messages, failures and warnings alike: its files are
+    // named where the user has them.
+    QString named = workDir;
+    while (named.size() > 1 && named.endsWith(QLatin1Char('/')))
+        named.chop(1);
+    const auto failed = [&](QString text) { return Result::failure(buildError + text.replace(staging, named)); };
     if (staged.failed())
-        return Result::failure(buildError + staged.message);
+        return failed(staged.message);
     notes << staged.warnings;
 
-    const ProcessResult package = packageInto(staging, outputDir, packageFile);
-    if (!package.succeeded())
-        return Result::failure(buildError + package.failureText());
-    QString warnings = package.warnings();
+    const Result packed = package->pack(staging);
+    if (packed.failed())
+        return failed(packed.message);
+    QString warnings = packed.message;
+    warnings.replace(staging, named);
     if (!notes.isEmpty()) {
         if (!warnings.isEmpty() && !warnings.endsWith(QLatin1Char('\n')))
             warnings += QLatin1Char('\n');
@@ -188,14 +229,28 @@ Result buildPackage(const QString &workDir, const QString &outputDir, bool lint)
     PrivateDirectory privateDir;
     if (privateDir.made().failed())
         return Result::failure(buildError + privateDir.made().message);
-    QString packageFile;
-    Result result = stageAndBuild(workDir, outputDir, privateDir.path(), privateDir.path() + QLatin1Char('/') + name,
-                                  rules, control.warnings, &packageFile);
+    UnfinishedPackage package(outputDir);
+    if (package.made().failed())
+        return Result::failure(buildError + package.made().message);
+    Result result = stageAndBuild(workDir, privateDir.path(), privateDir.path() + QLatin1Char('/') + name, rules,
+                                  control.warnings, &package);
     const Result removed = privateDir.remove();
     if (removed.failed())
         result.message += QStringLiteral("\n\n") + removed.message;
-    if (result.success && lint && !jobCancelled()) {
-        const Result checked = lintPackage(packageFile);
+    if (result.failed())
+        return result;
+
+    const Result checked = lint ? package.lint() : Result::done();
+    const Result published = package.publish();
+    if (published.failed())
+        return Result::failure(buildError + published.message);
+    // The check the user asked for was not done: the package stays, and the
+    // build fails with a message that says so.
+    if (checked.failed())
+        return Result::failure(QStringLiteral("Пакет %1 собран, но проверка lintian не выполнена: %2\n\n")
+                                   .arg(package.path(), checked.message)
+                               + result.message);
+    if (lint) {
         result.message += QStringLiteral("\n\n") + checked.message;
         result.details = checked.details;
     }

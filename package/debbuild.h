@@ -11,7 +11,10 @@ QStringList packageArguments(const QString &staging, const QString &outputDir);
 // Builds the package of workDir into outputDir: a private staging copy
 // (links kept as links, base modes by kind), the recorded access modes, then
 // fakeroot dpkg-deb --build; the staging directory is removed whatever
-// happened. With lint, lintian then checks the new package: its counts end
-// the message and its tags are the details. The result carries the text of
-// the box to show.
+// happened. With lint, lintian then checks the new package before it takes
+// its place in outputDir: its counts end the message and its tags are the
+// details; a lintian that could not do its check (missing, crashed, failed
+// on its own) makes the result a failure, with the package in place. A
+// cancel, lint included, leaves outputDir as it was. The result carries the
+// text of the box to show.
 Result buildPackage(const QString &workDir, const QString &outputDir, bool lint = false);

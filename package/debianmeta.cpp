@@ -4,10 +4,14 @@
 #include "common/paths.h"
 #include "common/textfiles.h"
 #include "common/treewalk.h"
+#include "package/controlcheck.h"
+#include "package/relations.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QPair>
+#include <QSet>
 #include <QVector>
 #include <QtConcurrent>
 
@@ -23,7 +27,16 @@
 
 namespace {
 
-const QByteArray installedSizeField = QByteArrayLiteral("Installed-Size:");
+const QByteArray installedSizeField = QByteArrayLiteral("Installed-Size");
+
+// What dpkg-deb does not pack: every top-level entry whose name begins with
+// "DEBIAN" (the control area, and siblings such as DEBIAN.old), and the
+// temporaries of writes still running or cut short, which the staging copy
+// leaves out.
+bool leftOutOfPackage(const QByteArray &relative)
+{
+    return (relative.startsWith("DEBIAN") && !relative.contains('/')) || isWriterTemporary(lastName(relative));
+}
 
 struct Digest
 {
@@ -92,9 +105,7 @@ ChecksumList checksumLines(const QString &workDir)
     QVector<QByteArray> files;
     ChecksumList list;
     walkTree(workDir, [&](int, const QByteArray &relative, unsigned char type) {
-        // Everything whose path begins with W + "/DEBIAN" is package metadata,
-        // a sibling such as DEBIAN.old included.
-        if (relative.startsWith("DEBIAN") && !relative.contains('/'))
+        if (leftOutOfPackage(relative))
             return Visit::Skip;
         if (type == DT_REG) {
             if (relative.contains('\n'))
@@ -141,27 +152,48 @@ qint64 payloadBytes(const QString &workDir)
 
 qint64 installedSizeKiB(const QString &workDir)
 {
-    return payloadBytes(workDir) / 1024;
+    // dpkg-gencontrol's count: each regular file and link by its size in
+    // KiB rounded up, a hard-linked inode once, every other object (the root
+    // directory included) as 1.
+    qint64 size = 1;
+    QSet<QPair<dev_t, ino_t>> linked;
+    walkTree(workDir, [&](int fd, const QByteArray &relative, unsigned char) {
+        if (leftOutOfPackage(relative))
+            return Visit::Skip;
+        struct stat status;
+        if (::fstatat(fd, lastName(relative).constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+            return Visit::Skip;
+        if (!S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode))
+            size += 1;
+        else if (status.st_nlink < 2 || !linked.contains({status.st_dev, status.st_ino}))
+            size += (status.st_size + 1023) / 1024;
+        if (status.st_nlink > 1)
+            linked.insert({status.st_dev, status.st_ino});
+        return Visit::Descend;
+    });
+    return size;
 }
 
 bool hasInstalledSizeLine(const QByteArray &text)
 {
-    return text.startsWith(installedSizeField) || text.contains('\n' + installedSizeField);
+    for (const QByteArray &line : text.split('\n')) {
+        if (sameFieldName(controlFieldName(line), installedSizeField))
+            return true;
+    }
+    return false;
 }
 
 QByteArray withInstalledSize(const QByteArray &text, qint64 sizeKiB)
 {
-    const QByteArray sizeLine = installedSizeField + ' ' + QByteArray::number(sizeKiB) + '\n';
+    const QByteArray sizeLine = "Installed-Size: " + QByteArray::number(sizeKiB) + '\n';
     QByteArray result;
     result.reserve(text.size() + sizeLine.size());
     int start = 0;
     while (start < text.size()) {
         const int newline = text.indexOf('\n', start);
         const int end = newline < 0 ? text.size() : newline + 1;
-        if (text.mid(start, installedSizeField.size()) == installedSizeField)
-            result += sizeLine;
-        else
-            result += text.mid(start, end - start);
+        const QByteArray line = text.mid(start, end - start);
+        result += sameFieldName(controlFieldName(line), installedSizeField) ? sizeLine : line;
         start = end;
     }
     return result;
@@ -169,11 +201,14 @@ QByteArray withInstalledSize(const QByteArray &text, qint64 sizeKiB)
 
 Result writeChecksums(const QString &workDir)
 {
+    if (!QFileInfo(workDir).isDir())
+        return Result::failure(QStringLiteral("Каталог %1 не найден").arg(workDir));
     const QString debianDir = workDir + QStringLiteral("/DEBIAN");
     if (!QFileInfo(debianDir).isDir())
         return Result::failure(QStringLiteral("Файл md5sums не найден"));
     const ChecksumList list = checksumLines(workDir);
-    if (jobCancelled())
+    // From here md5sums is written: a cancel that comes later is refused.
+    if (!commitJob())
         return Result::failure(cancelledText());
     const Result written = writeFileAtomically(debianDir + QStringLiteral("/md5sums"), list.content);
     if (written.failed())
@@ -201,7 +236,7 @@ QByteArray withInstalledSizeSet(const QByteArray &control, qint64 sizeKiB)
         return text.endsWith('\n') ? text : text + '\n';
     }
     QByteArray text = control;
-    while (!text.isEmpty() && QByteArray("\n\r\t ").contains(text.back()))
+    while (!text.isEmpty() && isControlSpace(text.back()))
         text.chop(1);
     return text + "\nInstalled-Size: " + QByteArray::number(sizeKiB) + '\n';
 }

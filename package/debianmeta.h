@@ -23,31 +23,37 @@ struct ChecksumList
 };
 
 // The checksum lines for the regular files below workDir (links not
-// followed), leaving out every path that begins with workDir + "/DEBIAN",
-// in the order a depth-first walk of the directory listings meets them.
+// followed), leaving out what dpkg-deb does not pack (every path that begins
+// with workDir + "/DEBIAN") and the temporaries of unfinished writes, in the
+// order a depth-first walk of the directory listings meets them.
 // Files are hashed in parallel across the cores; the call returns when all
 // are done, or early and with an incomplete list when the current job is
 // cancelled.
 ChecksumList checksumLines(const QString &workDir);
 
 // Bytes of the regular files and links below workDir, the DEBIAN entry left
-// out. A link counts once, by its own size (the length of its target text),
-// as dpkg counts it, wherever it points; directories and special files count
-// nothing; unreadable directories are skipped.
+// out, for the progress of a copy: a link counts by its own size (the
+// length of its target text), wherever it points; directories and special
+// files count nothing; unreadable directories are skipped.
 qint64 payloadBytes(const QString &workDir);
 
-// The installed size in KiB, rounded down: payloadBytes(workDir) / 1024.
+// The installed size in KiB as dpkg-gencontrol counts it, on what dpkg-deb
+// packs of workDir (what checksumLines leaves out is left out here too): the
+// sum of ceil(size / 1024) over the regular files and links, a hard-linked
+// file once, plus 1 for every other object, workDir itself included.
 qint64 installedSizeKiB(const QString &workDir);
 
-// True if text has a line that begins with exactly "Installed-Size:".
+// True if text has an Installed-Size field, its name in any case, as dpkg
+// matches names ("installed-size :" too).
 bool hasInstalledSizeLine(const QByteArray &text);
 
-// text with every line that begins with exactly "Installed-Size:" replaced
-// by "Installed-Size: " + sizeKiB + "\n"; all other lines stay byte for byte.
+// text with the first line of every Installed-Size field replaced by
+// "Installed-Size: " + sizeKiB + "\n"; all other lines stay byte for byte.
 QByteArray withInstalledSize(const QByteArray &text, qint64 sizeKiB);
 
-// Rewrites W/DEBIAN/md5sums with the checksum lines. Without a DEBIAN
-// directory it fails with "Файл md5sums не найден"; when the file cannot be
+// Rewrites W/DEBIAN/md5sums with the checksum lines. Without the work
+// directory it fails saying that the directory is missing, without a DEBIAN
+// directory with "Файл md5sums не найден"; when the file cannot be
 // written it fails with the reason; once written, files left out of it (line
 // breaks in their names, unreadable) still make it a failure naming them.
 Result writeChecksums(const QString &workDir);

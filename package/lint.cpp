@@ -3,6 +3,8 @@
 #include "common/privatedir.h"
 #include "common/processrunner.h"
 
+#include <QDir>
+
 bool lintianInstalled()
 {
     return !toolPath(QStringLiteral("lintian")).isEmpty();
@@ -32,18 +34,34 @@ Result lintReport(const LintSummary &summary)
     return report;
 }
 
+namespace {
+
+// lintian decodes a temporary directory's path that is not ASCII twice and
+// then cannot find its own files: its scratch directory goes to /tmp then.
+QString scratchParent()
+{
+    const QString temporary = QDir::tempPath();
+    for (const QChar c : temporary) {
+        if (c.unicode() > 127)
+            return QStringLiteral("/tmp");
+    }
+    return temporary;
+}
+
+} // namespace
+
 Result lintPackage(const QString &package)
 {
     // lintian leaves scratch files behind in its temporary directory; this
     // one goes with everything in it.
-    PrivateDirectory scratch;
+    PrivateDirectory scratch(scratchParent());
     if (scratch.made().failed())
-        return Result::failure(QStringLiteral("Проверка lintian не выполнена: ") + scratch.made().message);
+        return scratch.made();
     const ProcessResult lintian = runProcess(QStringLiteral("lintian"), {QStringLiteral("--"), package}, QString(),
                                              {QStringLiteral("TMPDIR=") + scratch.path()});
     // 2 means tags were found at the level that fails (errors, by default);
     // 1 is lintian's own run-time error.
     if (!lintian.started || lintian.crashed || (lintian.exitCode != 0 && lintian.exitCode != 2))
-        return Result::failure(QStringLiteral("Проверка lintian не выполнена: ") + lintian.failureText());
+        return Result::failure(lintian.failureText());
     return lintReport(summarizeLintian(lintian.standardOutput));
 }

@@ -24,6 +24,7 @@ LintSummary summarizeLintian(const QString &output);
 // The counts as the message, the tags as its details.
 Result lintReport(const LintSummary &summary);
 
-// Runs lintian on the package file. The result says whether lintian ran;
-// its message is the counts or why not, its details the tags.
+// Runs lintian on the package file. The result says whether lintian did its
+// check: its message is the counts and its details the tags; or why the
+// check was not done (lintian missing, crashed or failed on its own).
 Result lintPackage(const QString &package);

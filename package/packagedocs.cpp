@@ -6,18 +6,21 @@
 #include "common/processrunner.h"
 #include "common/textfiles.h"
 #include "package/controlcheck.h"
+#include "package/relations.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 
 namespace {
 
 const QString docsError = QStringLiteral("Не удалось создать документы пакета:\n");
 
 // changelog.Debian compressed by gzip -9n, which leaves out the name and
-// time so that the same text always gives the same bytes.
-Result gzipped(const QByteArray &text, QByteArray *compressed)
+// time so that the same text always gives the same bytes. dpkg-parsechangelog
+// reads it first: a changelog it would warn about is never written.
+Result checkedChangelog(const QByteArray &text, QByteArray *compressed)
 {
     PrivateDirectory directory;
     if (directory.made().failed())
@@ -26,6 +29,12 @@ Result gzipped(const QByteArray &text, QByteArray *compressed)
     const Result written = writeFileAtomically(plain, text);
     if (written.failed())
         return written;
+    const ProcessResult parsed = runProcess(QStringLiteral("dpkg-parsechangelog"), {QStringLiteral("-l"), plain});
+    if (!parsed.succeeded() || !parsed.standardError.isEmpty()) {
+        return Result::failure(QStringLiteral("dpkg-parsechangelog не принимает changelog, составленный по "
+                                              "DEBIAN/control:\n")
+                               + QString(parsed.failureText()).replace(plain, QStringLiteral("changelog.Debian")));
+    }
     const ProcessResult gzip = runProcess(QStringLiteral("gzip"), {QStringLiteral("-9n"), plain});
     if (!gzip.succeeded())
         return Result::failure(QStringLiteral("gzip: ") + gzip.failureText());
@@ -33,6 +42,39 @@ Result gzipped(const QByteArray &text, QByteArray *compressed)
     if (!file.open(QIODevice::ReadOnly))
         return Result::failure(file.errorString());
     *compressed = file.readAll();
+    return Result::done();
+}
+
+// The fields go verbatim into one-line places: the changelog's heading and
+// signature, the copyright's Upstream fields.
+Result checkDocsFields(const DocsFields &fields)
+{
+    const QList<QPair<QString, QString>> used = {{QStringLiteral("Package"), fields.package},
+                                                 {QStringLiteral("Version"), fields.version},
+                                                 {QStringLiteral("Maintainer"), fields.maintainer}};
+    for (const auto &field : used) {
+        if (field.second.isEmpty())
+            return Result::failure(QStringLiteral("В файле DEBIAN/control нет поля «%1»: без него документы пакета "
+                                                  "не составить")
+                                       .arg(field.first));
+        if (field.second.contains(QLatin1Char('\n')))
+            return Result::failure(QStringLiteral("Поле «%1» в файле DEBIAN/control занимает несколько строк, а в "
+                                                  "документы пакета оно вставляется одной строкой")
+                                       .arg(field.first));
+    }
+    if (!isValidPackageName(fields.package))
+        return Result::failure(
+            QStringLiteral("Имя пакета «%1» в файле DEBIAN/control недопустимо").arg(fields.package));
+    DebianVersion version;
+    if (parseDebianVersion(fields.version.toUtf8(), &version).failed())
+        return Result::failure(QStringLiteral("Поле «Version» в файле DEBIAN/control недопустимо: «%1» не является "
+                                              "версией Debian")
+                                   .arg(fields.version));
+    static const QRegularExpression nameAndAddress(QStringLiteral("^[^<>]*\\S <[^<>\\s]+>$"));
+    if (!nameAndAddress.match(fields.maintainer).hasMatch())
+        return Result::failure(QStringLiteral("Поле «Maintainer» в файле DEBIAN/control недопустимо: нужен вид "
+                                              "«Имя <адрес>», а не «%1»")
+                                   .arg(fields.maintainer));
     return Result::done();
 }
 
@@ -45,19 +87,7 @@ Result docsFieldsFrom(const QByteArray &controlText, DocsFields *fields)
     fields->package = paragraph.value(QStringLiteral("Package")).trimmed().toLower();
     fields->version = paragraph.value(QStringLiteral("Version")).trimmed();
     fields->maintainer = paragraph.value(QStringLiteral("Maintainer")).trimmed();
-    const QList<QPair<QString, QString>> needed = {{QStringLiteral("Package"), fields->package},
-                                                   {QStringLiteral("Version"), fields->version},
-                                                   {QStringLiteral("Maintainer"), fields->maintainer}};
-    for (const auto &field : needed) {
-        if (field.second.isEmpty())
-            return Result::failure(QStringLiteral("В файле DEBIAN/control нет поля «%1»: без него документы пакета "
-                                                  "не составить")
-                                       .arg(field.first));
-    }
-    if (!isValidPackageName(fields->package))
-        return Result::failure(
-            QStringLiteral("Имя пакета «%1» в файле DEBIAN/control недопустимо").arg(fields->package));
-    return Result::done();
+    return checkDocsFields(*fields);
 }
 
 QString rfc2822Date(const QDateTime &time)
@@ -132,7 +162,7 @@ Result readDocsFields(const QString &workDir, DocsFields *fields)
 Result writePackageDocs(const QString &workDir, const DocsFields &fields, const QDateTime &time)
 {
     QByteArray changelog;
-    const Result compressed = gzipped(changelogText(fields, time), &changelog);
+    const Result compressed = checkedChangelog(changelogText(fields, time), &changelog);
     if (compressed.failed())
         return Result::failure(docsError + compressed.message);
     const QStringList paths = docsPaths(workDir, fields);

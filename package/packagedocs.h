@@ -19,7 +19,10 @@ struct DocsFields
     QString maintainer;
 };
 
-// Reads the fields from controlText; a refusal names the first one missing.
+// Reads the fields from controlText. A refusal names the first field that
+// is missing or would break a document it goes into verbatim: one that runs
+// over several lines, a version dpkg refuses, a Maintainer that is not
+// "Name <address>".
 Result docsFieldsFrom(const QByteArray &controlText, DocsFields *fields);
 
 // The date as a changelog trailer writes it (RFC 2822, English names).
@@ -42,5 +45,6 @@ QStringList docsPaths(const QString &workDir, const DocsFields &fields);
 Result readDocsFields(const QString &workDir, DocsFields *fields);
 
 // Writes the documents below workDir, the changelog compressed with
-// gzip -9n; existing files are replaced.
+// gzip -9n once dpkg-parsechangelog has read it without a word; existing
+// files are replaced.
 Result writePackageDocs(const QString &workDir, const DocsFields &fields, const QDateTime &time);

@@ -5,12 +5,15 @@
 #include "common/textfiles.h"
 #include "exebuild/pythondeps.h"
 #include "package/controlcheck.h"
+#include "package/relations.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 
 #include <sys/stat.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -26,15 +29,28 @@ bool startsWithElfMagic(const QString &path)
                                 "ELF");
 }
 
-// The Depends value of the staged control file, which the build has
-// already read and checked.
-Result controlDepends(const QString &staging, QString *depends)
+// The staged control file, which the build has already read and checked.
+Result stagedControl(const QString &staging, ControlParagraph *paragraph)
 {
     QByteArray control;
     const Result read = readRegularFile(staging + QStringLiteral("/DEBIAN/control"), &control);
     if (read.success)
-        *depends = parseControl(control).value(QStringLiteral("Depends"));
+        *paragraph = parseControl(control);
     return read;
+}
+
+// The entries of a relationship value; none where it does not parse (the
+// control check has refused such a value before the build got here).
+QList<RelationGroup> relationGroups(const QByteArray &value)
+{
+    QList<RelationGroup> groups;
+    return parseRelations("Depends", value, &groups).success ? groups : QList<RelationGroup>();
+}
+
+bool impliedByAny(const RelationGroup &needed, const QList<RelationGroup> &declared)
+{
+    return std::any_of(declared.begin(), declared.end(),
+                       [&](const RelationGroup &group) { return implies(group, needed); });
 }
 
 // dpkg-shlibdeps -O for the files, run where a minimal debian/control
@@ -86,18 +102,15 @@ QStringList shlibsEntries(const QString &output)
     return {};
 }
 
-QStringList dependsPackages(const QString &depends)
+QStringList missingEntries(const QStringList &entries, const QList<QByteArray> &declared)
 {
-    return relationNames(depends);
-}
-
-QStringList missingEntries(const QStringList &entries, const QString &depends)
-{
-    const QStringList declared = dependsPackages(depends);
+    QList<RelationGroup> given;
+    for (const QByteArray &value : declared)
+        given << relationGroups(value);
     QStringList missing;
     for (const QString &entry : entries) {
-        const QStringList named = dependsPackages(entry);
-        if (!named.isEmpty() && !declared.contains(named.first()))
+        const QList<RelationGroup> needed = relationGroups(entry.toUtf8());
+        if (needed.size() != 1 || !impliedByAny(needed.first(), given))
             missing << entry;
     }
     return missing;
@@ -105,11 +118,16 @@ QStringList missingEntries(const QStringList &entries, const QString &depends)
 
 QString dependsLine(const QString &depends, const QStringList &missing)
 {
-    QString declared = depends.simplified();
-    if (declared.endsWith(QLatin1Char(',')))
-        declared.chop(1);
-    const QStringList entries = (declared.isEmpty() ? QStringList() : QStringList{declared}) + missing;
-    return QStringLiteral("Depends: ") + entries.join(QStringLiteral(", "));
+    QList<RelationGroup> added;
+    for (const QString &entry : missing)
+        added << relationGroups(entry.toUtf8());
+    QStringList entries;
+    for (const QString &declared : depends.simplified().split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QList<RelationGroup> group = relationGroups(declared.trimmed().toUtf8());
+        if (group.size() != 1 || !impliedByAny(group.first(), added))
+            entries << declared.trimmed();
+    }
+    return QStringLiteral("Depends: ") + (entries + missing).join(QStringLiteral(", "));
 }
 
 Result checkSharedLibraries(const QString &staging)
@@ -117,21 +135,23 @@ Result checkSharedLibraries(const QString &staging)
     const QStringList files = elfFiles(staging);
     if (files.isEmpty())
         return Result::done();
-    QString output, depends;
+    QString output;
+    ControlParagraph control;
     Result run = runShlibdeps(files, &output);
     if (run.success)
-        run = controlDepends(staging, &depends);
+        run = stagedControl(staging, &control);
     if (run.failed()) {
         return Result::doneWith(
             {QStringLiteral("Не удалось определить зависимости от библиотек (dpkg-shlibdeps): ") + run.message});
     }
     // Executables built here carry the Python packages they import.
-    const QStringList missing = missingEntries(shlibsEntries(output) + notedDepends(files), depends);
+    const QStringList missing = missingEntries(
+        shlibsEntries(output) + notedDepends(files),
+        {control.raw(QStringLiteral("Depends")), control.raw(QStringLiteral("Pre-Depends"))});
     if (missing.isEmpty())
         return Result::done();
     return Result::doneWith(
-        {QStringLiteral("Программам пакета нужны библиотеки из пакетов, которых нет в поле Depends: %1.\n"
-                        "Строка для DEBIAN/control:\n%2")
-             .arg(dependsPackages(missing.join(QStringLiteral(", "))).join(QStringLiteral(", ")),
-                  dependsLine(depends, missing))});
+        {QStringLiteral("Программам пакета нужны пакеты, которых не обеспечивают поля Depends и "
+                        "Pre-Depends: %1.\nСтрока для DEBIAN/control:\n%2")
+             .arg(missing.join(QStringLiteral(", ")), dependsLine(control.value(QStringLiteral("Depends")), missing))});
 }

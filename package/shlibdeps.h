@@ -15,13 +15,15 @@ QStringList elfFiles(const QString &root);
 // The entries of "shlibs:Depends=..." in dpkg-shlibdeps -O output.
 QStringList shlibsEntries(const QString &output);
 
-// The package names a Depends value names, every alternative included.
-QStringList dependsPackages(const QString &depends);
+// The needed entries ("libc6 (>= 2.34)", "libgl1 | libgl1-mesa-glx") that
+// no entry of the declared relationship values (Depends and Pre-Depends)
+// implies, versions compared as dpkg compares them: a declared "a | b"
+// gives neither a nor b for sure, a declared "b" satisfies "a | b".
+QStringList missingEntries(const QStringList &entries, const QList<QByteArray> &declared);
 
-// The entries whose package Depends does not name.
-QStringList missingEntries(const QStringList &entries, const QString &depends);
-
-// The Depends line to paste: the declared value followed by what is missing.
+// The Depends line to paste: the declared entries that no missing one makes
+// redundant (a "libc6 (>= 2.2)" goes when "libc6 (>= 2.34)" comes), then the
+// missing ones.
 QString dependsLine(const QString &depends, const QStringList &missing);
 
 // Runs dpkg-shlibdeps on the ELF files of the staged tree, in a private

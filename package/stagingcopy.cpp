@@ -2,9 +2,12 @@
 
 #include "common/job.h"
 #include "common/paths.h"
+#include "common/textfiles.h"
+#include "common/treewalk.h"
 #include "package/debianmeta.h"
 
 #include <QFile>
+#include <QHash>
 #include <QList>
 #include <QPair>
 #include <QStringList>
@@ -117,11 +120,9 @@ private:
     DIR *m_dir = nullptr;
 };
 
-// Copies a tree the way the staging copy needs it: a link is copied as a
-// link with the same target and never followed, contents and times are kept,
-// directories get mode 0755, a file 0755 when it has any execute bit and 0644
-// otherwise, and the top keeps its own mode. Files are copied in the kernel
-// where possible and otherwise through a small buffer, never read whole.
+// Copies a tree the way the staging copy needs it (see copyStagingTree).
+// Files are copied in the kernel where possible and otherwise through a
+// small buffer, never read whole.
 class TreeCopier
 {
 public:
@@ -150,6 +151,8 @@ public:
 
     // The links copied: each path below the top with its target.
     const QList<QPair<QByteArray, QByteArray>> &links() const { return m_links; }
+    // The temporaries of unfinished writes left out, each path below the top.
+    const QList<QByteArray> &leftOut() const { return m_leftOut; }
 
 private:
     QString shown(const QByteArray &relative) const
@@ -169,6 +172,8 @@ private:
         Descriptor target(::openat(targetParent, targetName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!target.valid())
             return QStringLiteral("Не удалось создать копию каталога %1: %2").arg(shown(relative), systemError(errno));
+        if (relative.isEmpty())
+            m_targetRoot = target.get();
 
         const QByteArray prefix = relative.isEmpty() ? relative : relative + '/';
         QString error;
@@ -188,9 +193,16 @@ private:
     {
         if (jobCancelled())
             return cancelledText();
+        if (isWriterTemporary(name)) {
+            m_leftOut << relative;
+            return QString();
+        }
         struct stat status;
         if (::fstatat(sourceDir, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
             return QStringLiteral("Не удалось прочитать %1: %2").arg(shown(relative), systemError(errno));
+        const bool control = relative == "DEBIAN" || relative.startsWith("DEBIAN/");
+        if (control && S_ISLNK(status.st_mode))
+            return copyLinkedControlEntry(sourceDir, targetDir, name, relative);
         if (S_ISDIR(status.st_mode)) {
             // The private staging directory itself, when the work directory
             // holds the temporary directory: copying it would never end.
@@ -199,10 +211,46 @@ private:
             return copyDirectory(sourceDir, name, O_NOFOLLOW, targetDir, name, status, 0755, relative);
         }
         if (S_ISREG(status.st_mode))
-            return copyFile(sourceDir, targetDir, name, status, relative);
+            return control ? copyFile(sourceDir, targetDir, name, status, relative, O_NOFOLLOW)
+                           : copyFileOrHardLink(sourceDir, targetDir, name, status, relative);
         if (S_ISLNK(status.st_mode))
             return copyLink(sourceDir, targetDir, name, status, relative);
         return QStringLiteral("%1 не является ни обычным файлом, ни каталогом, ни ссылкой").arg(shown(relative));
+    }
+
+    // The control area of the copy is always real: a linked DEBIAN is copied
+    // as the directory it leads to, a link in it as the file it leads to, so
+    // that nothing the build later changes there lies outside the copy, and
+    // dpkg finds files, not links, in the package's control area.
+    QString copyLinkedControlEntry(int sourceDir, int targetDir, const char *name, const QByteArray &relative)
+    {
+        struct stat status;
+        if (::fstatat(sourceDir, name, &status, 0) != 0)
+            return QStringLiteral("Ссылка %1 никуда не ведёт: %2").arg(shown(relative), systemError(errno));
+        if (relative == "DEBIAN" && S_ISDIR(status.st_mode))
+            return copyDirectory(sourceDir, name, 0, targetDir, name, status, 0755, relative);
+        if (S_ISREG(status.st_mode))
+            return copyFile(sourceDir, targetDir, name, status, relative, 0);
+        return QStringLiteral("Ссылка %1 ведёт не к %2: в управляющую область пакета копируется то, к чему ведут "
+                              "ссылки")
+            .arg(shown(relative), relative == "DEBIAN" ? QStringLiteral("каталогу") : QStringLiteral("обычному файлу"));
+    }
+
+    // Hard links stay hard links, as dpkg-deb would pack them from the work
+    // directory itself.
+    QString copyFileOrHardLink(int sourceDir, int targetDir, const char *name, const struct stat &status,
+                               const QByteArray &relative)
+    {
+        const QPair<dev_t, ino_t> inode(status.st_dev, status.st_ino);
+        const auto first = m_hardLinks.constFind(inode);
+        if (first != m_hardLinks.constEnd()) {
+            if (::linkat(m_targetRoot, first->constData(), targetDir, name, 0) != 0)
+                return QStringLiteral("Не удалось создать копию %1: %2").arg(shown(relative), systemError(errno));
+            return QString();
+        }
+        if (status.st_nlink > 1)
+            m_hardLinks.insert(inode, relative);
+        return copyFile(sourceDir, targetDir, name, status, relative, O_NOFOLLOW);
     }
 
     QString copyLink(int sourceDir, int targetDir, const char *name, const struct stat &status,
@@ -229,10 +277,11 @@ private:
         return QString();
     }
 
+    // follow: O_NOFOLLOW, or 0 where a link is to be read through.
     QString copyFile(int sourceDir, int targetDir, const char *name, const struct stat &status,
-                     const QByteArray &relative)
+                     const QByteArray &relative, int follow)
     {
-        Descriptor source(::openat(sourceDir, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY));
+        Descriptor source(::openat(sourceDir, name, O_RDONLY | follow | O_CLOEXEC | O_NOCTTY));
         if (!source.valid())
             return QStringLiteral("Не удалось прочитать файл %1: %2").arg(shown(relative), systemError(errno));
         Descriptor target(::openat(targetDir, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
@@ -305,7 +354,10 @@ private:
 
     QString m_source;
     struct stat m_skipped;
+    int m_targetRoot = -1;
+    QHash<QPair<dev_t, ino_t>, QByteArray> m_hardLinks; // each inode's first copy
     QList<QPair<QByteArray, QByteArray>> m_links;
+    QList<QByteArray> m_leftOut;
     std::vector<char> m_buffer;
     qint64 m_total;
     qint64 m_copied = 0;
@@ -319,13 +371,15 @@ Result copyStagingTree(const QString &source, const QString &target, const struc
     const QString error = copier.copy(target);
     if (!error.isEmpty())
         return Result::failure(error);
+    QStringList notes;
+    for (const QByteArray &name : copier.leftOut())
+        notes << QStringLiteral("Временный файл незавершённой записи /%1 в пакет не включён").arg(displayName(name));
     if (copier.links().isEmpty())
-        return Result::done();
+        return Result::doneWith(notes);
     Descriptor root(::open(QFile::encodeName(target).constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!root.valid())
         return Result::failure(QStringLiteral("Не удалось открыть копию %1: %2").arg(target, systemError(errno)));
     // Another package may well provide the target: a warning, not a failure.
-    QStringList notes;
     for (const auto &link : copier.links()) {
         if (!resolvesInside(root.get(), link.first))
             notes << QStringLiteral("Ссылка /%1 указывает на %2, которого нет в пакете")

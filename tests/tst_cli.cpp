@@ -1,6 +1,7 @@
 // bexlor-build through the real program and the real tools, without a display, in a temporary HOME.
 #include "app/profilestore.h"
 #include "app/settings.h"
+#include "cli/commands.h"
 #include "common/processrunner.h"
 #include "exebuild/scriptnames.h"
 #include "support/testenv.h"
@@ -10,8 +11,35 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The program as a row prepares it: its standard output closed, on /dev/full or a pipe whose reader has gone; run as
+// nobody (when the test runs as root) for directories only root could write. The child compares bytes: no allocation.
+struct Program : QProcess
+{
+    QByteArray prepare;
+    void setupChildProcess() override
+    {
+        int ends[2];
+        if (prepare == "stdout closed")
+            ::close(STDOUT_FILENO);
+        else if (prepare == "stdout full")
+            ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO);
+        else if (prepare == "stdout broken pipe" && ::pipe(ends) == 0 && ::close(ends[0]) == 0)
+            ::dup2(ends[1], STDOUT_FILENO);
+        else if (prepare.endsWith("read-only") && ::geteuid() == 0
+                 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(127);
+    }
+};
+
+} // namespace
 
 class CliTest : public QObject
 {
@@ -50,7 +78,7 @@ private slots:
                       built = "Команда сборки завершена.\n\nИсполняемый файл: ", choose = "Необходимо выбрать каталог";
         const QString deb = "{O}/mytool_1.0_all.deb", debError = "Ошибка при сборке проекта:\n";
         const QByteArray control = "Package: mytool\nVersion: 1.0\nArchitecture: all\nMaintainer: T <t@e>\n"
-                                   "Description: x\nInstalled-Size: 2\n";
+                                   "Description: x\nInstalled-Size: 9\n"; // dpkg-gencontrol counts directories too
         const QString icon = "{W}/usr/share/icons/hicolor/16x16/apps/mytool.png", saved = "{H}/.bexlor/builder/mytool";
 
         // Executable build.
@@ -88,8 +116,40 @@ private slots:
         row("deb, no control", build, 1, debError + "Файл DEBIAN/control не найден", "!" + deb, {}, "no control");
         row("deb, control a FIFO", build, 1, debError + "{W}/DEBIAN/control не является обычным файлом", "!" + deb, {},
             "fifo control");
-        row("deb, lint", build + QStringList{"--lint"}, 0, "\n\nПроверка lintian: ошибок — ", deb);
-        row("deb, terminated", build, 1, "\nОтменено пользователем\n", "!" + deb, {}, "terminated");
+        const QStringList lint = build + QStringList{"--lint"};
+        row("deb, lint", lint, 0, "\n\nПроверка lintian: ошибок — ", deb);
+        // Tools come from the system's directories: planted ones first on PATH do not run, a missing one is named.
+        row("deb, tools planted on PATH", lint, 0, "\n\nПроверка lintian: ошибок — ", "!{B}/planted/ran", {},
+            "planted");
+        const QString notFound = "программы нет в каталогах /usr/bin, /bin, /usr/sbin, /sbin";
+        row("deb, fakeroot missing", build, 1, debError + "не удалось запустить fakeroot: " + notFound, "!" + deb, {},
+            "stand-in fakeroot=");
+        // The check asked for and not done fails the build; the package stays. Status 2 (tags) is a result.
+        const QString unchecked = "Пакет " + deb + " собран, но проверка lintian не выполнена: ";
+        row("deb, lintian missing", lint, 1, unchecked + "не удалось запустить lintian: " + notFound, deb, {},
+            "stand-in lintian=");
+        row("deb, lintian crashes", lint, 1, unchecked + "аварийное завершение\n", deb, {},
+            "stand-in lintian=kill -SEGV $$");
+        row("deb, lintian fails", lint, 1, unchecked + "сбой lintian\n", deb, {},
+            "stand-in lintian=echo сбой lintian >&2; exit 1");
+        // A signal cancels at every phase: nothing of the build outlives it, fakeroot's daemon included, and the
+        // older package stays. A killed build's leftovers go at the next build; -1: killed.
+        const QString cancelled = "\nОтменено пользователем\n";
+        row("deb, terminated while packing", build, 1, cancelled, {}, {}, "signal TERM");
+        row("deb, hung up while packing", build, 1, cancelled, {}, {}, "signal HUP");
+        row("deb, interrupted while checking", lint, 1, cancelled, {}, {}, "signal INT lintian");
+        row("deb, killed while packing", build, -1, {}, deb, "debian-binary", "signal KILL");
+        // A temporary directory that cannot be made is named, and so is TMPDIR when it is the cause.
+        const QString noTemporary = debError + "Не удалось создать временный каталог в ",
+                      fromTmpdir = " (каталог из переменной TMPDIR): ";
+        row("deb, TMPDIR missing", build, 1, noTemporary + "{B}/нет" + fromTmpdir + "No such file or directory",
+            "!" + deb, {}, "TMPDIR={B}/нет");
+        row("deb, TMPDIR a file", build, 1, noTemporary + "{W}/DEBIAN/control" + fromTmpdir + "Not a directory",
+            "!" + deb, {}, "TMPDIR={W}/DEBIAN/control");
+        row("deb, TMPDIR read-only", build, 1, noTemporary + "{O}" + fromTmpdir + "Permission denied", "!" + deb, {},
+            "TMPDIR={O} read-only");
+        row("deb, output directory read-only", build, 1, noTemporary + "{O}: Permission denied", "!" + deb, {},
+            "read-only");
 
         // Checksums.
         row("md5sums", {"md5sums", "{W}"}, 0, "", "{W}/DEBIAN/md5sums", "  usr/bin/mytool\n", {}, {},
@@ -113,7 +173,7 @@ private slots:
             "fifo control");
 
         // Icons.
-        row("icons", {"icons", "{W}", "{P}"}, 0, "Файлы иконон созданы", icon, "PNG");
+        row("icons, trailing slash", {"icons", "{W}/", "{P}"}, 0, "Файлы иконон созданы", icon, "PNG");
         row("icons, profile", {"icons", "--profile", "проект", "--picture", "{P}"}, 0, "Файлы иконон созданы", icon);
         row("icons, no work directory", {"icons"}, 1, choose);
         row("icons, no picture", {"icons", "{W}"}, 1, "Изображение не выбрано!", "!" + icon);
@@ -128,6 +188,20 @@ private slots:
         row("access, no work directory", {"access"}, 1, choose);
         row("access, missing", {"access", "{W}/нет"}, 1, "Каталог {W}/нет не найден");
         row("access, data directory blocked", {"access", "{W}", "--save"}, 1, "{H}/.bexlor", {}, {}, "data blocked");
+        // Saved first; output that cannot be written is a failure, a reader gone (SIGPIPE) included.
+        const QString unwritten = "Не удалось записать в стандартный вывод: ";
+        row("access, stdout closed", {"access", "{W}", "--save"}, 1, unwritten + "Bad file descriptor", saved,
+            "/usr/bin/mytool: 755\n", "stdout closed");
+        row("access, stdout on /dev/full", {"access", "{W}", "--save"}, 1, unwritten + "No space left on device", saved,
+            "/usr/bin/mytool: 755\n", "stdout full");
+        row("access, stdout a pipe nobody reads", {"access", "{W}", "--save"}, 1, unwritten + "Broken pipe", saved,
+            "/usr/bin/mytool: 755\n", "stdout broken pipe");
+        row("help, stdout on /dev/full", {"--help"}, 1, unwritten, {}, {}, "stdout full");
+        // Without HOME nothing falls back to "/".
+        const QString noHome = "Переменная окружения HOME не задана";
+        row("access, save, HOME unset", {"access", "{W}", "--save"}, 1, noHome, "!/.bexlor", {}, "HOME unset");
+        row("deb, HOME empty", build, 1, noHome, "!" + deb, {}, "HOME empty");
+        row("profile, HOME unset", {"size", "--profile", "проект"}, 1, noHome, "!/.config", {}, "HOME unset");
 
         // Profiles, help and wrong usage.
         row("unknown profile", {"size", "--profile", "нет"}, 1, "Профиль «нет» не найден");
@@ -203,18 +277,29 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char *display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
             environment.remove(display);
-        environment.insert("HOME", m_home.path());
+        if (prepare == "HOME unset")
+            environment.remove("HOME");
+        else
+            environment.insert("HOME", prepare == "HOME empty" ? QString() : m_home.path());
+        environment.insert("TEST_RUN", base); // every process of the run inherits it: the tools, their daemons
         const QString data = m_home.path() + "/.bexlor";
         QFile::remove(data);
         QVERIFY(QDir(data).removeRecursively() && QDir().mkpath(data + "/builder"));
-        if (prepare == "terminated") {
-            // Bytes xz takes seconds to pack, and a temporary directory to show the staging copy.
+        const bool signalled = prepare.startsWith("signal");
+        const QString tmp = base + "/tmp", older = out + "/mytool_1.0_all.deb";
+        if (signalled) {
+            // Bytes xz takes seconds to pack, a temporary directory to show the staging copy, an older package.
             QFile random("/dev/urandom");
-            QVERIFY(random.open(QIODevice::ReadOnly) && QDir().mkpath(base + "/tmp"));
+            QVERIFY(random.open(QIODevice::ReadOnly) && QDir().mkpath(tmp));
             put(work + "/usr/share/doc/mytool/random", random.read(8 << 20), 0644);
-            environment.insert("TMPDIR", base + "/tmp");
+            environment.insert("TMPDIR", tmp);
+            writeFile(older, "old package");
         }
-        if (prepare == "user copy")
+        if (prepare == "planted") {
+            for (const char *tool : {"fakeroot", "dpkg-deb", "tar", "xz", "lintian", "perl", "sh"})
+                put(base + "/planted/" + tool, "#!/bin/sh\necho \"$0\" >> \"${0%/*}/ran\"\n", 0755);
+            environment.insert("PATH", base + "/planted:" + environment.value("PATH"));
+        } else if (prepare == "user copy")
             writeFile(source + "/my_tool.py", "mine");
         else if (prepare == "no control")
             QVERIFY(QFile::remove(work + "/DEBIAN/control"));
@@ -229,28 +314,72 @@ private slots:
             QVERIFY(QDir().mkpath(work + "/DEBIAN/md5sums"));
         else if (prepare == "data blocked")
             QVERIFY(QDir(data).removeRecursively() && QFile(data).open(QIODevice::WriteOnly));
+        if (prepare.startsWith("TMPDIR="))
+            environment.insert("TMPDIR", fill(prepare.section(' ', 0, 0).mid(7)));
+        // Mode 0555 stops every user but root: run as root, the program runs as nobody.
+        if (prepare.endsWith("read-only"))
+            QVERIFY(::chmod(QFile::encodeName(out).constData(), 0555) == 0
+                    && ::chmod(QFile::encodeName(m_root.path()).constData(), 0755) == 0);
 
-        QProcess program;
-        program.setProcessEnvironment(environment);
-        program.setWorkingDirectory(base);
-        program.start(qEnvironmentVariable("BEXLOR_BUILD"), fillAll(arguments));
-        QByteArray early;
-        if (prepare == "terminated") { // once dpkg-deb packs
-            program.setReadChannel(QProcess::StandardError);
-            while (!early.contains("building package") && program.waitForReadyRead(30000))
-                early += program.readAllStandardError();
-            QVERIFY2(early.contains("building package"), early.constData());
-            QVERIFY(::kill(pid_t(program.processId()), SIGTERM) == 0);
+        const auto start = [&](Program &program) {
+            program.prepare = prepare.toUtf8();
+            program.setProcessEnvironment(environment);
+            program.setWorkingDirectory(base);
+            program.start(qEnvironmentVariable("BEXLOR_BUILD"), fillAll(arguments));
+        };
+        QString standardError, standardOutput;
+        if (prepare.startsWith("stand-in ")) {
+            // In-process, with the core's seam: a tool replaced (an empty text: missing).
+            const QString tool = prepare.section(' ', 1).section('=', 0, 0), body = prepare.section('=', 1);
+            put(base + "/" + tool, "#!/bin/sh\n" + body.toUtf8() + "\n", 0755);
+            setToolForTesting(tool, body.isEmpty() ? QString() : base + "/" + tool);
+            const Outcome done = outcome(runCommand(parseCommandLine(fillAll(arguments))), false);
+            clearToolsForTesting();
+            standardError = done.text;
+            QVERIFY2(done.exitCode == code, qPrintable(standardError));
+        } else {
+            Program program;
+            start(program);
+            QByteArray early;
+            if (signalled) {
+                const QStringList words = prepare.split(' ');
+                if (words.size() > 2) { // once the tool runs
+                    QTRY_VERIFY_WITH_TIMEOUT(
+                        !processesWith(QFile::encodeName(base)).filter("/usr/bin/" + words[2]).isEmpty(), 120000);
+                } else { // once dpkg-deb packs
+                    program.setReadChannel(QProcess::StandardError);
+                    while (!early.contains("building package") && program.waitForReadyRead(30000))
+                        early += program.readAllStandardError();
+                    QVERIFY2(early.contains("building package"), early.constData());
+                }
+                const QMap<QString, int> numbers{
+                    {"TERM", SIGTERM}, {"HUP", SIGHUP}, {"INT", SIGINT}, {"KILL", SIGKILL}};
+                QVERIFY(::kill(pid_t(program.processId()), numbers[words[1]]) == 0);
+            }
+            QVERIFY(program.waitForFinished(300000));
+            standardError = early + program.readAllStandardError(), standardOutput = program.readAllStandardOutput();
+            const bool killed = program.exitStatus() == QProcess::CrashExit;
+            QVERIFY2(killed ? code == -1 : program.exitCode() == code,
+                     qPrintable(standardError + "\n--- stdout:\n" + standardOutput));
         }
-        QVERIFY(program.waitForFinished(300000));
-        if (prepare == "terminated") // the packer ended with the build, the staging copy removed
-            QVERIFY(QDir(base + "/tmp").isEmpty() && QDir(out).isEmpty());
-        const QString standardError = early + program.readAllStandardError(),
-                      standardOutput = program.readAllStandardOutput();
         const QString shown = standardError + "\n--- stdout:\n" + standardOutput;
-        QVERIFY2(program.exitStatus() == QProcess::NormalExit && program.exitCode() == code, qPrintable(shown));
         QVERIFY2(standardError.contains(fill(error)), qPrintable(shown));
         QVERIFY2(standardOutput.contains(fill(output)), qPrintable(shown));
+        if (signalled) {
+            QTRY_VERIFY_WITH_TIMEOUT(processesWith(QFile::encodeName(base)).isEmpty(), 5000);
+            QCOMPARE(readFile(older), QByteArray("old package"));
+            const auto entries = [](const QString &dir) {
+                return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+            };
+            const QStringList leftOver = entries(tmp) + entries(out).filter("bexlor-");
+            QCOMPARE(leftOver.size(), code == -1 ? 2 : 0);
+            if (code == -1) {
+                Program again;
+                start(again);
+                QVERIFY(again.waitForFinished(300000) && again.exitCode() == 0);
+                QCOMPARE(entries(tmp) + entries(out), QStringList{"mytool_1.0_all.deb"});
+            }
+        }
         if (code == 0 && output.isEmpty())
             QVERIFY2(standardOutput.isEmpty(), qPrintable(standardOutput));
 

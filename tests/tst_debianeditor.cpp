@@ -2,13 +2,20 @@
 #include "app/ui/bexlorwindow.h"
 #include "common/processrunner.h"
 #include "package/controlcheck.h"
+#include "package/debianmeta.h"
 #include "package/ui/editwindow.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"
 
+#include <QRandomGenerator>
 #include <QtTest>
 #include <QtWidgets>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 // What find and md5sum -z list below w, relative, without DEBIAN* and names with a line break.
@@ -55,23 +62,20 @@ private slots:
 
     void openingCreatesFilesThenRewritesOnlySizes_data()
     {
-        QTest::addColumn<int>("bytes");
+        QTest::addColumn<quint32>("seed");
         QTest::addColumn<bool>("linkedDebian");
-        QTest::addColumn<int>("kib");
-        QTest::newRow("1023") << 1023 << false << 0;
-        QTest::newRow("1024") << 1024 << false << 1;
-        QTest::newRow("2047") << 2047 << false << 1;
-        QTest::newRow("2048") << 2048 << false << 2;
-        QTest::newRow("2048, DEBIAN a link") << 2048 << true << 2;
+        for (quint32 seed : {1u, 2u, 3u})
+            QTest::addRow("tree %u", seed) << seed << false;
+        QTest::newRow("tree 4, DEBIAN a link") << 4u << true;
     }
 
-    // The bytes lie in a hidden file, DEBIAN.old and three links counted by their own size (16 bytes of target
-    // text) as dpkg counts them; DEBIAN, real or a link, counts nothing.
+    // Installed-Size is dpkg-gencontrol's count on what dpkg-deb packs (a copy without the top-level DEBIAN*
+    // entries) of a seeded tree: sizes around multiples of 1024, empty files, links, hard links, FIFOs, empty
+    // directories; every spelling of the field's name is rewritten.
     void openingCreatesFilesThenRewritesOnlySizes()
     {
-        QFETCH(int, bytes);
+        QFETCH(quint32, seed);
         QFETCH(bool, linkedDebian);
-        QFETCH(int, kib);
         FakeDialogs dialogs;
         auto *window = open();
         QVERIFY(window && window->isVisible() && window->control.updateMd5sum->isHidden()
@@ -84,17 +88,40 @@ private slots:
         const QString meta = m_dir->path() + "/meta";
         if (linkedDebian)
             QVERIFY(QDir().rename(deb(""), meta) && QFile::link(meta, work() + "/DEBIAN"));
-        writeFile(deb("control"), "Installed-Size: 1\ninstalled-size: 2\n Installed-Size: 3\nX: y\nInstalled-Size: 4");
+        writeFile(deb("control"), "Installed-Size: 1\ninstalled-size : 2\n Installed-Size: 3\nX: y\nInstalled-Size: 4");
         QVERIFY(QFile::setPermissions(deb("control"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         writeFile(deb("postinst"), QByteArray(5000, 'z'));
-        writeFile(work() + "/usr/bin/.hidden", QByteArray(bytes - 116, 'x'));
+        QRandomGenerator random(seed);
+        QStringList directories{work()}, files{deb("postinst")};
+        for (int i = 0; i < 60; ++i) {
+            const QString path = directories.at(random.bounded(directories.size())) + QString("/e%1").arg(i);
+            const QByteArray name = QFile::encodeName(path);
+            const int kind = random.bounded(8);
+            if (kind == 0 && QDir().mkdir(path))
+                directories << path;
+            else if (kind == 1)
+                QVERIFY(::symlink(QByteArray(random.bounded(1, 2100), 'l').constData(), name.constData()) == 0);
+            else if (kind == 2)
+                QVERIFY(::link(QFile::encodeName(files.at(random.bounded(files.size()))).constData(), name.constData())
+                        == 0);
+            else if (kind == 3)
+                QVERIFY(::mkfifo(name.constData(), 0644) == 0);
+            else
+                writeFile(path, QByteArray(qMax(0, 1024 * random.bounded(4) + random.bounded(-1, 2)), 'x')),
+                    files << path;
+        }
         writeFile(work() + "/DEBIAN.old/control", QByteArray(100, 'y'));
-        QVERIFY(QFile::link("..", work() + "/usr/bin/loop") && QFile::link("../meta", work() + "/outside")
-                && QFile::link(".hidden", work() + "/usr/bin/tool"));
+        writeFile(work() + "/DEBIANx", "x");
         m_main->editFiles();
         QVERIFY(dialogs.take().isEmpty());
-        const QString sized = "Installed-Size: %1\ninstalled-size: 2\n Installed-Size: 3\nX: y\nInstalled-Size: %1\n";
-        QCOMPARE(readFile(deb("control")), sized.arg(kib).toUtf8());
+
+        const QString shipped = m_dir->path() + "/shipped";
+        QStringList copied{"-a"};
+        for (const QString &entry : QDir(work()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System))
+            copied << (entry.startsWith("DEBIAN") ? QStringList() : QStringList{work() + '/' + entry});
+        QVERIFY(QDir().mkdir(shipped) && QProcess::execute("cp", copied << shipped) == 0);
+        const QString sized = "Installed-Size: %1\nInstalled-Size: %1\n Installed-Size: 3\nX: y\nInstalled-Size: %1\n";
+        QCOMPARE(readFile(deb("control")), sized.arg(gencontrolInstalledSize(shipped)).toUtf8());
         QCOMPARE(int(QFile::permissions(deb("control"))), 0x7700);
         QCOMPARE(readFile(deb("postinst")), QByteArray(5000, 'z'));
     }
@@ -105,24 +132,19 @@ private slots:
         QTest::addColumn<QString>("selected");
         QTest::addColumn<QByteArray>("fullName");
         QTest::addColumn<QString>("start"); // of the editor's text
-        QTest::newRow("control, DEBEMAIL") << ""
-                                           << "control" << QByteArray("Пётр Иванов")
-                                           << "Package: xq\nVersion: 1.0-1\nSection: utils\nPriority: optional\n"
-                                              "Architecture: %1\nMaintainer: Пётр Иванов <p@example.net>\n";
-        QTest::newRow("control, account") << "control"
-                                          << "postinst" << QByteArray()
-                                          << "Package: xq\nVersion: 1.0-1\nSection: utils\nPriority: optional\n"
-                                             "Architecture: %1\nMaintainer: %2";
-        QTest::newRow("typed script wins")
-            << "prerm"
-            << "control" << QByteArray() << "#!/bin/sh\nset -e\n\n# prerm выполняется перед удалением";
-        QTest::newRow("config") << "config"
-                                << "" << QByteArray() << "#!/bin/sh\nset -e\n\n# config ";
-        QTest::newRow("no template") << ""
-                                     << "md5sums" << QByteArray() << "kept";
+        addRow("control, DEBEMAIL", "", "control", QByteArray("Пётр Иванов"),
+               "Package: xq\nVersion: 1.0-1\nSection: utils\nPriority: optional\n"
+               "Architecture: %1\nMaintainer: Пётр Иванов <p@example.net>\n");
+        addRow("control, account", "control", "postinst", QByteArray(),
+               "Package: xq\nVersion: 1.0-1\nSection: utils\nPriority: optional\n"
+               "Architecture: %1\nMaintainer: %2");
+        addRow("typed script wins", "prerm", "control", QByteArray(),
+               "#!/bin/sh\nset -e\n\n# prerm выполняется перед удалением");
+        addRow("config", "config", "", QByteArray(), "#!/bin/sh\nset -e\n\n# config ");
+        addRow("no template", "", "md5sums", QByteArray(), "kept");
     }
 
-    // The template goes into the editor only; the control one passes the package build without a warning.
+    // The template goes into the editor only, as an edit; the control one passes the package build without a warning.
     void templates()
     {
         QFETCH(QString, typed);
@@ -154,6 +176,10 @@ private slots:
             QVERIFY2(verdict.errors.isEmpty() && verdict.warnings.isEmpty(),
                      qPrintable((verdict.errors + verdict.warnings).join('\n')));
         }
+        // An edit the text counts changed by, which Ctrl+Z takes back.
+        QCOMPARE(window->textEditControl->document()->isModified(), text != "kept");
+        window->textEditControl->undo();
+        QVERIFY(window->textEditControl->toPlainText() == "kept" && !window->textEditControl->document()->isModified());
         QCOMPARE(dialogs.take(), selected == "md5sums" ? QStringList{"critical: Ошибка / Для файла «md5sums» "
                                                                      "шаблона нет: шаблоны есть для control, preinst, "
                                                                      "postinst, prerm, postrm и config"}
@@ -174,6 +200,14 @@ private slots:
         QVERIFY(QFile::link(w + "/usr/bin/мой tool\\x", w + "/usr/link") && QFile::link(w + "/usr", w + "/usr/loop"));
         QCOMPARE(QProcess::execute("mkfifo", {w + "/usr/fifo"}), 0);
         const bool scratch = QFileInfo::exists("/tmp/md5sums");
+        // What writes killed midway leave: the md5sums write removes those whose process is gone or whose
+        // pid another process took (nobody holds their lock), never one still being written.
+        const QString dead = QString(".md5sums.bexlor-%1.dead01").arg(deadPid()), reused = ".md5sums.bexlor-1.reuse1";
+        const QString live = QString(".md5sums.bexlor-%1.live01").arg(QCoreApplication::applicationPid());
+        for (const QString &name : {dead, reused, live})
+            writeFile(deb(name), "partial");
+        const int writing = ::open(QFile::encodeName(deb(live)).constData(), O_RDONLY | O_CLOEXEC);
+        QVERIFY(writing >= 0 && ::flock(writing, LOCK_EX) == 0);
         FakeDialogs dialogs;
         auto *window = open();
         select(window, "templates");
@@ -196,6 +230,8 @@ private slots:
                                               "critical: Ошибка / Имена этих файлов содержат перевод строки, в "
                                               "md5sums их записать нельзя:\nusr/share/bad\\nname"}));
         QCOMPARE(QFileInfo::exists("/tmp/md5sums"), scratch);
+        QVERIFY(!QFileInfo::exists(deb(dead)) && !QFileInfo::exists(deb(reused)) && QFileInfo::exists(deb(live)));
+        ::close(writing);
 
         // A typed name wins over the listed one; then the field is cleared and the saved file shown.
         window->textEditControl->setPlainText("Текст\n");
@@ -223,6 +259,12 @@ private slots:
         dialogs.answers.enqueue(true);
         window->updateMD5(w);
         QCOMPARE(dialogs.take().last(), QStringLiteral("critical: Ошибка / Файл md5sums не найден"));
+        // A work directory that is missing, or that a name not in UTF-8 cannot name, is said to be missing.
+        const QByteArray latin1 = QFile::encodeName(w) + "/\xff";
+        QVERIFY(::mkdir(latin1.constData(), 0755) == 0);
+        for (const QString &missing : {w + "/нет", QFile::decodeName(latin1)})
+            QCOMPARE(writeChecksums(missing).message, "Каталог " + missing + " не найден");
+        QVERIFY(::rmdir(latin1.constData()) == 0);
     }
 };
 

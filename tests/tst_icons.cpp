@@ -21,7 +21,8 @@ QStringList run(void (BexlorWindow::*handler)(), const QString &workDir, const Q
     BexlorWindow window;
     window.ui->lineEditProjectDir_2->setText(workDir);
     (window.*handler)();
-    return dialogs.take();
+    const QString filter = dialogs.shown.value(0).filter; // of the picture dialog
+    return dialogs.take().replaceInStrings(QRegularExpression("^(file: .*)"), "\\1" + filter);
 }
 
 } // namespace
@@ -40,26 +41,12 @@ private slots:
         QTest::addColumn<QString>("name");
         // Made a link to a directory outside the work directory, or to a file there for a ".png".
         QTest::addColumn<QString>("linked");
-        QTest::newRow("png, blanks, quotes") << "png"
-                                             << "new/my 'app' \"x\""
-                                             << "my 'app' \"x\""
-                                             << "";
-        QTest::newRow("jpeg, Cyrillic, $, ;, usr a link: refused") << "jpg"
-                                                                   << "new/Мой $HOME; x"
-                                                                   << "Мой $HOME; x"
-                                                                   << "usr";
-        QTest::newRow("no slash, icons a link: refused") << "png"
-                                                         << "Пакет app"
-                                                         << "Пакет app"
-                                                         << "usr/share/icons";
-        QTest::newRow("trailing slash, link in a theme") << "png"
-                                                         << "pkg/"
-                                                         << ""
-                                                         << "usr/share/icons/hicolor/linked";
-        QTest::newRow("icon a link to a file outside: replaced") << "png"
-                                                                 << "pkg2"
-                                                                 << "pkg2"
-                                                                 << "usr/share/icons/hicolor/16x16/apps/pkg2.png";
+        addRow("png, blanks, quotes", "png", "new/my 'app' \"x\"", "my 'app' \"x\"", "");
+        addRow("jpeg, Cyrillic, $, ;, usr a link: refused", "jpg", "new/Мой $HOME; x", "Мой $HOME; x", "usr");
+        addRow("no slash, icons a link: refused", "png", "Пакет app", "Пакет app", "usr/share/icons");
+        addRow("trailing slash, link in a theme", "png", "pkg/", "pkg", "usr/share/icons/hicolor/linked");
+        addRow("icon a link to a file outside: replaced", "png", "pkg2", "pkg2",
+               "usr/share/icons/hicolor/16x16/apps/pkg2.png");
     }
 
     void writeOverwriteAndRemove()
@@ -123,12 +110,12 @@ private slots:
         QTest::addColumn<QString>("picture"); // empty: the picture dialog is cancelled
         QTest::addColumn<QByteArray>("content"); // null: no file
         QTest::addColumn<QString>("blocker"); // a file written in the work directory
-        QTest::newRow("missing picture") << "missing.png" << QByteArray() << "";
-        QTest::newRow("damaged png") << "bad.png" << QByteArray("\x89PNG\r\n\x1a\nbroken", 16) << "";
-        QTest::newRow("text named jpg") << "notes.jpg" << QByteArray("just text\n") << "";
-        QTest::newRow("picture dialog cancelled") << "" << QByteArray() << "";
-        QTest::newRow("size directory is a file") << "ok.svg" << band << "usr/share/icons/hicolor/48x48/apps";
-        QTest::newRow("icon path a directory") << "ok.svg" << band << "usr/share/icons/hicolor/22x22/apps/work.png/x";
+        addRow("missing picture", "missing.png", QByteArray(), "");
+        addRow("damaged png", "bad.png", QByteArray("\x89PNG\r\n\x1a\nbroken", 16), "");
+        addRow("text named jpg", "notes.jpg", QByteArray("just text\n"), "");
+        addRow("picture dialog cancelled", "", QByteArray(), "");
+        addRow("size directory is a file", "ok.svg", band, "usr/share/icons/hicolor/48x48/apps");
+        addRow("icon path a directory", "ok.svg", band, "usr/share/icons/hicolor/22x22/apps/work.png/x");
     }
 
     void failuresCreateNothing()
@@ -147,6 +134,7 @@ private slots:
         const QString expected = picture.isEmpty() ? "critical: Ошибка / Изображение не выбрано!"
                                                    : "critical: Ошибка / ";
         QVERIFY2(shown.size() == 2 && shown.last().startsWith(expected), qPrintable(shown.last()));
+        QCOMPARE(shown.first(), "file: Выбрать изображение / Изображения (*.png *.jpg *.jpeg *.svg)");
         QCOMPARE(QFileInfo::exists(workDir), !blocker.isEmpty());
     }
 };

@@ -69,14 +69,10 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("field");
         QTest::addColumn<bool>("parented");
-        QTest::newRow("project") << "BrowseProjectDir"
-                                 << "lineEditProjectDir" << true;
-        QTest::newRow("work") << "BrowseProjectDir_2"
-                              << "lineEditProjectDir_2" << false;
-        QTest::newRow("deb") << "BrowseDebDir"
-                             << "lineEditDebDir" << false;
-        QTest::newRow("binary") << "browseBinaryDir"
-                                << "lineEditBinaryDir" << false;
+        addRow("project", "BrowseProjectDir", "lineEditProjectDir", true);
+        addRow("work", "BrowseProjectDir_2", "lineEditProjectDir_2", false);
+        addRow("deb", "BrowseDebDir", "lineEditDebDir", false);
+        addRow("binary", "browseBinaryDir", "lineEditBinaryDir", false);
     }
 
     void directoryPickers()
@@ -102,27 +98,13 @@ private slots:
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("binary");
         QTest::addColumn<QString>("cFile");
-        QTest::newRow("dash") << "/home/u/proj/my-tool.py"
-                              << "my-tool"
-                              << "/home/u/proj/my_tool.c";
-        QTest::newRow("several dashes") << "/my-dir/a-b-c.py"
-                                        << "a-b-c"
-                                        << "/my-dir/a_b_c.c";
-        QTest::newRow("pyw keeps a point") << "/p/prog.pyw"
-                                           << "prog."
-                                           << "/p/prog.pc";
-        QTest::newRow("four characters") << "b.py"
-                                         << "b"
-                                         << "b.c";
-        QTest::newRow("three characters") << "a.p"
-                                          << ""
-                                          << "ac";
-        QTest::newRow("cancelled") << ""
-                                   << ""
-                                   << "c";
-        QTest::newRow("blanks and cyrillic") << "/дом/мой скрипт-1.py"
-                                             << "мой скрипт-1"
-                                             << "/дом/мой скрипт_1.c";
+        addRow("dash", "/home/u/proj/my-tool.py", "my-tool", "/home/u/proj/my_tool.c");
+        addRow("several dashes", "/my-dir/a-b-c.py", "a-b-c", "/my-dir/a_b_c.c");
+        addRow("pyw keeps a point", "/p/prog.pyw", "prog.", "/p/prog.pc");
+        addRow("four characters", "b.py", "b", "b.c");
+        addRow("three characters", "a.p", "", "ac");
+        addRow("cancelled", "", "", "c");
+        addRow("blanks and cyrillic", "/дом/мой скрипт-1.py", "мой скрипт-1", "/дом/мой скрипт_1.c");
     }
 
     void namesFromScript()
@@ -182,18 +164,36 @@ private slots:
         QCOMPARE(::runtimeNames(QStringLiteral("/nonexistent/include/")), QStringList());
     }
 
+    // Centred at the size it is shown with, whatever the layout makes of the form's size.
+    void centredWhenShown()
+    {
+        BexlorWindow window;
+        window.showCentred();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.pos(), centredPosition(QApplication::desktop()->size(), window.size()));
+    }
+
     void placement()
     {
+        const QSize full(1920, 1080), small(800, 600);
         const struct
         {
-            QSize window;
+            QSize desktop, window, tool; // no tool size: where the main window goes
             int dx, dy;
             QPoint expected;
-        } cases[] = {{{800, 600}, 0, 0, {560, 240}},     {{801, 601}, 0, 0, {559, 239}},
-                     {{800, 600}, 50, -100, {610, 140}}, {{800, 600}, 200, 50, {760, 290}}, // shortcut editor, removal
-                     {{1923, 1083}, 0, 0, {-2, -2}},     {{1921, 1081}, 0, -100, {-1, -101}}}; // larger than the screen
-        for (const auto &c : cases)
-            QCOMPARE(centredPosition(QSize(1920, 1080), c.window, c.dx, c.dy), c.expected);
+        } cases[] = {{full, {800, 600}, {}, 0, 0, {560, 240}},
+                     {full, {801, 601}, {}, 0, 0, {559, 239}},
+                     {full, {1923, 1083}, {}, 0, 0, {-2, -2}}, // larger than the screen
+                     {full, {800, 600}, {900, 480}, 50, -100, {610, 140}}, // shortcut editor
+                     {full, {800, 600}, {400, 300}, 200, 50, {760, 290}}, // removal
+                     {full, {1921, 1081}, {900, 480}, 0, -100, {0, 0}}, // kept on the screen
+                     {small, {780, 482}, {764, 524}, 50, -100, {36, 0}},
+                     {small, {780, 482}, {900, 700}, 0, -100, {0, 0}}};
+        for (const auto &c : cases) {
+            QCOMPARE(c.tool.isEmpty() ? centredPosition(c.desktop, c.window, c.dx, c.dy)
+                                      : toolWindowPosition(c.desktop, c.window, c.tool, c.dx, c.dy),
+                     c.expected);
+        }
     }
 };
 

@@ -27,26 +27,37 @@ private slots:
         const QByteArray good = "Package: My-Tool\nVersion: 2:1.0~rc1-3\nArchitecture: all\n"
                                 "Maintainer: Пётр Иванов <p@example.net>\n";
         const QString done = "information: Выполнено! / Документы пакета созданы:\n";
-        QTest::newRow("new") << good << false << false << done;
-        QTest::newRow("replace: yes") << good << true << true << done;
-        QTest::newRow("replace: no") << good << true << false << "question: Документы пакета / Эти файлы уже есть";
-        QTest::newRow("no control") << QByteArray() << false << false
-                                    << "critical: Ошибка / Файл DEBIAN/control не найден";
-        QTest::newRow("no Maintainer") << QByteArray("Package: t\nVersion: 1\n") << false << false
-                                       << "critical: Ошибка / В файле DEBIAN/control нет поля «Maintainer»";
-        QTest::newRow("no Version") << QByteArray("Package: t\nMaintainer: a <a@b.c>\n") << false << false
-                                    << "critical: Ошибка / В файле DEBIAN/control нет поля «Version»";
+        addRow("new", good, false, false, done);
+        addRow("replace: yes", good, true, true, done);
+        addRow("replace: no", good, true, false, "question: Документы пакета / Эти файлы уже есть");
+        addRow("no control", QByteArray(), false, false, "critical: Ошибка / Файл DEBIAN/control не найден");
+        addRow("no Maintainer", QByteArray("Package: t\nVersion: 1\n"), false, false,
+               "critical: Ошибка / В файле DEBIAN/control нет поля «Maintainer»");
+        addRow("no Version", QByteArray("Package: t\nMaintainer: a <a@b.c>\n"), false, false,
+               "critical: Ошибка / В файле DEBIAN/control нет поля «Version»");
         // Hostile work directories: nothing may be written outside it, nothing half-written.
-        QTest::newRow("linked usr/share")
-            << good << false << false
-            << "critical: Ошибка / Не удалось создать документы пакета:\n{W}/usr/share - символическая ссылка";
-        QTest::newRow("control a FIFO") << good << false << false
-                                        << "critical: Ошибка / {W}/DEBIAN/control не является обычным файлом";
-        QTest::newRow("full disk")
-            << good << false << false
-            << "critical: Ошибка / Не удалось создать документы пакета:\nНе удалось записать файл";
-        QTest::newRow("climbing name") << QByteArray("Package: ../../t\nVersion: 1\nMaintainer: a <a@b.c>\n") << false
-                                       << false << "critical: Ошибка / Имя пакета «../../t»";
+        addRow("linked usr/share", good, false, false,
+               "critical: Ошибка / Не удалось создать документы пакета:\n{W}/usr/share - символическая ссылка");
+        addRow("control a FIFO", good, false, false,
+               "critical: Ошибка / {W}/DEBIAN/control не является обычным файлом");
+        addRow("full disk", good, false, false,
+               "critical: Ошибка / Не удалось создать документы пакета:\nНе удалось записать файл");
+        addRow("climbing name", QByteArray("Package: ../../t\nVersion: 1\nMaintainer: a <a@b.c>\n"), false, false,
+               "critical: Ошибка / Имя пакета «../../t»");
+        // Fields inserted verbatim must not break the documents' format.
+        const QString field = "critical: Ошибка / Поле «%1» в файле DEBIAN/control ";
+        addRow("Maintainer over two lines",
+               QByteArray(
+                   "Package: t\nVersion: 1\nMaintainer: a <a@b.c>\n -- e <e@f.g>  Mon, 01 Jan 2024 00:00:00 +0000\n"),
+               false, false, field.arg("Maintainer") + "занимает несколько строк");
+        addRow("Version closing the heading",
+               QByteArray("Package: t\nVersion: 1.0) unstable; urgency=high\nMaintainer: a <a@b.c>\n"), false, false,
+               field.arg("Version") + "недопустимо: «1.0) unstable; urgency=high»");
+        addRow("Maintainer without an address", QByteArray("Package: t\nVersion: 1\nMaintainer: a\n"), false, false,
+               field.arg("Maintainer") + "недопустимо");
+        addRow("dpkg-parsechangelog warns", good, false, false,
+               "critical: Ошибка / Не удалось создать документы пакета:\ndpkg-parsechangelog не принимает changelog, "
+               "составленный по DEBIAN/control:\nwarning: changelog.Debian(l1)");
     }
 
     void createsDocs()
@@ -69,6 +80,11 @@ private slots:
         if (tag == "control a FIFO")
             QVERIFY(QFile::remove(work + "/DEBIAN/control")
                     && QProcess::execute("mkfifo", {work + "/DEBIAN/control"}) == 0);
+        if (tag == "dpkg-parsechangelog warns") {
+            writeFile(root.path() + "/parse", "#!/bin/sh\necho \"warning: $2(l1)\" >&2\n");
+            QVERIFY(QFile::setPermissions(root.path() + "/parse", QFile::ReadOwner | QFile::ExeOwner));
+            setToolForTesting("dpkg-parsechangelog", root.path() + "/parse");
+        }
         if (tag == "full disk") {
             if (::geteuid() != 0)
                 QSKIP("A full disk needs a small tmpfs, which only root can mount");
@@ -79,6 +95,7 @@ private slots:
             while (filler.write(QByteArray(1024, 'x')) > 0 && filler.flush()) { }
         }
         const auto unmount = qScopeGuard([&] {
+            clearToolsForTesting();
             if (tag == "full disk")
                 QProcess::execute("umount", {"-l", doc});
         });

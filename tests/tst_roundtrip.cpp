@@ -44,7 +44,8 @@ class RoundTripTest : public QObject
 private slots:
     void roundTrip_data()
     {
-        // Entries: "f MODE path" (a file), "l path target" (a link), "c path" (a conffile below etc).
+        // Entries: "f MODE path" (a file), "d MODE path" (a directory), "l path target" (a link), "c path" (a conffile
+        // below etc).
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<QStringList>("dangling"); // links the build lists as not in the package
         QTest::newRow("libaio1") << QStringList{"f 644 usr/lib/x86_64-linux-gnu/libaio.so.1.0.2",
@@ -58,6 +59,8 @@ private slots:
                                                "f 4754 usr/bin/newuidmap",
                                                "f 600 usr/share/tool/secret",
                                                "f 755 usr/share/tool/run.sh",
+                                               "d 2775 var/lib/tool",
+                                               "d 1777 var/tmp/tool",
                                                "l usr/bin/tool /usr/share/tool/run.sh",
                                                "l usr/lib/tool ../share/tool",
                                                "l usr/share/tool/loop loop",
@@ -82,9 +85,15 @@ private slots:
         QByteArray md5sums, conffiles;
         for (QString entry : entries) {
             const QStringList parts = entry.replace("{ROOT}", root.path()).split(' ');
-            const QString relative = parts.at(parts.at(0) == "f" ? 2 : 1), path = tree + '/' + relative;
+            const bool moded = parts.at(0) == "f" || parts.at(0) == "d";
+            const QString relative = parts.at(moded ? 2 : 1), path = tree + '/' + relative;
             if (parts.at(0) == "l") {
                 QVERIFY(QDir().mkpath(QFileInfo(path).path()) && QFile::link(parts.mid(2).join(' '), path));
+                continue;
+            }
+            if (parts.at(0) == "d") {
+                QVERIFY(QDir().mkpath(path)
+                        && ::chmod(QFile::encodeName(path).constData(), parts.at(1).toUInt(nullptr, 8)) == 0);
                 continue;
             }
             const QByteArray content = "content of " + relative.toUtf8() + '\n';
@@ -113,6 +122,7 @@ private slots:
         BexlorWindow window;
         FakeDialogs dialogs;
         window.ui->lineEditProjectDir_2->setText(work), window.ui->lineEditDebDir->setText(output);
+        window.ui->checkBoxLint->setChecked(false);
         window.editAccess();
         window.buidDeb();
         const QStringList shown = dialogs.take();

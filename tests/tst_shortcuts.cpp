@@ -9,6 +9,9 @@
 #include <QtTest>
 #include <QtWidgets>
 
+using Handler = void (BexlorWindow::*)();
+Q_DECLARE_METATYPE(Handler)
+
 class ShortcutsTest : public QObject
 {
     Q_OBJECT
@@ -29,10 +32,9 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("exec");
-        QTest::newRow("plain") << "mytool"
-                               << "Exec=/usr/bin/mytool\n";
-        QTest::newRow("hostile") << "Мой tool $HOME; \"q\" `x` 100%\\"
-                                 << "Exec=\"/usr/bin/Мой tool \\\\$HOME; \\\\\"q\\\\\" \\\\`x\\\\` 100%%\\\\\\\\\"\n";
+        addRow("plain", "mytool", "Exec=/usr/bin/mytool\n");
+        addRow("hostile", "Мой tool $HOME; \"q\" `x` 100%\\",
+               "Exec=\"/usr/bin/Мой tool \\\\$HOME; \\\\\"q\\\\\" \\\\`x\\\\` 100%%\\\\\\\\\"\n");
     }
 
     void templateValidates()
@@ -53,20 +55,49 @@ private slots:
         QVERIFY2(validate.succeeded() && validate.standardOutput.isEmpty(), qPrintable(validate.standardOutput));
     }
 
+    void fitsSmallScreen_data()
+    {
+        QTest::addColumn<Handler>("handler");
+        addRow("shortcut editor", Handler(&BexlorWindow::createShortcut));
+        addRow("DEBIAN editor", Handler(&BexlorWindow::editFiles));
+        addRow("access rights", Handler(&BexlorWindow::editAccess));
+    }
+
+    // The editor windows open on the screen (offscreen: 800x600) at their default size with every row in sight, no
+    // horizontal scroll bar, also for a long path and a long file name.
+    void fitsSmallScreen()
+    {
+        QFETCH(Handler, handler);
+        FakeDialogs dialogs;
+        QTemporaryDir base;
+        const QString work = base.path() + "/очень длинный путь/к рабочему каталогу/проекта/мой-пакет-с-длинным-именем";
+        writeFile(work + "/usr/share/applications/" + QString(200, 'n') + ".desktop", "");
+        writeFile(work + "/DEBIAN/" + QString(200, 'n'), "");
+        main.ui->lineEditProjectDir_2->setText(work);
+        main.show();
+        (main.*handler)();
+        QWidget *window = main.newWindow;
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QCOMPARE(window->screen()->availableGeometry().size(), QSize(800, 600));
+        QVERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));
+        auto *area = window->findChild<QScrollArea *>();
+        QVERIFY(!area->horizontalScrollBar()->isVisible());
+        for (QWidget *row : area->widget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+            const QRect shown(row->mapTo(area->viewport(), QPoint(0, 0)), row->size());
+            QVERIFY2(area->viewport()->rect().contains(shown), qPrintable(row->objectName()));
+        }
+        window->close();
+    }
+
     void saving_data()
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("target"); // empty: the save fails
-        QTest::newRow("typed name wins over the selected entry") << "new"
-                                                                 << "new.desktop";
-        QTest::newRow("extension typed is doubled") << "app.desktop"
-                                                    << "app.desktop.desktop";
-        QTest::newRow("hostile name") << "Мой 'x' $HOME; \"q\""
-                                      << "Мой 'x' $HOME; \"q\".desktop";
-        QTest::newRow("no name: selected entry overwritten") << ""
-                                                             << "old.desktop";
-        QTest::newRow("name into a missing directory") << "missing/app"
-                                                       << "";
+        addRow("typed name wins over the selected entry", "new", "new.desktop");
+        addRow("extension typed is doubled", "app.desktop", "app.desktop.desktop");
+        addRow("hostile name", "Мой 'x' $HOME; \"q\"", "Мой 'x' $HOME; \"q\".desktop");
+        addRow("no name: selected entry overwritten", "", "old.desktop");
+        addRow("name into a missing directory", "missing/app", "");
     }
 
     void saving()

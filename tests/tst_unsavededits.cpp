@@ -1,5 +1,5 @@
-// The three editors never drop typed text without asking: closing or picking another entry asks Save, Discard or
-// Cancel; Ctrl+S saves.
+// The three editors never drop typed text without asking: closing, picking another entry or a button that replaces
+// the text (clear, template) asks Save, Discard or Cancel; Ctrl+S saves; a replaced text comes back with Ctrl+Z.
 #include "app/ui/bexlorwindow.h"
 #include "common/paths.h"
 #include "desktop/accessrights.h"
@@ -24,7 +24,8 @@ private slots:
     void asksBeforeDropping_data()
     {
         QTest::addColumn<QString>("editor");
-        QTest::addColumn<QString>("action"); // "close", "ctrl+s" or "pick" (another entry of the list)
+        // "close", "ctrl+s", "pick" (another entry of the list), or a button: "clean", "pushButtonTemplate"
+        QTest::addColumn<QString>("action");
         QTest::addColumn<Dialogs::SaveAnswer>("answer");
         QTest::addColumn<bool>("open"); // the window afterwards
         QTest::addColumn<bool>("saved"); // the typed text on disk
@@ -38,6 +39,9 @@ private slots:
         }
         for (const char *editor : {"debian", "shortcut"})
             QTest::addRow("%s, pick, cancel", editor) << editor << "pick" << A::Cancel << true << false;
+        addRow("debian, clear, cancel", "debian", "clean", A::Cancel, true, false);
+        addRow("access, clear, save", "access", "clean", A::Save, true, true);
+        addRow("shortcut, template, discard", "shortcut", "pushButtonTemplate", A::Discard, true, false);
     }
 
     void asksBeforeDropping()
@@ -79,6 +83,8 @@ private slots:
             window->close();
         } else if (action == "ctrl+s") {
             QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier);
+        } else if (action != "pick") {
+            window->findChild<QAbstractButton *>(action)->click();
         } else {
             const QString shown = list->currentText();
             list->setCurrentIndex((list->currentIndex() + 1) % list->count());
@@ -89,7 +95,14 @@ private slots:
         QCOMPARE(boxes.value(0).startsWith("save: Несохранённые изменения / "), action != "ctrl+s");
         QCOMPARE(boxes.contains("information: Выполнено! / Изменения сохранены!"), saved);
         QCOMPARE(window->isVisible(), open);
-        if (open && !saved)
+        const bool replaced = action.startsWith("clean") || action.startsWith("push");
+        if (replaced
+            && answer != Dialogs::SaveAnswer::Cancel) { // an edit: undone, the typed text is back, saved or not
+            QVERIFY(text->toPlainText() != typed && text->document()->isModified());
+            text->undo();
+            QCOMPARE(text->document()->isModified(), !saved);
+        }
+        if (open)
             QCOMPARE(text->toPlainText(), typed);
         QCOMPARE(readFile(file), saved ? typed.toUtf8() : before);
     }

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDesktopWidget>
+#include <QLayout>
 #include <QSettings>
 
 BexlorWindow::BexlorWindow(QWidget *parent)
@@ -50,6 +51,15 @@ BexlorWindow::BexlorWindow(QWidget *parent)
 }
 
 BexlorWindow::~BexlorWindow() = default;
+
+void BexlorWindow::showCentred()
+{
+    ensurePolished();
+    // Activating the layout sets the minimum size it needs, and grows the window to it now rather than after the move.
+    layout()->activate();
+    move(centredPosition(QApplication::desktop()->size(), size()));
+    show();
+}
 
 namespace {
 const QString chooseDirectoryCaption = QStringLiteral("Выбрать каталог");
@@ -111,10 +121,13 @@ void BexlorWindow::showToolWindow(QWidget *window, const QString &title, int dx,
     window->setAttribute(Qt::WA_DeleteOnClose);
     newWindow = window;
     if (sizeLimits) {
-        window->setMinimumSize(900, 480);
+        // Small enough for an 800x600 screen, where the form's own size fits too.
+        window->setMinimumSize(640, 400);
         window->setMaximumSize(7680, 4320);
     }
     window->setWindowTitle(title);
-    window->move(centredPosition(QApplication::desktop()->size(), size(), dx, dy));
+    // The tool window gets a frame like this window's.
+    const QSize frame = frameGeometry().size() - size();
+    window->move(toolWindowPosition(QApplication::desktop()->size(), size(), window->size() + frame, dx, dy));
     window->show();
 }

@@ -24,6 +24,10 @@ public:
     // The tool window opened last; earlier ones stay open on their own.
     QPointer<QWidget> newWindow;
 
+    // Shows the window centred on the desktop at the size it is shown with:
+    // the layout is settled first, since it may grow the form.
+    void showCentred();
+
     // Pickers and clearing (main window).
     void selectProjectDir();
     void selectProjectDir_2();

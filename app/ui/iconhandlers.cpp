@@ -10,7 +10,7 @@ void BexlorWindow::createIcon()
     if (workDir.isEmpty())
         return;
     const QString picture = Dialogs::instance().openFileName(this, QStringLiteral("Выбрать изображение"), QString(),
-                                                             QStringLiteral("Image (*.png *.jpg *.svg)"));
+                                                             QStringLiteral("Изображения (*.png *.jpg *.jpeg *.svg)"));
     // A refusal needs no progress window.
     const auto work = [workDir, picture] { return writeIconSet(workDir, picture); };
     showResult(picture.isEmpty() ? work() : runWithProgress(this, QStringLiteral("Создание иконок"), work));

@@ -18,6 +18,7 @@ int runApplication(int argc, char **argv)
         std::fprintf(stderr, "bexlor-builder: %s\n", qUtf8Printable(store.message));
         return 1;
     }
+    removeStaleSettingsLock();
     settings();
 
     const QString dataDirectory = dataDirectoryPath();
@@ -33,7 +34,6 @@ int runApplication(int argc, char **argv)
     application.setWindowIcon(QIcon(QStringLiteral("/usr/share/icons/hicolor/256x256/apps/bexlor-builder.png")));
 
     BexlorWindow window;
-    window.move(centredPosition(QApplication::desktop()->size(), window.size()));
-    window.show();
+    window.showCentred();
     return application.exec();
 }

@@ -1,5 +1,7 @@
 #include "common/ui/dialogs.h"
 
+#include "common/wording.h"
+
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -79,8 +81,9 @@ BoxText boxText(const QString &text)
     const QStringList lines = text.split(QLatin1Char('\n'));
     if (lines.size() <= shownLines)
         return {text, QString()};
-    return {lines.mid(0, shownLines).join(QLatin1Char('\n'))
-                + QStringLiteral("\n… и ещё %1 строк").arg(lines.size() - shownLines),
+    const int more = lines.size() - shownLines;
+    const QString noun = pluralForm(more, QStringLiteral("строку"), QStringLiteral("строки"), QStringLiteral("строк"));
+    return {lines.mid(0, shownLines).join(QLatin1Char('\n')) + QStringLiteral("\n… и ещё %1 %2").arg(more).arg(noun),
             text};
 }
 

@@ -36,8 +36,9 @@ public:
 };
 
 // What a box shows of a long text: its first 20 lines, then
-// "… и ещё N строк"; the whole text goes into the details. A text of 20
-// lines or fewer is shown whole, without details.
+// "… и ещё N строк" (or строку, строки, as the number wants); the whole text
+// goes into the details. A text of 20 lines or fewer is shown whole, without
+// details.
 struct BoxText
 {
     QString text;

@@ -95,7 +95,7 @@ Result runWithProgress(QWidget *parent, const QString &title, const std::functio
     worker->start();
     dialog.exec();
     worker->wait();
-    if (job.cancelled() && result.failed())
+    if (job.cancelled())
         return Result::failure(QStringLiteral("Работа «%1» отменена. То, что она успела создать, удалено.").arg(title));
     return result;
 }

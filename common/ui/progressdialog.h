@@ -48,6 +48,7 @@ private:
 };
 
 // Runs work on a worker thread under a job while the progress window keeps
-// every window painting, and returns its result once it is over. A work
-// that failed after the user cancelled it reports the cancel instead.
+// every window painting, and returns its result once it is over. A work the
+// user cancelled reports the cancel, whatever its own result: the work
+// honours a cancel up to its last step (Job::commit) and refuses it after.
 Result runWithProgress(QWidget *parent, const QString &title, const std::function<Result()> &work);

@@ -29,6 +29,8 @@ QLabel *addToolLabel(Ui::Form &form, const QString &objectName, const QString &t
     label->setObjectName(objectName);
     label->setTextFormat(Qt::PlainText);
     label->setText(text);
+    // A path in the field column breaks at its "/" rather than widen the window.
+    label->setWordWrap(role == QFormLayout::FieldRole);
     form.formLayout->setWidget(row, role, label);
     return label;
 }

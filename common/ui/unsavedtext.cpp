@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QShortcut>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <QWidget>
 
@@ -49,6 +50,18 @@ void UnsavedTextGuard::guardList(QComboBox *list, std::function<void()> open)
         open();
         m_shown = m_list->currentText();
     });
+}
+
+void UnsavedTextGuard::replaceText(const QString &text)
+{
+    if (!mayDrop())
+        return;
+    QTextCursor cursor(m_editor->document());
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.removeSelectedText();
+    cursor.insertText(text);
+    cursor.endEditBlock();
 }
 
 bool UnsavedTextGuard::eventFilter(QObject *watched, QEvent *event)

@@ -10,9 +10,10 @@ class QTextEdit;
 class QWidget;
 
 // Keeps an editor window from losing typed text: before the window closes,
-// or before another entry of its list is loaded over unsaved changes, it asks
-// "Save, Discard or Cancel"; Ctrl+S saves. The text counts as changed while
-// its document is modified (loading and saving reset that).
+// before another entry of its list is loaded and before a button replaces
+// the text, over unsaved changes, it asks "Save, Discard or Cancel"; Ctrl+S
+// saves. The text counts as changed while its document is modified (loading
+// and saving reset that).
 class UnsavedTextGuard : public QObject
 {
 public:
@@ -26,6 +27,11 @@ public:
     // Choosing an entry of list loads it with open once the text may be
     // dropped; otherwise the list goes back to the entry shown.
     void guardList(QComboBox *list, std::function<void()> open);
+
+    // Puts text in place of the editor's once the text may be dropped, as one
+    // edit that Ctrl+Z undoes; the text then counts as changed until saved
+    // or undone back to where it was saved.
+    void replaceText(const QString &text);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -30,7 +30,7 @@ AccessWindow::AccessWindow(const QString &workDir)
     connect(control->closeControl, &QAbstractButton::clicked, this, &QWidget::close);
 
     openFile();
-    new UnsavedTextGuard(this, textEditCopyright, [this] { saveAccess(); });
+    m_guard = new UnsavedTextGuard(this, textEditCopyright, [this] { saveAccess(); });
 }
 
 AccessWindow::~AccessWindow() = default;
@@ -81,5 +81,5 @@ void AccessWindow::saveAccess()
 
 void AccessWindow::clean()
 {
-    textEditCopyright->clear();
+    m_guard->replaceText(QString());
 }

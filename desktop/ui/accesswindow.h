@@ -6,6 +6,7 @@
 
 class QLabel;
 class QTextEdit;
+class UnsavedTextGuard;
 namespace Ui {
 class Form;
 }
@@ -29,8 +30,12 @@ public:
     // Shows the access-rights file, generating it first when it is missing.
     void openFile();
     void saveAccess();
+    // Empties the editor as an edit that Ctrl+Z undoes, asked for first over
+    // unsaved changes.
     void clean();
 
 private:
     QString accessFile() const;
+
+    UnsavedTextGuard *m_guard = nullptr;
 };

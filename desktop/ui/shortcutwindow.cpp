@@ -31,8 +31,8 @@ shortcutWindow::shortcutWindow(const QString &directory)
 
     searchFiles();
     openFile();
-    auto *guard = new UnsavedTextGuard(this, textEditCopyright, [this] { saveShortcut(); });
-    guard->guardList(comboBox, [this] { openFile(); });
+    m_guard = new UnsavedTextGuard(this, textEditCopyright, [this] { saveShortcut(); });
+    m_guard->guardList(comboBox, [this] { openFile(); });
 }
 
 shortcutWindow::~shortcutWindow() = default;
@@ -44,7 +44,7 @@ QString shortcutWindow::folder() const
 
 void shortcutWindow::clean()
 {
-    textEditCopyright->clear();
+    m_guard->replaceText(QString());
 }
 
 void shortcutWindow::saveShortcut()
@@ -68,7 +68,7 @@ void shortcutWindow::fillTemplate()
     // The window knows the applications directory; the program and its icon
     // are named after the work directory above it.
     const QString workDir = folder().chopped(applicationsDirectory(QString()).size() + 1);
-    textEditCopyright->setPlainText(desktopTemplate(packageName(workDir)));
+    m_guard->replaceText(desktopTemplate(packageName(workDir)));
 }
 
 void shortcutWindow::searchFiles()

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 class QTextEdit;
+class UnsavedTextGuard;
 
 // The editor of the .desktop files of one applications directory: a name for
 // a new file, the list of entries found there and the text of the one shown.
@@ -24,13 +25,14 @@ public:
     Ui::Form copyright;
     QTextEdit *textEditCopyright;
 
-    // Empties the text area; nothing on disk changes.
+    // Empties the text area as an edit that Ctrl+Z undoes, asked for first
+    // over unsaved changes; nothing on disk changes.
     void clean();
     // Writes the text under the typed name + ".desktop", or else over the
     // selected entry, then closes the window; a failure keeps it open.
     void saveShortcut();
     // Fills the text area, not the file, with a desktop entry for the
-    // package's program.
+    // package's program, as an edit in the same way.
     void fillTemplate();
     // Fills the list with the directory's entries, unsorted.
     void searchFiles();
@@ -40,4 +42,6 @@ public:
 private:
     // The directory every action works on, as the window shows it (ends in "/").
     QString folder() const;
+
+    UnsavedTextGuard *m_guard = nullptr;
 };

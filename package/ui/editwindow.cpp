@@ -42,8 +42,8 @@ editWindow::editWindow(const QString &workDir)
     replaceInstallSize(workDir);
     searchFiles();
     openFile();
-    auto *guard = new UnsavedTextGuard(this, textEditControl, [this] { saveFiles(); });
-    guard->guardList(comboBox, [this] { openFile(); });
+    m_guard = new UnsavedTextGuard(this, textEditControl, [this] { saveFiles(); });
+    m_guard->guardList(comboBox, [this] { openFile(); });
 }
 
 void editWindow::createStandardFiles(const QString &workDir)
@@ -102,7 +102,7 @@ void editWindow::saveFiles()
 
 void editWindow::clean()
 {
-    textEditControl->clear();
+    m_guard->replaceText(QString());
 }
 
 void editWindow::fillTemplate()
@@ -119,7 +119,7 @@ void editWindow::fillTemplate()
                       .arg(name));
         return;
     }
-    textEditControl->setPlainText(text);
+    m_guard->replaceText(text);
 }
 
 void editWindow::updateMD5(const QString &workDir)

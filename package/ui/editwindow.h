@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class QTextEdit;
+class UnsavedTextGuard;
 
 // Editor for the files of the DEBIAN directory of one work directory: lists
 // them, loads one into a plain text editor, saves the text under the listed or
@@ -26,9 +27,11 @@ public:
     void searchFiles();
     void openFile();
     void saveFiles();
+    // Empties the editor as an edit that Ctrl+Z undoes, asked for first over
+    // unsaved changes.
     void clean();
     // Fills the editor, not the file, with the template for the typed or
-    // selected file.
+    // selected file, as an edit in the same way.
     void fillTemplate();
 
     // Rewrites DEBIAN/md5sums from the files of workDir after asking.
@@ -41,4 +44,5 @@ private:
     void createStandardFiles(const QString &workDir);
 
     QString m_workDir;
+    UnsavedTextGuard *m_guard = nullptr;
 };

@@ -27,12 +27,9 @@ public:
 private:
     // The directory in labelWorkDir, or the empty text after telling the user.
     QString shownDirectory();
-    void removeDirectory(const QString &directory);
-    void removeSingle(const QString &directory, const QString &name);
+    void removeDirectory();
+    void removeSingle(const QString &name, const QByteArray &bytes);
     void relist();
-    // Refuses, with a box, a deletion whose path below the work directory
-    // passes through a link; relative is the path below it.
-    bool crossesLink(const QString &relative);
 
     QString m_workDir;
     QString m_subdirectory;

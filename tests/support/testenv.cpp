@@ -2,6 +2,7 @@
 
 #include "common/processrunner.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -42,4 +43,38 @@ QStringList packageListing(const QString &package)
     lines.replaceInStrings(QRegularExpression(QStringLiteral(" \\S+ +\\d+ \\S+ \\S+ ")), QStringLiteral(" "));
     lines.sort();
     return lines;
+}
+
+qint64 gencontrolInstalledSize(const QString &root)
+{
+    QTemporaryDir source;
+    writeFile(source.path() + "/debian/control", "Source: x\nMaintainer: A <a@b.c>\n\nPackage: x\nArchitecture: all\n"
+                                                 "Description: d\n d\n");
+    writeFile(source.path() + "/debian/changelog",
+              "x (1.0) unstable; urgency=low\n\n  * x\n\n -- A <a@b.c>  Mon, 01 Jan 2024 00:00:00 +0000\n");
+    const ProcessResult control = runProcess("dpkg-gencontrol", {"-P" + root, "-O"}, source.path());
+    const QRegularExpressionMatch size = QRegularExpression("\nInstalled-Size: (\\d+)\n").match(control.standardOutput);
+    return size.hasMatch() ? size.captured(1).toLongLong() : -1;
+}
+
+qint64 deadPid()
+{
+    QProcess child;
+    child.start("/bin/true", QStringList());
+    child.waitForStarted();
+    const qint64 pid = child.processId();
+    child.waitForFinished();
+    return pid;
+}
+
+QStringList processesWith(const QByteArray &text)
+{
+    QStringList found;
+    const QString self = QString::number(QCoreApplication::applicationPid());
+    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        // A zombie's environment reads empty.
+        if (pid.toInt() > 0 && pid != self && readFile("/proc/" + pid + "/environ").contains(text))
+            found << pid + ' ' + QString::fromUtf8(readFile("/proc/" + pid + "/cmdline").replace('\0', ' '));
+    }
+    return found;
 }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 // Points HOME at a fresh temporary directory for the lifetime of the object,
 // so nothing a test does reaches the real home. Create it before the first
@@ -28,3 +29,21 @@ QByteArray readFile(const QString &path);
 // The entries of a package as `dpkg-deb --contents` lists them, sorted, each
 // "type+mode path" (with " -> target" for a link); owner, size and date left out.
 QStringList packageListing(const QString &package);
+
+// One row of a data table: its tag, then the values of its columns in order.
+template<class... Values>
+void addRow(const char *tag, const Values &...values)
+{
+    (QTest::newRow(tag) << ... << values);
+}
+
+// The Installed-Size dpkg-gencontrol computes for the package tree root, every entry below it counted.
+qint64 gencontrolInstalledSize(const QString &root);
+
+// A process id that no process has: that of a child that has ended.
+qint64 deadPid();
+
+// The processes, zombies and this one aside, whose environment holds text:
+// whatever a test started with that text in a variable, the tools and the
+// daemons they started included. Each is "PID command line".
+QStringList processesWith(const QByteArray &text);
