@@ -44,11 +44,12 @@ struct ProfileKey
 {
     const char *key;
     ProfileMember member;
+    bool (*absent)() = nullptr; // what a missing check box reads as (nullptr: off)
 };
 
-const std::array<ProfileKey, 9> &profileKeys()
+const std::array<ProfileKey, 10> &profileKeys()
 {
-    static const std::array<ProfileKey, 9> keys{{
+    static const std::array<ProfileKey, 10> keys{{
         {"ProjectDir", &Profile::projectDir},
         {"Py", &Profile::py},
         {"OutputC", &Profile::outputC},
@@ -57,7 +58,8 @@ const std::array<ProfileKey, 9> &profileKeys()
         {"Source", &Profile::source},
         {"ProjectDirDeb", &Profile::projectDirDeb},
         {"DebDir", &Profile::debDir},
-        {"Lint", &Profile::lint},
+        {"Lint", &Profile::lint, lintianInstalled},
+        {"Bytecode", &Profile::bytecode},
     }};
     return keys;
 }
@@ -71,7 +73,7 @@ void writeProfile(QSettings &store, const Profile &profile)
 
 // Reads the keys from the store's current group: a missing text reads as
 // empty, a missing or hand-edited Source that is no number as 0, a missing
-// Lint as on when lintian is installed.
+// check box as its key says.
 Profile readProfile(const QSettings &store)
 {
     Profile profile;
@@ -82,7 +84,8 @@ Profile readProfile(const QSettings &store)
         else if (auto number = std::get_if<int Profile::*>(&key.member))
             profile.*(*number) = value.toInt();
         else
-            profile.*std::get<bool Profile::*>(key.member) = value.isValid() ? value.toBool() : lintianInstalled();
+            profile.*std::get<bool Profile::*>(key.member) = value.isValid() ? value.toBool()
+                                                                             : key.absent && key.absent();
     }
     return profile;
 }

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-// The eight fields of a project profile, under the keys they are stored with.
+// The fields of a project profile, under the keys they are stored with.
 struct Profile
 {
     QString projectDir; // ProjectDir
@@ -17,6 +17,7 @@ struct Profile
     QString projectDirDeb; // ProjectDirDeb
     QString debDir; // DebDir
     bool lint = true; // Lint: lintian after the package build
+    bool bytecode = false; // Bytecode: the whole program as bytecode
 };
 
 // The profile names in the store, in the order it lists its groups.
@@ -28,7 +29,8 @@ Result saveProfile(const QString &name, const Profile &profile);
 
 // The profile stored under name; a missing profile or key reads as empty
 // text and position 0, and so does a hand-edited Source that is no number;
-// a missing Lint reads as on when lintian is installed.
+// a missing Lint reads as on when lintian is installed, a missing Bytecode
+// as off.
 Profile loadProfile(const QString &name);
 
 // Removes the profile name with all its keys; the empty name is refused,

@@ -26,6 +26,7 @@ const QString scriptOption = QStringLiteral("--script");
 const QString licenceOption = QStringLiteral("--licence");
 const QString appStreamIdOption = QStringLiteral("--appstream-id");
 const QString replaceOption = QStringLiteral("--replace");
+const QString bytecodeOption = QStringLiteral("--bytecode");
 
 // What a subcommand accepts: the options its operands stand for, in order,
 // the further options with a value, the options without one, and its help.
@@ -44,17 +45,27 @@ const std::array<CommandSyntax, 7> &commandSyntaxes()
         {"exe",
          {scriptOption},
          {QStringLiteral("--runtime"), outputDirOption, QStringLiteral("--name")},
-         {},
+         {bytecodeOption},
          "Использование: bexlor-build exe [СКРИПТ] [--runtime R] [--output-dir КАТАЛОГ] [--name ИМЯ]\n"
-         "                                 [--profile ИМЯ]\n"
-         "Переводит скрипт Python в C (cython3 --embed) и собирает исполняемый файл (gcc).\n\n"
+         "                                 [--bytecode] [--profile ИМЯ]\n"
+         "Собирает программу на Python в один исполняемый файл: находит модули, которые импортирует\n"
+         "скрипт, переводит их в C (cython3) и компилирует (gcc) вместе со скриптом. Модули, которые\n"
+         "cython3 переводит неверно, входят в файл байт-кодом Python. Выводит строки Depends: и\n"
+         "Recommends: с пакетами Debian, нужными программе.\n\n"
          "  СКРИПТ, --script СКРИПТ    файл .py; рядом с ним появится файл .c\n"
          "  --runtime R                библиотека среды Python, например python3.11;\n"
          "                             по умолчанию первая из /usr/include/x86_64-linux-gnu/\n"
-         "  --output-dir КАТАЛОГ       куда записать исполняемый файл; по умолчанию текущий каталог\n"
+         "  --output-dir КАТАЛОГ       куда записать исполняемый файл; по умолчанию текущий каталог.\n"
+         "                             Если он оканчивается на usr/bin, usr/sbin, usr/games или\n"
+         "                             .local/bin, файлы данных рядом со скриптом копируются в\n"
+         "                             ../share/ИМЯ (для usr/games — в usr/share/games/ИМЯ)\n"
          "  --name ИМЯ                 имя исполняемого файла; по умолчанию имя скрипта без \".py\"\n"
-         "  --profile ИМЯ              поля ProjectDir, Py, OutputC, BinaryDir, Binary и Source профиля;\n"
-         "                             скрипт, заданный в командной строке, приносит свои имена\n"},
+         "  --bytecode                 вся программа байт-кодом Python, без перевода в C\n"
+         "  --profile ИМЯ              поля ProjectDir, Py, BinaryDir, Binary, Source и Bytecode\n"
+         "                             профиля; скрипт, заданный в командной строке, приносит свои имена\n"
+         "\n"
+         "Объектные файлы модулей хранятся в $XDG_CACHE_HOME/bexlor-builder (по умолчанию\n"
+         "~/.cache/bexlor-builder), и неизменённые модули не собираются заново.\n"},
         {"deb",
          {workDirOption, outputDirOption},
          {},
@@ -251,9 +262,9 @@ ExecutableBuild executableBuild(const CommandLine &line, const Profile &profile,
     const bool fromProfile = !ownScript && !profile.py.isEmpty();
     build.projectDir = fromProfile ? profile.projectDir
                                    : (names.directory.isEmpty() ? QStringLiteral(".") : names.directory);
-    build.cFile = fromProfile && !profile.outputC.isEmpty() ? profile.outputC : names.cFile;
     const QString name = fromProfile && !profile.binary.isEmpty() ? profile.binary : binaryNameFor(build.script);
     build.binaryName = value(line, QStringLiteral("--name"), name);
+    build.bytecode = line.flags.contains(bytecodeOption) || profile.bytecode;
     return build;
 }
 

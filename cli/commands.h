@@ -17,7 +17,7 @@ struct CommandLine
     QString command; // exe, deb, docs, md5sums, size, icons, access; empty for the program itself
     QMap<QString, QString> values; // option name (with "--") to its value
     bool help = false;
-    QSet<QString> flags; // the options without a value that were given (--save, --lint, --replace)
+    QSet<QString> flags; // the options without a value that were given (--save, --lint, --replace, --bytecode)
     QString usageError; // what is wrong with the arguments; empty when they are usable
 };
 
@@ -28,11 +28,11 @@ CommandLine parseCommandLine(const QStringList &arguments);
 QString helpText(const QString &command);
 
 // The fields of the executable build: the arguments win over the profile.
-// A script given on the command line brings its own C file, directory and
+// A script given on the command line brings its own directory and
 // executable name, as the window's script picker does; the profile's are used
 // only with the profile's script. The runtime is the profile's position in
 // runtimes, or the first one; the output directory is the current one when
-// neither gives one.
+// neither gives one; --bytecode or the profile's Bytecode asks for bytecode.
 ExecutableBuild executableBuild(const CommandLine &line, const Profile &profile, const QStringList &runtimes);
 
 // Does what the command line asks and reports it; the access list goes to

@@ -7,7 +7,8 @@
 
 namespace {
 thread_local Job *currentJob = nullptr;
-}
+thread_local bool quietOutput = false;
+} // namespace
 
 void Job::cancel()
 {
@@ -23,7 +24,7 @@ bool Job::commit()
 
 void Job::reportOutput(const QByteArray &chunk)
 {
-    if (onOutput && !chunk.isEmpty())
+    if (onOutput && !chunk.isEmpty() && !quietOutput)
         onOutput(chunk);
 }
 
@@ -59,6 +60,17 @@ JobScope::JobScope(Job *job)
 JobScope::~JobScope()
 {
     currentJob = m_previous;
+}
+
+QuietOutput::QuietOutput()
+    : m_previous(quietOutput)
+{
+    quietOutput = true;
+}
+
+QuietOutput::~QuietOutput()
+{
+    quietOutput = m_previous;
 }
 
 bool jobCancelled()

@@ -62,6 +62,22 @@ private:
     Job *m_previous;
 };
 
+// Keeps what the tools of the calling thread print from the job for its
+// lifetime, for tools that only answer a question (a version, a file's
+// package): their answer is no news for the user's log. A cancel still
+// reaches them.
+class QuietOutput
+{
+public:
+    QuietOutput();
+    ~QuietOutput();
+    QuietOutput(const QuietOutput &) = delete;
+    QuietOutput &operator=(const QuietOutput &) = delete;
+
+private:
+    bool m_previous;
+};
+
 // True when the current thread works under a job that was cancelled.
 bool jobCancelled();
 // Commits the current thread's job (see Job::commit); true without a job.

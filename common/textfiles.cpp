@@ -139,14 +139,15 @@ int writeAllAndSync(int fd, const QByteArray &data)
 
 } // namespace
 
-Result writeFileAtomically(const QString &path, const QByteArray &data)
+Result writeFileAtomically(const QString &path, const QByteArray &data, int mode)
 {
     const QByteArray target = QFile::encodeName(path);
     struct stat existing;
     const bool exists = ::stat(target.constData(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode))
         return Result::failure(QStringLiteral("Не удалось записать файл %1: это каталог").arg(path));
-    const mode_t mode = exists && S_ISREG(existing.st_mode) ? existing.st_mode & 07777 : creationMode();
+    if (mode < 0)
+        mode = exists && S_ISREG(existing.st_mode) ? int(existing.st_mode & 07777) : int(creationMode());
 
     // The temporary file lies beside the target, so the rename never crosses
     // a file system. Renaming replaces a link at the path rather than
@@ -162,7 +163,7 @@ Result writeFileAtomically(const QString &path, const QByteArray &data)
         return Result::failure(failure(path, errno));
     // A copy of the descriptor holds the lock until the name is gone.
     const int lock = ::dup(fd);
-    int error = ::fchmod(fd, mode) == 0 ? writeAllAndSync(fd, data) : errno;
+    int error = ::fchmod(fd, mode_t(mode)) == 0 ? writeAllAndSync(fd, data) : errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;
     if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)

@@ -2,35 +2,95 @@
 
 #include "common/job.h"
 #include "common/paths.h"
+#include "common/privatedir.h"
 #include "common/processrunner.h"
 #include "common/textfiles.h"
+#include "exebuild/datafiles.h"
+#include "exebuild/importscan.h"
+#include "exebuild/modulebuild.h"
+#include "exebuild/objectcache.h"
+#include "exebuild/programsource.h"
+#include "exebuild/pythondeps.h"
 #include "exebuild/scriptnames.h"
 #include "exebuild/shipready.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent>
 
+#include <algorithm>
+#include <atomic>
+#include <numeric>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
-QStringList translationArguments(const QString &workingCopy)
+Result checkRuntime(const QString &runtime, const QStringList &installed)
 {
-    return {QStringLiteral("-3"), operandPath(workingCopy), QStringLiteral("--embed")};
+    if (installed.isEmpty())
+        return Result::failure(QStringLiteral("Не найдено ни одной среды Python: в каталоге "
+                                              "/usr/include/x86_64-linux-gnu/ нет каталога python*. "
+                                              "Установите пакет python3-dev."));
+    if (!installed.contains(runtime))
+        return Result::failure(QStringLiteral("Среды Python «%1» нет среди установленных: %2")
+                                   .arg(runtime, installed.join(QStringLiteral(", "))));
+    return Result::done();
 }
 
-QStringList compilationArguments(const ExecutableBuild &build, const BuildFlags &flags)
+Result reportBuild(const BuildReport &report)
 {
-    return QStringList{QStringLiteral("-Os")} + flags.cflags + flags.cppflags
-           + QStringList{QStringLiteral("-I"), QStringLiteral("/usr/include/") + build.runtime, QStringLiteral("-o"),
-                         build.binaryDir + QLatin1Char('/') + build.binaryName, operandPath(build.cFile)}
-           + flags.ldflags
-           + QStringList{QStringLiteral("-l") + build.runtime, QStringLiteral("-lpthread"), QStringLiteral("-lm"),
-                         QStringLiteral("-lutil"), QStringLiteral("-ldl")};
+    QStringList lines{QStringLiteral("Исполняемый файл: ") + report.executable};
+    if (!report.controlLines.isEmpty())
+        lines << QStringLiteral("Строки для DEBIAN/control:") << report.controlLines;
+    if (!report.dataRefusal.isEmpty())
+        lines << report.dataRefusal;
+    else if (report.dataPlaced && !report.dataFiles.isEmpty())
+        lines << QStringLiteral("Файлы данных (%1) скопированы в %2; список — в подробностях.")
+                     .arg(report.dataFiles.size())
+                     .arg(report.dataDirectory);
+    else if (report.dataPlaced)
+        lines << QStringLiteral("Каталог данных программы: %1 (файлов данных рядом со скриптом нет).")
+                     .arg(report.dataDirectory);
+    else
+        lines << QStringLiteral("Файлы данных программа читает из каталога %1; сборка копирует их туда, только когда "
+                                "каталог бинарного файла оканчивается на usr/bin, usr/sbin, usr/games или .local/bin.")
+                     .arg(report.dataDirectory);
+    for (const QString &missing : report.missing)
+        lines << QStringLiteral("Не найден модуль ") + missing;
+    if (!report.extensions.isEmpty())
+        lines << QStringLiteral("Модули расширений программа загружает из каталога данных: %1.")
+                     .arg(report.extensions.join(QStringLiteral(", ")));
+    if (!report.wholeBytecode.isEmpty())
+        lines << QStringLiteral("Вся программа в байт-коде Python: ") + report.wholeBytecode;
+    else if (!report.bytecode.isEmpty())
+        lines << QStringLiteral("В байт-коде Python, без перевода в C: ") + report.bytecode.join(QStringLiteral("; "));
+    lines << report.notes;
+
+    QStringList warnings = report.toolWarnings;
+    warnings.removeAll(QString());
+    Result done = Result::done(QStringLiteral("Команда сборки завершена.\n\n") + lines.join(QLatin1Char('\n'))
+                               + QStringLiteral("\n\nПредупреждения при сборке:") + warnings.join(QLatin1Char('\n')));
+    if (report.dataPlaced && !report.dataFiles.isEmpty()) {
+        QStringList files;
+        for (const QByteArray &file : report.dataFiles)
+            files << QFile::decodeName(file);
+        done.details = QStringLiteral("Файлы данных в %1:\n").arg(report.dataDirectory) + files.join(QLatin1Char('\n'));
+    }
+    return done;
 }
 
 namespace {
 
-const QString unexpectedError = QStringLiteral("Непредвиденная ошибка:\n");
+const QString compileError = QStringLiteral("Ошибка при сборке бинарного файла:\n");
+
+Result cancelled()
+{
+    return Result::failure(cancelledText());
+}
 
 // A regular file holding exactly the script: the working copy of a build
 // that was killed before it could remove it. A file that cannot be read is
@@ -64,48 +124,6 @@ Result makeWorkingCopy(const QString &script, const QString &workingCopy)
     return Result::done();
 }
 
-// Which package the executable needs at run time, for its package's Depends.
-QString runtimeNote(const QString &executable)
-{
-    const QString package = runtimePackage(executable);
-    if (package.isEmpty())
-        return QStringLiteral("\n\nНе удалось определить пакет библиотеки Python, нужный для запуска.");
-    return QStringLiteral("\n\nДля запуска нужен пакет %1: добавьте его в поле Depends пакета.").arg(package);
-}
-
-// The translator runs in the script's directory on the bare file name: given
-// an absolute path with letters outside Latin-1 it fails on the C file's
-// comments in any locale. Its C file lands beside the working copy either way.
-Result translateAndCompile(const ExecutableBuild &build, const ScriptNames &names)
-{
-    const ProcessResult translation = runProcess(QStringLiteral("cython3"), translationArguments(names.underscoredName),
-                                                 names.directory);
-    if (!translation.started)
-        return Result::failure(unexpectedError + translation.startError);
-    if (!translation.succeeded())
-        return Result::failure(QStringLiteral("Ошибка при сборке файла .c:\n") + translation.failureText());
-
-    if (jobCancelled())
-        return Result::failure(cancelledText());
-    BuildFlags flags;
-    const Result read = readBuildFlags(&flags);
-    if (read.failed())
-        return Result::failure(QStringLiteral("Ошибка при сборке бинарного файла:\n") + read.message);
-    const ProcessResult compilation = runProcess(QStringLiteral("gcc"), compilationArguments(build, flags));
-    if (!compilation.started)
-        return Result::failure(unexpectedError + compilation.startError);
-    if (!compilation.succeeded())
-        return Result::failure(QStringLiteral("Ошибка при сборке бинарного файла:\n") + compilation.failureText());
-    const QString executable = build.binaryDir + QLatin1Char('/') + build.binaryName;
-    const ProcessResult strip = runProcess(QStringLiteral("strip"), stripArguments(executable));
-    if (!strip.succeeded())
-        return Result::failure(QStringLiteral("Ошибка при сборке бинарного файла:\n") + strip.failureText());
-
-    return Result::done(QStringLiteral("Команда сборки завершена.\n\nПредупреждения при сборке:")
-                        + translation.warnings() + QStringLiteral("\n\n") + compilation.warnings()
-                        + runtimeNote(executable));
-}
-
 // A file the build writes, as it stood before: a cancelled build removes it
 // if the tools created or rewrote it, half-written as it may be.
 class BuildOutput
@@ -127,6 +145,247 @@ private:
     QDateTime m_before;
 };
 
+// What a tool says its version is: part of every cache key.
+QByteArray toolVersion(const QString &tool)
+{
+    return runQuery(tool, {QStringLiteral("--version")}).warnings().trimmed().toUtf8();
+}
+
+// The modules to build, and which go in as bytecode: all of them when the
+// user asks or when the program asks what compiled code answers otherwise
+// (its call stack, the type of its functions), else those the translator
+// gets wrong.
+QList<ModuleTask> moduleTasks(const ProgramScan &scan, const QString &wholeReason, const ScriptNames &names)
+{
+    QList<ModuleTask> tasks;
+    for (const ProgramModule &module : scan.modules) {
+        if (module.kind != ProgramModule::Kind::Source)
+            continue;
+        ModuleTask task;
+        task.module = module;
+        task.bytecodeReason = wholeReason.isEmpty() ? module.reasons.join(QStringLiteral(", ")) : wholeReason;
+        if (module.name == QLatin1String("__main__")) {
+            task.workingCopy = names.workingCopy;
+            task.cFile = names.cFile;
+        }
+        tasks << task;
+    }
+    return tasks;
+}
+
+// Builds every task on a pool of one thread a core, the largest sources
+// first so that no core waits long at the end, each under the calling
+// thread's job so that a cancel reaches the tools; meanwhile meanwhile() runs
+// here. After the first failure the tasks not yet started are skipped.
+QList<BuiltModule> buildOnEveryCore(const ModuleSetup &setup, const QList<ModuleTask> &tasks,
+                                    const std::function<void()> &meanwhile)
+{
+    Job *job = Job::current();
+    QThreadPool pool;
+    pool.setMaxThreadCount(QThread::idealThreadCount());
+    std::atomic<bool> stop{false};
+    std::atomic<int> done{0};
+    QVector<int> order(tasks.size());
+    std::iota(order.begin(), order.end(), 0);
+    const auto size = [&](int index) { return QFileInfo(setup.scriptDirectory + tasks.at(index).module.path).size(); };
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return size(a) > size(b); });
+    QVector<QFuture<BuiltModule>> running(tasks.size());
+    for (const int index : qAsConst(order)) {
+        running[index] = QtConcurrent::run(&pool, [&, index] {
+            const JobScope scope(job);
+            BuiltModule built;
+            built.result = Result::failure(QString());
+            if (!stop && !jobCancelled())
+                built = buildModule(setup, tasks.at(index));
+            if (built.result.failed())
+                stop = true;
+            reportJobProgress(++done, tasks.size() + 1);
+            return built;
+        });
+    }
+    meanwhile();
+    QList<BuiltModule> built;
+    for (QFuture<BuiltModule> &future : running)
+        built << future.result();
+    return built;
+}
+
+QString missingText(const MissingImport &missing)
+{
+    return QStringLiteral("%1: %2, строка %3%4")
+        .arg(missing.name, missing.file, QString::number(missing.line),
+             missing.guarded ? QStringLiteral(" (импорт в try … except ImportError)") : QString());
+}
+
+// One build in a private directory: everything but the script's C file and
+// the executable is made there.
+class Assembly
+{
+public:
+    Assembly(const ExecutableBuild &build, const ScriptNames &names, const QString &work)
+        : m_build(build)
+        , m_names(names)
+        , m_work(work)
+    { }
+
+    Result run()
+    {
+        return runSteps({[this] { return scan(); }, [this] { return prepare(); }, [this] { return buildModules(); },
+                         [this] { return link(); }, [this] { return placeData(); }, [this] { return place(); }});
+    }
+
+    BuildReport report;
+
+private:
+    Result scan()
+    {
+        const QString directory = m_work + QStringLiteral("/scan");
+        if (!QDir().mkdir(directory))
+            return Result::failure(QStringLiteral("Не удалось создать каталог %1").arg(directory));
+        const Result scanned = scanProgram(m_build.runtime, m_build.script, directory, &m_scan);
+        report.toolWarnings << scanned.warnings;
+        return scanned;
+    }
+
+    Result prepare()
+    {
+        if (jobCancelled())
+            return cancelled();
+        const Result read = readBuildFlags(&m_flags);
+        if (read.failed())
+            return Result::failure(compileError + read.message);
+        m_whole = m_build.bytecode ? QStringLiteral("так выбрано в настройках сборки.")
+                  : m_scan.whole.isEmpty()
+                      ? QString()
+                      : QStringLiteral("%1 — стек вызовов или тип функций и генераторов у скомпилированного кода "
+                                       "не такие, как у интерпретатора.")
+                            .arg(m_scan.whole);
+        m_setup.scriptDirectory = m_names.directory.isEmpty() ? QStringLiteral("./") : m_names.directory;
+        m_setup.workDirectory = m_work;
+        m_setup.environment = QStringList{QStringLiteral("TMPDIR=") + m_work};
+        m_setup.compileFlags = compileFlags(m_build.runtime, m_flags);
+        m_setup.versions = {m_scan.runtimeVersion.toUtf8(), toolVersion(QStringLiteral("gcc"))};
+        if (m_whole.isEmpty())
+            m_setup.versions << toolVersion(QStringLiteral("cython3"));
+        m_setup.cache = ObjectCache(objectCacheDirectory());
+        return Result::done();
+    }
+
+    Result buildModules()
+    {
+        const QList<ModuleTask> tasks = moduleTasks(m_scan, m_whole, m_names);
+        const QList<BuiltModule> built = buildOnEveryCore(m_setup, tasks, [this] {
+            m_dependencies = findDependencies(runtimeLibrary(m_build.runtime), m_scan.outside);
+        });
+        if (jobCancelled())
+            return cancelled();
+        for (const BuiltModule &module : built) {
+            if (module.result.failed() && !module.result.message.isEmpty())
+                return module.result;
+        }
+        for (int index = 0; index < tasks.size(); ++index) {
+            const ProgramModule &module = tasks.at(index).module;
+            m_objects << built.at(index).object;
+            m_linked << LinkedModule{module.name, module.path, module.package, built.at(index).linkage};
+            report.toolWarnings << built.at(index).result.warnings;
+            if (built.at(index).linkage == Linkage::Bytecode && m_whole.isEmpty())
+                report.bytecode << module.name + QStringLiteral(" — ") + built.at(index).bytecodeReason;
+        }
+        for (const ProgramModule &module : qAsConst(m_scan.modules)) {
+            if (module.kind == ProgramModule::Kind::Source)
+                continue;
+            const bool extension = module.kind == ProgramModule::Kind::Extension;
+            m_linked << LinkedModule{module.name, module.path, module.package,
+                                     extension ? Linkage::Extension : Linkage::Namespace};
+            if (extension)
+                report.extensions << module.path;
+        }
+        return Result::done();
+    }
+
+    Result link()
+    {
+        const BuiltModule entry = compileSource(m_setup, QStringLiteral("program"),
+                                                programSource(m_linked, dependencyNote(m_dependencies)));
+        if (entry.result.failed())
+            return entry.result;
+        m_linkedFile = m_work + QStringLiteral("/program");
+        if (jobCancelled())
+            return cancelled();
+        const ProcessResult linked = runProcess(
+            QStringLiteral("gcc"),
+            linkArguments(m_flags, m_objects + QStringList{entry.object}, m_linkedFile, m_build.runtime), QString(),
+            m_setup.environment);
+        if (!linked.succeeded())
+            return Result::failure(jobCancelled() ? cancelledText() : compileError + linked.failureText());
+        report.toolWarnings << entry.result.warnings << linked.warnings();
+        const ProcessResult strip = runProcess(QStringLiteral("strip"), stripArguments(m_linkedFile), QString(),
+                                               m_setup.environment);
+        if (!strip.succeeded())
+            return Result::failure(jobCancelled() ? cancelledText() : compileError + strip.failureText());
+        return Result::done();
+    }
+
+    Result placeData()
+    {
+        const QString outputDir = QFileInfo(m_build.binaryDir + QLatin1Char('/')).canonicalFilePath();
+        if (outputDir.isEmpty())
+            return Result::failure(QStringLiteral("Каталог для бинарного файла %1 не найден").arg(m_build.binaryDir));
+        m_executable = outputDir + QLatin1Char('/') + m_build.binaryName;
+        report.executable = m_executable;
+        report.dataDirectory = dataDirectoryFor(m_executable);
+        report.dataPlaced = placesData(outputDir);
+        // From here the build writes the user's files: a cancel that comes
+        // later is refused.
+        if (!commitJob())
+            return cancelled();
+        if (!report.dataPlaced)
+            return Result::done();
+        const QString home = QFileInfo(qEnvironmentVariable("HOME")).canonicalFilePath();
+        const QString scriptDir = QFileInfo(m_setup.scriptDirectory).canonicalFilePath();
+        if (scriptDir == home || scriptDir == QLatin1String("/")) {
+            report.dataRefusal = QStringLiteral("Файлы данных не скопированы в %1: скрипт лежит прямо в %2, и данными "
+                                                "программы стало бы всё содержимое этого каталога.")
+                                     .arg(report.dataDirectory, scriptDir);
+            return Result::done();
+        }
+        report.dataFiles = dataFiles(scriptDir, {m_executable, outputDir, report.dataDirectory});
+        const Result copied = copyDataFiles(scriptDir, report.dataFiles, m_executable);
+        report.notes << copied.warnings;
+        return copied;
+    }
+
+    Result place()
+    {
+        QByteArray bytes;
+        struct stat status;
+        const Result read = readRegularFile(m_linkedFile, &bytes);
+        if (read.failed() || ::stat(QFile::encodeName(m_linkedFile).constData(), &status) != 0)
+            return read.failed() ? read : Result::failure(QStringLiteral("Файл %1 не найден").arg(m_linkedFile));
+        const Result written = writeFileAtomically(m_executable, bytes, int(status.st_mode & 07777));
+        if (written.failed())
+            return written;
+        report.controlLines = controlLines(m_dependencies);
+        for (const MissingImport &missing : qAsConst(m_scan.missing))
+            report.missing << missingText(missing);
+        report.wholeBytecode = m_whole;
+        report.notes << m_dependencies.warnings;
+        return Result::done();
+    }
+
+    const ExecutableBuild &m_build;
+    const ScriptNames &m_names;
+    const QString m_work;
+    ProgramScan m_scan;
+    BuildFlags m_flags;
+    QString m_whole;
+    ModuleSetup m_setup;
+    PythonDependencies m_dependencies;
+    QStringList m_objects;
+    QList<LinkedModule> m_linked;
+    QString m_linkedFile, m_executable;
+};
+
 } // namespace
 
 Result buildExecutable(const ExecutableBuild &build)
@@ -137,28 +396,31 @@ Result buildExecutable(const ExecutableBuild &build)
     if (build.binaryName.isEmpty())
         return Result::failure(QStringLiteral("Необходимо ввести имя бинарного файла"));
 
-    const Result regular = checkRegularFile(build.script);
-    if (regular.failed())
-        return regular;
+    const Result checked = runSteps({[&] { return checkRuntime(build.runtime, installedRuntimes()); },
+                                     [&] { return checkRegularFile(build.script); }});
+    if (checked.failed())
+        return checked;
     // Checked before the compile, whose warnings would bury the message.
     const QString outputDir = build.binaryDir + QLatin1Char('/');
     if (!QFileInfo(outputDir).isDir() || ::access(QFile::encodeName(outputDir).constData(), W_OK) != 0)
         return Result::failure(
             QStringLiteral("Каталог для бинарного файла %1 не найден или недоступен для записи").arg(build.binaryDir));
 
+    PrivateDirectory work;
+    if (work.made().failed())
+        return work.made();
     const bool copied = names.workingCopy != build.script;
     if (copied) {
         const Result made = makeWorkingCopy(build.script, names.workingCopy);
         if (made.failed())
             return made;
     }
-    const BuildOutput cFile(build.cFile), binary(build.binaryDir + QLatin1Char('/') + build.binaryName);
-    const Result result = translateAndCompile(build, names);
-    if (result.failed() && jobCancelled()) {
+    const BuildOutput cFile(names.cFile);
+    Assembly assembly(build, names, work.path());
+    const Result assembled = assembly.run();
+    if (assembled.failed() && jobCancelled())
         cFile.removeIfWritten();
-        binary.removeIfWritten();
-    }
     if (copied)
         QFile::remove(names.workingCopy);
-    return result;
+    return assembled.failed() ? assembled : reportBuild(assembly.report);
 }

@@ -2,34 +2,55 @@
 
 #include "common/result.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
-
-struct BuildFlags;
 
 // The fields of the executable build as read from the main window.
 struct ExecutableBuild
 {
     QString runtime; // R: the runtime library, e.g. python3.11
     QString projectDir; // P: only tested for emptiness
-    QString script; // S: the script to translate
-    QString cFile; // C: the C file the translator writes
+    QString script; // S: the script to translate; its C file is the one its name predicts
     QString binaryDir; // B: where the executable goes
     QString binaryName; // E: the executable's file name
+    bool bytecode = false; // the whole program as the runtime's bytecode
 };
 
-// cython3 arguments for the working copy W (its bare name when cython3 runs
-// in its directory): Python 3 semantics unless the script sets its own
-// language level, with a program entry point.
-QStringList translationArguments(const QString &workingCopy);
+// Refuses a runtime that is not one of the installed ones, before any tool
+// runs (a mistyped name would end in the compiler's "Python.h: No such file").
+Result checkRuntime(const QString &runtime, const QStringList &installed);
 
-// gcc arguments: size optimisation, Debian's hardening flags, the runtime's
-// headers and library, output B + "/" + E.
-QStringList compilationArguments(const ExecutableBuild &build, const BuildFlags &flags);
+// What a finished build tells the user, in the order the user acts on it.
+struct BuildReport
+{
+    QString executable;
+    QStringList controlLines; // Depends:, Recommends:
+    QString dataDirectory;
+    bool dataPlaced = false; // the data files were copied there
+    QString dataRefusal; // why they were not, although the output directory asks for it
+    QList<QByteArray> dataFiles; // below the script's directory
+    QStringList missing; // "name: file, строка N", guarded ones marked
+    QStringList extensions; // extension modules, loaded from the data directory
+    QString wholeBytecode; // why the whole program went in as bytecode
+    QStringList bytecode; // "module: reason" for the modules that did
+    QStringList notes; // what else the user should know
+    QStringList toolWarnings; // the tools' own output
+};
 
-// Checks the fields, the script (a regular file) and the output directory (a
-// writable directory), makes the working copy when the script name holds "-"
-// (replacing a leftover of a killed build, which holds exactly the script),
-// translates, compiles with hardening and strips, and removes the working copy again whatever
-// happened. The result carries the text of the box to show.
+// The completion message: "Команда сборки завершена.", the executable, the
+// lines for DEBIAN/control, the data, the unresolved imports and the rest;
+// the tools' warnings last. The copied data files are in the details.
+Result reportBuild(const BuildReport &report);
+
+// Checks the fields, the runtime, the script (a regular file) and the output
+// directory (a writable directory); makes the working copy when the script
+// name holds "-" (replacing a leftover of a killed build, which holds
+// exactly the script); finds the program's modules with the runtime's
+// interpreter, builds them on every core (translation next to the script
+// for the script itself, in a private directory for the others), links,
+// strips, places the data and writes the executable atomically, and removes
+// the working copy again whatever happened. A cancel leaves no C file,
+// object or executable of this build.
 Result buildExecutable(const ExecutableBuild &build);

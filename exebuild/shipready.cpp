@@ -1,8 +1,7 @@
 #include "exebuild/shipready.h"
 
-#include "common/processrunner.h"
+#include "common/job.h"
 
-#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace {
@@ -10,8 +9,8 @@ namespace {
 // The value of one dpkg-buildflags flag, hardening all on.
 Result buildFlag(const QString &name, QStringList *words)
 {
-    const ProcessResult flags = runProcess(QStringLiteral("dpkg-buildflags"), {QStringLiteral("--get"), name},
-                                           QString(), {QStringLiteral("DEB_BUILD_MAINT_OPTIONS=hardening=+all")});
+    const ProcessResult flags = runQuery(QStringLiteral("dpkg-buildflags"), {QStringLiteral("--get"), name},
+                                         {QStringLiteral("DEB_BUILD_MAINT_OPTIONS=hardening=+all")});
     if (!flags.succeeded())
         return Result::failure(QStringLiteral("dpkg-buildflags: ") + flags.failureText());
     *words = flags.standardOutput.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
@@ -48,41 +47,16 @@ QStringList stripArguments(const QString &executable)
             executable};
 }
 
-QString linkedLibraryPath(const QString &lddOutput, const QString &prefix)
+QString runtimeLibrary(const QString &runtime)
 {
-    for (const QString &line : lddOutput.split(QLatin1Char('\n'))) {
-        const QString trimmed = line.trimmed();
-        const int arrow = trimmed.indexOf(QStringLiteral(" => "));
-        if (!trimmed.startsWith(prefix) || arrow < 0)
-            continue;
-        const QString rest = trimmed.mid(arrow + 4);
-        const int address = rest.lastIndexOf(QStringLiteral(" ("));
-        return address < 0 ? rest : rest.left(address);
-    }
-    return QString();
+    const ProcessResult found = runQuery(QStringLiteral("gcc"),
+                                         {QStringLiteral("-print-file-name=lib") + runtime + QStringLiteral(".so")});
+    const QString path = found.standardOutput.trimmed();
+    return found.succeeded() && path.startsWith(QLatin1Char('/')) ? path : QString();
 }
 
-QString packageFromSearch(const QString &dpkgSearchOutput)
+ProcessResult runQuery(const QString &program, const QStringList &arguments, const QStringList &extra)
 {
-    for (const QString &line : dpkgSearchOutput.split(QLatin1Char('\n'))) {
-        // "diversion by PACKAGE from: PATH" and "... to: PATH" name no owner.
-        const int separator = line.indexOf(QStringLiteral(": "));
-        if (separator > 0 && !line.startsWith(QLatin1String("diversion by ")))
-            return line.left(separator).section(QLatin1Char(':'), 0, 0).section(QLatin1Char(','), 0, 0);
-    }
-    return QString();
-}
-
-QString runtimePackage(const QString &executable)
-{
-    const ProcessResult ldd = runProcess(QStringLiteral("ldd"), {executable});
-    if (!ldd.succeeded())
-        return QString();
-    const QString library = linkedLibraryPath(ldd.standardOutput, QStringLiteral("libpython"));
-    if (library.isEmpty())
-        return QString();
-    // dpkg knows the library under its real path (/usr/lib, not /lib).
-    const QString real = QFileInfo(library).canonicalFilePath();
-    const ProcessResult search = runProcess(QStringLiteral("dpkg"), {QStringLiteral("-S"), real});
-    return search.succeeded() ? packageFromSearch(search.standardOutput) : QString();
+    const QuietOutput quiet;
+    return runProcess(program, arguments, QString(), extra);
 }

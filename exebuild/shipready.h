@@ -1,13 +1,14 @@
 #pragma once
 
+#include "common/processrunner.h"
 #include "common/result.h"
 
 #include <QString>
 #include <QStringList>
 
 // What makes an executable fit to ship in a package: Debian's hardening
-// flags at build time, stripping afterwards, and the name of the package it
-// needs at run time.
+// flags at build time, stripping afterwards, and the runtime library it
+// links.
 
 // The compiler and linker flags Debian builds with, hardening all on.
 struct BuildFlags
@@ -23,19 +24,15 @@ Result readBuildFlags(BuildFlags *flags);
 // CFLAGS without the optimisation and debug options, which the build sets itself.
 QStringList withoutOptimisation(const QStringList &cflags);
 
-// strip arguments as Debian strips an executable: symbols and the comment
-// and note sections go.
+// strip arguments as Debian strips an executable: symbols, the comment
+// section and the section named .note go; notes in sections of their own
+// (.note.*) stay.
 QStringList stripArguments(const QString &executable);
 
-// The path that ldd reports for the first library whose name starts with
-// prefix, or the empty text.
-QString linkedLibraryPath(const QString &lddOutput, const QString &prefix);
+// The runtime library the link of an executable against runtime uses, as
+// gcc finds it (-print-file-name), or the empty text.
+QString runtimeLibrary(const QString &runtime);
 
-// The package name from the first owner line of `dpkg -S` output, without
-// its architecture ("libpython3.11:amd64: /usr/lib/..." gives
-// libpython3.11); the lines on a diverted file's diversion name no owner.
-QString packageFromSearch(const QString &dpkgSearchOutput);
-
-// The package holding the libpython that executable links, or the empty
-// text when it cannot be found.
-QString runtimePackage(const QString &executable);
+// Runs a tool that only answers a question (a version, a flag, a file's
+// package) under QuietOutput: its answer is no news for the user's log.
+ProcessResult runQuery(const QString &program, const QStringList &arguments, const QStringList &extra = QStringList());

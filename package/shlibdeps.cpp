@@ -3,6 +3,7 @@
 #include "common/privatedir.h"
 #include "common/processrunner.h"
 #include "common/textfiles.h"
+#include "exebuild/pythondeps.h"
 #include "package/controlcheck.h"
 #include "package/relations.h"
 
@@ -143,8 +144,10 @@ Result checkSharedLibraries(const QString &staging)
         return Result::doneWith(
             {QStringLiteral("Не удалось определить зависимости от библиотек (dpkg-shlibdeps): ") + run.message});
     }
+    // Executables built here carry the Python packages they import.
     const QStringList missing = missingEntries(
-        shlibsEntries(output), {control.raw(QStringLiteral("Depends")), control.raw(QStringLiteral("Pre-Depends"))});
+        shlibsEntries(output) + notedDepends(files),
+        {control.raw(QStringLiteral("Depends")), control.raw(QStringLiteral("Pre-Depends"))});
     if (missing.isEmpty())
         return Result::done();
     return Result::doneWith(

@@ -27,6 +27,8 @@ QStringList missingEntries(const QStringList &entries, const QList<QByteArray> &
 QString dependsLine(const QString &depends, const QStringList &missing);
 
 // Runs dpkg-shlibdeps on the ELF files of the staged tree, in a private
-// directory of its own, and warns of what Depends lacks with a ready line;
+// directory of its own, adds the Python packages that executables built
+// by this program name in their note, and warns of what Depends lacks with
+// a ready line;
 // a dpkg-shlibdeps failure becomes a warning too, never a refusal.
 Result checkSharedLibraries(const QString &staging);

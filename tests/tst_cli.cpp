@@ -75,7 +75,7 @@ private slots:
         QTest::addColumn<QStringList>("verify");
 
         const QString done = "Команда сборки завершена.\n\nПредупреждения при сборке:",
-                      choose = "Необходимо выбрать каталог";
+                      built = "Команда сборки завершена.\n\nИсполняемый файл: ", choose = "Необходимо выбрать каталог";
         const QString deb = "{O}/mytool_1.0_all.deb", debError = "Ошибка при сборке проекта:\n";
         const QByteArray control = "Package: mytool\nVersion: 1.0\nArchitecture: all\nMaintainer: T <t@e>\n"
                                    "Description: x\nInstalled-Size: 9\n"; // dpkg-gencontrol counts directories too
@@ -83,17 +83,23 @@ private slots:
 
         // Executable build.
         const QStringList exe{"exe", "{S}", "--output-dir", "{O}"};
-        row("exe", exe, 0, done, "!{D}/my_tool.py", {}, {}, {}, {"{O}/my-tool"});
-        row("exe, defaults", {"exe", "{S}"}, 0, done, "{B}/my-tool", {}, {}, {}, {"{B}/my-tool"});
-        row("exe, profile", {"exe", "--profile", "проект"}, 0, done, "{O}/из профиля", {}, {}, {}, {"{O}/из профиля"});
-        row("exe, arguments win", {"exe", "--profile=проект", "--name", "своё", "--runtime", "{R}", "{S}"}, 0, done,
+        // The message leads with what to act on; the tools' warnings come last.
+        const QString order = built + "{O}/my-tool\nСтроки для DEBIAN/control:\nDepends: libpython3.";
+        row("exe", exe, 0, order, "!{D}/my_tool.py", {}, {}, {}, {"{O}/my-tool"});
+        row("exe, defaults", {"exe", "{S}"}, 0, built, "{B}/my-tool", {}, {}, {}, {"{B}/my-tool"});
+        row("exe, profile", {"exe", "--profile", "проект"}, 0, "\nВся программа в байт-коде Python: так выбрано",
+            "{O}/из профиля", {}, {}, {}, {"{O}/из профиля"});
+        row("exe, bytecode", exe + QStringList{"--bytecode"}, 0, "\nВся программа в байт-коде Python: так выбрано",
+            "!{D}/my_tool.c", {}, {}, {}, {"{O}/my-tool"});
+        row("exe, arguments win", {"exe", "--profile=проект", "--name", "своё", "--runtime", "{R}", "{S}"}, 0, built,
             "{O}/своё", {}, {}, {}, {"{O}/своё"});
         row("exe, no script", {"exe"}, 1, "Необходимо выбрать каталог и файл .py");
         row("exe, directory", {"exe", "{W}/"}, 1, "Необходимо выбрать каталог и файл .py");
         row("exe, no name", {"exe", "{S}", "--name="}, 1, "Необходимо ввести имя бинарного файла");
-        row("exe, translator fails", exe, 1, "Ошибка при сборке файла .c:\n", "!{O}/my-tool", {}, "bad script");
-        row("exe, compiler fails", exe + QStringList{"--runtime", "python0"}, 1, "Ошибка при сборке бинарного файла:\n",
-            "!{D}/my_tool.py");
+        row("exe, syntax error", exe, 1, "Ошибка при сборке файла .c:\n{S}, строка 1: ", "!{O}/my-tool", {},
+            "bad script");
+        row("exe, runtime not installed", exe + QStringList{"--runtime", "python0"}, 1,
+            "Среды Python «python0» нет среди установленных", "!{D}/my_tool.py");
         row("exe, user's file at the copy", {"exe", "{S}"}, 1, "my_tool.py уже существует", "{D}/my_tool.py", "mine",
             "user copy");
 
@@ -273,6 +279,7 @@ private slots:
         Profile profile;
         profile.projectDir = source, profile.py = script, profile.outputC = source + "/my_tool.c";
         profile.binaryDir = out, profile.binary = "из профиля", profile.projectDirDeb = work, profile.debDir = out;
+        profile.bytecode = true;
         QVERIFY(saveProfile("проект", profile).success);
         settings().sync();
 

@@ -1,7 +1,6 @@
 // The check of DEBIAN/control before a package build, with dpkg-deb as the oracle: for every control file
 // both must refuse or both accept what the build hands dpkg-deb. Versions and relationships against dpkg.
 #include "desktop/shortcuts.h"
-#include "exebuild/shipready.h"
 #include "package/changelog.h"
 #include "package/controlcheck.h"
 #include "package/debianmeta.h"
@@ -412,28 +411,6 @@ private slots:
         QFETCH(QString, line);
         const QStringList missing = missingEntries(needed, {depends, preDepends});
         QCOMPARE(missing.isEmpty() ? QString() : dependsLine(QString::fromUtf8(depends), missing), line);
-    }
-
-    void packageFromSearch_data()
-    {
-        QTest::addColumn<QString>("output"); // of dpkg -S
-        QTest::addColumn<QString>("package");
-        QTest::newRow("qualified") << "libpython3.11:amd64: /usr/lib/x86_64-linux-gnu/libpython3.11.so.1.0\n"
-                                   << "libpython3.11";
-        QTest::newRow("diverted") << "diversion by linux-perf from: /usr/bin/perf\n"
-                                     "diversion by linux-perf to: /usr/bin/perf.distrib\nlinux-perf: /usr/bin/perf\n"
-                                  << "linux-perf";
-        QTest::newRow("only the diversion") << "diversion by linux-perf from: /usr/bin/perf\n"
-                                            << "";
-        QTest::newRow("two owners") << "a, b: /usr/share/x\n"
-                                    << "a";
-    }
-
-    void packageFromSearch()
-    {
-        QFETCH(QString, output);
-        QFETCH(QString, package);
-        QCOMPARE(::packageFromSearch(output), package);
     }
 };
 

@@ -1,11 +1,52 @@
-// The executable build through the real cython3 and gcc, in directories named with blanks, shell syntax, Cyrillic.
+// Python programs built through the window with the real cython3, gcc and runtime, run with their sources moved away
+// from a directory full of impostor modules, against what the runtime's own interpreter prints; a cancel and the cache;
+// then the rules the build decides by, called directly.
 #include "app/ui/bexlorwindow.h"
+#include "common/job.h"
 #include "common/processrunner.h"
+#include "exebuild/datafiles.h"
+#include "exebuild/exebuild.h"
+#include "exebuild/importscan.h"
+#include "exebuild/objectcache.h"
+#include "exebuild/programsource.h"
+#include "exebuild/pythondeps.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"
 
+#include <QtConcurrent>
 #include <QtTest>
+
+namespace {
+
+// Files of a program: "=== path" lines, each followed by the file's text; the script comes first.
+QString writeProgram(const QString &directory, const QString &files)
+{
+    for (const QString &file : files.split("=== ", Qt::SkipEmptyParts))
+        writeFile(directory + '/' + file.section('\n', 0, 0), file.section('\n', 1).toUtf8());
+    return directory + '/' + files.section('\n', 0, 0).mid(4);
+}
+
+// The C files and objects below a directory.
+QStringList cAndObjects(const QString &directory)
+{
+    QStringList found;
+    for (QDirIterator it(directory, {"*.c", "*.o"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+         it.hasNext();)
+        found << it.next().mid(directory.size() + 1);
+    return found;
+}
+
+const QString storage = "=== storage.py\nimport sqlite3\ndef save(words):\n    db = sqlite3.connect(':memory:')\n"
+                        "    db.execute('create table w (t text)')\n"
+                        "    db.executemany('insert into w values (?)', [(w,) for w in words])\n"
+                        "    return [r[0] for r in db.execute('select t from w order by t')], __name__\n";
+const QString withStorage = "=== main.py\nimport argparse, json, pathlib, sqlite3, storage\n"
+                            "parser = argparse.ArgumentParser()\nparser.add_argument('words', nargs='*')\n"
+                            "words = parser.parse_args().words\nprint(storage.save(words), json.dumps(words))\n"
+                            + storage;
+
+} // namespace
 
 class ExeBuildTest : public QObject
 {
@@ -13,93 +54,361 @@ class ExeBuildTest : public QObject
 
     TemporaryHome home;
     QTemporaryDir root;
+    QString temporary;
 
-private slots:
-    void builds_data()
+    ExecutableBuild fields(const QString &script, const QString &output)
     {
-        QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("box"); // pattern of the one box shown
-        QTest::addColumn<QString>("files"); // the project directory afterwards
-        const QString done = "^information: Выполнено! / Команда сборки завершена.\n\nПредупреждения при сборке:";
-        const QString error = "^critical: Ошибка / ", failed = error + "Ошибка при сборке ";
-        QTest::newRow("dash") << "my-tool.py" << done << "my tool $x|my-tool.py|my_tool.c";
-        QTest::newRow("syntax") << "my-tool.py" << failed + "файла .c:\n.*my_tool.py:2:0"
-                                << "my-tool.py|my_tool.c";
-        QTest::newRow("no runtime") << "tool.py" << failed + "бинарного файла:\n.*Python.h"
-                                    << "tool.c|tool.py";
-        QTest::newRow("user copy") << "my-tool.py" << error + ".*/my_tool.py"
-                                   << "my-tool.py|my_tool.py";
-        QTest::newRow("no cython3") << "my-tool.py" << error + "Непредвиденная ошибка:\n.*cython3"
-                                    << "my-tool.py";
-        QTest::newRow("leftover copy of a killed build") << "my-tool.py" << done << "my tool $x|my-tool.py|my_tool.c";
-        QTest::newRow("C locale") << "my-tool.py" << done << "my tool $x|my-tool.py|my_tool.c";
-        QTest::newRow("no output directory") << "my-tool.py"
-                                             << error
-                                                    + "Каталог для бинарного файла .*/missing не "
-                                                      "найден или недоступен для записи$"
-                                             << "my-tool.py";
+        ExecutableBuild build;
+        build.runtime = "python3.11", build.projectDir = QFileInfo(script).path(), build.script = script;
+        build.binaryDir = output, build.binaryName = "tool";
+        return build;
     }
 
-    void builds()
+private slots:
+    // Every build's private directory goes where the test can see that it went.
+    void initTestCase()
     {
-        QFETCH(QString, script);
-        QFETCH(QString, box);
-        QFETCH(QString, files);
-        const QString setup = QTest::currentDataTag();
-        const QString project = root.path() + "/проект " + setup + " $(touch pwned); `id` 'q'";
-        // Python 3 semantics show in the output: "a b 3.5", not a tuple and 3.
-        writeFile(project + '/' + script, setup == "syntax" ? "x = (\n"
-                                                            : "import sys\nprint(\"a\", \"b\", 7/2)\n"
-                                                              "print(sys.argv[1:])\n");
-        if (setup == "user copy")
-            writeFile(project + "/my_tool.py", "# own\n");
-        if (setup == "leftover copy of a killed build")
-            QVERIFY(QFile::copy(project + '/' + script, project + "/my_tool.py"));
-        BexlorWindow window;
-        if (setup == "no runtime")
-            window.ui->comboBoxSource->clear();
-        window.ui->lineEditProjectDir->setText(project);
-        window.ui->lineEditPy->setText(project + '/' + script);
-        window.ui->labelOutputC->setText(project + '/' + QString(script).chopped(2).replace('-', '_') + 'c');
-        window.ui->lineEditBinaryDir->setText(setup == "no output directory" ? project + "/missing" : project);
-        window.ui->lineEditBinary->setText("my tool $x");
-        const QByteArray locale = qgetenv("LC_ALL");
-        if (setup == "no cython3")
-            setToolForTesting("cython3", QString());
-        qputenv("LC_ALL", setup == "C locale" ? "C" : locale);
-        FakeDialogs dialogs;
-        window.build();
-        clearToolsForTesting();
-        qputenv("LC_ALL", locale);
+        temporary = root.path() + "/tmp";
+        QVERIFY(QDir().mkpath(temporary));
+        qputenv("TMPDIR", QFile::encodeName(temporary));
+    }
+    void init() { clearToolsForTesting(); }
+    void cleanup() { QCOMPARE(QDir(temporary).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList()); }
 
-        const QString details = dialogs.shown.isEmpty() ? QString() : dialogs.last().details;
-        const QStringList boxes = dialogs.take();
-        QVERIFY2(boxes.size() == 1 && boxes.first().contains(QRegularExpression("(?s)" + box)),
-                 qPrintable(boxes.join('\n')));
-        QCOMPARE(QDir(project).entryList(QDir::Files | QDir::Hidden, QDir::Name).join('|'), files);
-        QCOMPARE(readFile(project + "/my_tool.py"), QByteArray(setup == "user copy" ? "# own\n" : ""));
-        if (box.startsWith("^information")) {
-            const QString binary = project + "/my tool $x";
-            const QString expected = runProcess("python3", {project + '/' + script, "$HOME; *", "ё"}).standardOutput;
-            QCOMPARE(expected.left(11), QStringLiteral("a b 3.5\n['$"));
-            QCOMPARE(runProcess(binary, {"$HOME; *", "ё"}).standardOutput, expected);
-            // Ship-ready: stripped, linked with Debian's hardening, its runtime package named.
-            const QString sections = runProcess("readelf", {"-S", "-d", "-l", binary}).standardOutput;
-            QVERIFY2(!sections.contains(".symtab") && !sections.contains(".comment") && sections.contains("GNU_RELRO")
-                         && sections.contains("BIND_NOW"),
-                     qPrintable(sections));
-            const QString package = runProcess("dpkg",
-                                               {"-S", QFileInfo("/usr/lib/x86_64-linux-gnu/lib"
-                                                                + window.ui->comboBoxSource->currentText() + ".so.1.0")
-                                                          .canonicalFilePath()})
-                                        .standardOutput.section(':', 0, 0);
-            // The note ends the message; a box cut for its length has the whole of it in the details.
-            const QString whole = details.isEmpty() ? boxes.first() : details;
-            QVERIFY2(package.startsWith("libpython3")
-                         && whole.endsWith("\n\nДля запуска нужен пакет " + package
-                                           + ": добавьте его в поле Depends пакета."),
-                     qPrintable(whole));
+    void programs_data()
+    {
+        QTest::addColumn<QString>("files");
+        QTest::addColumn<QStringList>("copies"); // from the system, into the program's directory
+        QTest::addColumn<QString>("output"); // below the row's directory; usr/bin places the data
+        QTest::addColumn<bool>("bytecode"); // the check box
+        QTest::addColumn<QStringList>("box"); // patterns the box's text holds ("!": does not)
+        const QString done =
+            "^information: Выполнено! / Команда сборки завершена\\.\n\nИсполняемый файл: .*/my tool \\$x$";
+        const QString dist = "/usr/lib/python3/dist-packages/";
+        const QStringList compiled{done, "^Depends: libpython3\\.11$", "!байт-код"};
+
+        QTest::newRow("one file") << "=== my-tool.py\nimport sys\nprint('привет', 7/2, sys.argv[1:], __name__)\n"
+                                  << QStringList() << "bin" << false << compiled;
+        QTest::newRow("sibling module") << withStorage << QStringList() << "bin" << false << compiled;
+        QTest::newRow("package, relative and nested imports, same last names")
+            << "=== main.py\nimport pkg.sub.deep, a.util, b.util\nfrom pkg import helper\n"
+               "print(pkg.sub.deep.value, helper.X, a.util.who(), b.util.who(), pkg.sub.deep.__name__)\n"
+               "=== pkg/__init__.py\nfrom . import helper\n=== pkg/helper.py\nX = 'helper'\n"
+               "=== pkg/sub/__init__.py\n=== pkg/sub/deep.py\nfrom ..helper import X\nfrom .. import helper\n"
+               "value = X + '/deep', helper.__name__\n"
+               "=== a/__init__.py\n=== a/util.py\ndef who():\n    return 'a', __name__\n"
+               "=== b/__init__.py\n=== b/util.py\ndef who():\n    return 'b', __name__\n"
+            << QStringList() << "bin" << false << compiled;
+        QTest::newRow("module guarded by __name__")
+            << "=== main.py\nimport helper\nprint('main', __name__, helper.__name__)\n"
+               "=== helper.py\nprint('helper', __name__)\nif __name__ == '__main__':\n    print('wrong')\n"
+            << QStringList() << "bin" << false << compiled;
+        QTest::newRow("data read through __file__")
+            << "=== main.py\nimport pathlib, json, storage\n"
+               "here = pathlib.Path(__file__).parent\nprint(json.loads((here / 'default_config.json').read_text()))\n"
+               "print((here / 'sub' / 'заметка.txt').read_text(), storage.save(['b', 'a']))\n"
+               "import pkgutil\nprint(pkgutil.get_data('storage', 'default_config.json'))\n"
+               "=== default_config.json\n{\"цвет\": \"синий\"}\n=== sub/заметка.txt\nтекст\n=== .hidden/x.txt\nx\n"
+                   + storage
+            << QStringList() << "work/usr/bin" << false
+            << QStringList{done, "^Файлы данных \\(2\\) скопированы в .*/work/usr/share/my tool \\$x; "};
+        QTest::newRow("guarded import of a missing module")
+            << "=== main.py\ntry:\n    import nosuch_module\nexcept ImportError:\n    nosuch_module = None\n"
+               "print(nosuch_module)\n"
+            << QStringList() << "bin" << false
+            << QStringList{done, "^Не найден модуль nosuch_module: main\\.py, строка 2 \\(импорт в try … except "
+                                 "ImportError\\)$"};
+        QTest::newRow("import yaml, guarded six")
+            << "=== main.py\nimport yaml\ntry:\n    import six\nexcept ImportError:\n    six = None\n"
+               "print(yaml.safe_load('a: [1, {b: ё}]'))\n"
+            << QStringList() << "bin" << false
+            << QStringList{done, "^Depends: libpython3\\.11, python3-yaml$", "^Recommends: python3-six$"};
+        QTest::newRow("generics and annotations, compiled")
+            << "=== main.py\nimport typing as t\ndef f(x: t.IO[bytes], n: int) -> list[int]:\n    return [n]\n"
+               "print(f(None, 2.5), t.get_type_hints(f), dict[str, int], tuple[int, ...])\n"
+            << QStringList() << "bin" << false << compiled;
+        QTest::newRow("what the translator cannot do, as bytecode")
+            << "=== main.py\nimport dataclasses, shapes, walrus\n@dataclasses.dataclass\nclass P:\n    x: int\n"
+               "    y: list = dataclasses.field(default_factory=list)\nprint(P(1), shapes.area(shapes.Sq(2)))\n"
+               "=== shapes.py\nfrom __future__ import annotations\nclass Sq:\n    def __init__(self, s: int):\n"
+               "        self.s = s\ndef area(q: Sq) -> int:\n    return q.s ** 2\n"
+               "=== walrus.py\nn = 3\nif (m := n * 2) > 3:\n    print(f'{m=}')\n"
+            << QStringList() << "bin" << false
+            << QStringList{done, "^В байт-коде Python, без перевода в C: __main__ — аннотация поля класса x "
+                                 "\\(строка 4\\), .*; shapes — from __future__ import annotations \\(строка 1\\); "
+                                 "walrus — walrus\\.py:2:\\d+: Expected"};
+        QTest::newRow("call stack read: the whole program as bytecode")
+            << "=== main.py\nimport helper\nprint(helper.caller())\n"
+               "=== helper.py\nimport sys\ndef caller():\n    return sys._getframe(1).f_code.co_name\n"
+            << QStringList() << "bin" << false
+            << QStringList{done, "^Вся программа в байт-коде Python: helper\\.py: sys\\._getframe \\(строка 3\\)"};
+        QTest::newRow("whole program as bytecode, chosen")
+            << withStorage << QStringList() << "bin" << true
+            << QStringList{done, "^Вся программа в байт-коде Python: так выбрано"};
+        QTest::newRow("real library, compiled: toml")
+            << "=== main.py\nimport toml\nd = toml.loads('t = \"Заметки\"\\n[o]\\nn = [1, 2]\\nok = true\\n')\n"
+               "print(d, toml.dumps(d))\n"
+            << QStringList{dist + "toml"} << "bin" << false << compiled;
+        QTest::newRow("real libraries as bytecode: yaml and six")
+            << "=== main.py\nimport yaml, six\nprint(yaml.safe_load('a: [1, {b: ё}]'), six.PY3)\n"
+            << QStringList{dist + "yaml", dist + "six.py"} << "bin" << false
+            << QStringList{done, "^Вся программа в байт-коде Python: six\\.py: sys\\._getframe", "!python3-yaml"};
+        QTest::newRow("extension module below the script")
+            << "=== main.py\nimport _cffi_backend\nprint(_cffi_backend.__name__)\n"
+            << QStringList{dist + "_cffi_backend.cpython-311-x86_64-linux-gnu.so"} << "work/usr/bin" << false
+            << QStringList{done, "^Модули расширений программа загружает из каталога данных: _cffi_backend\\.cpython"};
+        QTest::newRow("syntax error in a module")
+            << "=== main.py\nimport broken\n=== broken.py\nx = (\n"
+            << QStringList() << "bin" << false
+            << QStringList{"^critical: Ошибка / Ошибка при сборке файла \\.c:\n.*/broken\\.py, строка 1: '\\(' was "
+                           "never closed$"};
+        QTest::newRow("runtime not installed")
+            << "=== main.py\n"
+            << QStringList() << "bin" << false
+            << QStringList{"^critical: Ошибка / Среды Python «python0» нет среди установленных: python3"};
+        QTest::newRow("no cython3") << "=== main.py\nprint('no cython3')\n"
+                                    << QStringList() << "bin" << false
+                                    << QStringList{"^critical: Ошибка / Непредвиденная ошибка:\n.*cython3"};
+        QTest::newRow("user's file at the working copy")
+            << "=== my-tool.py\n=== my_tool.py\n# own\n"
+            << QStringList() << "bin" << false << QStringList{"^critical: Ошибка / Файл .*/my_tool.py уже существует"};
+    }
+
+    void programs()
+    {
+        QFETCH(QString, files);
+        QFETCH(QStringList, copies);
+        QFETCH(QString, output);
+        QFETCH(bool, bytecode);
+        QFETCH(QStringList, box);
+        const QString tag = QTest::currentDataTag(), base = root.path() + "/сборка " + tag;
+        const QString project = base + "/проект $(touch pwned); `id` 'q'", binary = base + '/' + output + "/my tool $x";
+        const QString script = writeProgram(project, files);
+        for (const QString &copy : copies)
+            QVERIFY(runProcess("cp", {"-r", copy, project}).succeeded());
+        QDir(project + "/yaml").remove("_yaml.cpython-311-x86_64-linux-gnu.so"); // the copy is pure Python
+        // What the runtime's own interpreter prints, in the program's directory.
+        const ProcessResult expected = runProcess("python3.11", {script, "ё", "$HOME"}, project);
+
+        BexlorWindow window;
+        FakeDialogs dialogs;
+        if (tag == "runtime not installed")
+            window.ui->comboBoxSource->addItem("python0"), window.ui->comboBoxSource->setCurrentText("python0");
+        if (tag == "no cython3")
+            setToolForTesting("cython3", QString());
+        window.ui->lineEditProjectDir->setText(project);
+        window.ui->lineEditPy->setText(script);
+        window.ui->labelOutputC->setText(script.chopped(2).replace('-', '_') + 'c');
+        QVERIFY(QDir().mkpath(base + '/' + output));
+        window.ui->lineEditBinaryDir->setText(base + '/' + output);
+        window.ui->lineEditBinary->setText("my tool $x");
+        window.ui->checkBoxBytecode->setChecked(bytecode);
+        window.build();
+        const QString details = dialogs.shown.size() == 1 ? dialogs.last().details : QString();
+        const QStringList shown = dialogs.take();
+        QVERIFY2(shown.size() == 1, qPrintable(shown.join('\n')));
+        for (const QString &pattern : box) {
+            const bool absent = pattern.startsWith('!');
+            QVERIFY2(shown.first().contains(QRegularExpression("(?m)" + pattern.mid(absent))) != absent,
+                     qPrintable(pattern + "\n--- box:\n" + shown.first()));
         }
+        QVERIFY2(!(shown.first() + details).contains("deprecated"), qPrintable(details));
+        QVERIFY(!QFileInfo::exists(base + "/pwned"));
+        const QStringList written = cAndObjects(project);
+        if (!shown.first().startsWith("information")) {
+            QVERIFY(!QFileInfo::exists(binary));
+            return;
+        }
+
+        // Only the script's own C file stays beside the sources, when the script was translated.
+        const QString cFile = QFileInfo(script).completeBaseName().replace('-', '_') + ".c";
+        QCOMPARE(written, shown.first().contains("__main__ —") || shown.first().contains("Вся программа")
+                              ? QStringList()
+                              : QStringList{cFile});
+        // Sources moved away, run from a directory whose files are named like a standard-library module and like
+        // the program's own, with PYTHONPATH there, in the C locale: the executable prints what the interpreter
+        // printed.
+        QVERIFY(QDir().rename(project, base + "/moved away"));
+        const QString elsewhere = base + "/elsewhere";
+        for (const char *impostor : {"json.py", "sqlite3.py", "storage.py", "helper.py", "pkg/__init__.py"})
+            writeFile(elsewhere + '/' + QString(impostor), "print('impostor')\nraise SystemExit(7)\n");
+        const ProcessResult ran = runProcess(binary, {"ё", "$HOME"}, elsewhere,
+                                             {"PYTHONPATH=" + elsewhere, "LC_ALL=C"});
+        QVERIFY2(expected.succeeded() && !expected.standardOutput.isEmpty(), qPrintable(expected.failureText()));
+        QCOMPARE(ran.standardOutput, expected.standardOutput);
+        QVERIFY2(ran.succeeded(), qPrintable(ran.failureText()));
+        QVERIFY2(details.contains("sub/заметка.txt") == tag.startsWith("data") && !details.contains(".hidden"),
+                 qPrintable(details));
+        // The package build reads what the executable needs from its note, which strip kept.
+        QCOMPARE(notedDepends({binary}), tag.startsWith("import yaml") ? QStringList{"python3-yaml"} : QStringList());
+    }
+
+    // A cancel while the modules are built leaves no C file, object or executable, and no private directory.
+    void cancelDuringModules()
+    {
+        QString files = "=== main.py\nimport m0, m1, m2, m3, m4, m5\n";
+        for (int i = 0; i < 6; ++i)
+            files += QStringLiteral("=== m%1.py\nclass C%1:\n    def f(self, x):\n        return [x * %1 for _ in "
+                                    "range(3)]\nprint(C%1().f('отмена'))\n")
+                         .arg(i);
+        const QString script = writeProgram(root.path() + "/отмена/проект", files);
+        QVERIFY(QDir().mkpath(root.path() + "/отмена/bin"));
+        Job job;
+        QFuture<Result> running = QtConcurrent::run([&] {
+            const JobScope scope(&job);
+            return buildExecutable(fields(script, root.path() + "/отмена/bin"));
+        });
+        QElapsedTimer waited;
+        waited.start();
+        while (cAndObjects(temporary).filter(".c").isEmpty() && !running.isFinished() && !waited.hasExpired(60000))
+            QThread::msleep(20);
+        job.cancel();
+        QCOMPARE(running.result().message, cancelledText());
+        QCOMPARE(cAndObjects(root.path() + "/отмена"), QStringList());
+        QVERIFY(!QFileInfo::exists(root.path() + "/отмена/bin/tool"));
+    }
+
+    // An unchanged module comes from the cache; a changed one never does, whatever its size and time.
+    void cacheServesItsOwnSourceOnly()
+    {
+        const QString script = writeProgram(root.path() + "/кэш", "=== main.py\nimport word\nprint(word.w())\n"
+                                                                  "=== word.py\ndef w():\n    return 'first'\n");
+        const QString cache = home.path() + "/.cache/bexlor-builder", binary = root.path() + "/кэш/tool";
+        const auto entries = [&] { return QDir(cache).entryList(QDir::Files).size(); };
+        QVERIFY(buildExecutable(fields(script, root.path() + "/кэш")).success);
+        const int first = entries();
+        QVERIFY(first >= 3);
+        QVERIFY(buildExecutable(fields(script, root.path() + "/кэш")).success);
+        QCOMPARE(entries(), first);
+        QCOMPARE(runProcess(binary, {}).standardOutput, QString("first\n"));
+
+        QFile word(root.path() + "/кэш/word.py");
+        const QDateTime time = QFileInfo(word).lastModified();
+        writeFile(word.fileName(), "def w():\n    return 'other'\n");
+        QVERIFY(word.open(QIODevice::ReadWrite) && word.setFileTime(time, QFileDevice::FileModificationTime));
+        word.close();
+        QVERIFY(buildExecutable(fields(script, root.path() + "/кэш")).success);
+        QCOMPARE(runProcess(binary, {}).standardOutput, QString("other\n"));
+        QVERIFY(entries() > first);
+    }
+
+    // The data files are what is neither code nor hidden, cached or another tree; they are copied with their modes,
+    // never through a link.
+    void dataFilesAndLinks()
+    {
+        const QString project = root.path() + "/данные", work = root.path() + "/данные work",
+                      outside = root.path() + "/вне";
+        writeProgram(project,
+                     "=== main.py\n=== a.json\n{}\n=== sub/run.sh\n#!/bin/sh\n=== sub/x.pyc\n=== .git/config\n"
+                     "=== __pycache__/m.txt\n=== mod.c\n=== env/pyvenv.cfg\n=== env/x.txt\n=== pkg/DEBIAN/control\n"
+                     "=== pkg/usr/x.txt\n=== b c.txt\n");
+        QVERIFY(QFile::setPermissions(project + "/sub/run.sh", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QList<QByteArray> files = dataFiles(project, {});
+        std::sort(files.begin(), files.end());
+        QCOMPARE(files, (QList<QByteArray>{"a.json", "b c.txt", "sub/run.sh"}));
+        QVERIFY(QDir().mkpath(work + "/usr/bin") && QDir().mkpath(outside));
+        QVERIFY(QFile::link(outside, work + "/usr/share"));
+        const Result linked = copyDataFiles(project, files, work + "/usr/bin/tool");
+        QVERIFY2(linked.failed() && linked.message.startsWith(work + "/usr/share - символическая ссылка"),
+                 qPrintable(linked.message));
+        QCOMPARE(QDir(outside).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+        QVERIFY(QFile::remove(work + "/usr/share"));
+        QVERIFY(copyDataFiles(project, files, work + "/usr/bin/tool").success);
+        QCOMPARE(QFileInfo(work + "/usr/share/tool/sub/run.sh").permissions() & 0x7077,
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(readFile(work + "/usr/share/tool/a.json"), QByteArray("{}\n"));
+    }
+
+    void rules_data()
+    {
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("data, usr/bin") << "data"
+                                       << "/w/usr/bin/zametki"
+                                       << "/w/usr/share/zametki";
+        QTest::newRow("data, usr/games") << "data"
+                                         << "/usr/games/игра"
+                                         << "/usr/share/games/игра";
+        QTest::newRow("data, .local/bin") << "data"
+                                          << "/home/u/.local/bin/x"
+                                          << "/home/u/.local/share/x";
+        QTest::newRow("data, elsewhere") << "data"
+                                         << "/opt/tool/bin dir/x"
+                                         << "/opt/tool/share/x";
+        QTest::newRow("data, top") << "data"
+                                   << "/x"
+                                   << "/share/x";
+        // One C name for each dotted name: a.util, a_util and a__util do not meet.
+        QTest::newRow("c names")
+            << "c names"
+            << "a.util a_util a__util __main__ модуль"
+            << "p_a_2eutil p_a_5futil p_a_5f_5futil p__5f_5fmain_5f_5f p__d0_bc_d0_be_d0_b4_d1_83_d0_bb_d1_8c";
+        QTest::newRow("owners") << "owners"
+                                << "python3-yaml: /y\nlibpython3.11-stdlib:amd64: /j\ndiversion by x from: /d\n"
+                                   "diversion by x to: /e\nlocal diversion from: /f\na, b:i386: /s"
+                                << "/j=libpython3.11-stdlib /s=a,b /y=python3-yaml";
+        QTest::newRow("relations") << "relations"
+                                   << "a (>= 1), b | c:any, d [amd64],, a"
+                                   << "a b c d";
+        QTest::newRow("dependencies")
+            << "dependencies"
+            << "yaml /y|six /s ?|json /j|local /usr/local/x.py|six /s ?|ab /a ?|ab2 /a"
+            << "Depends: libpython3.11, pa, python3-yaml|Recommends: python3-six|/usr/local/x.py";
+        QTest::newRow("cache keys") << "keys"
+                                    << "ab c|a bc|ab c"
+                                    << "2 distinct";
+        QTest::newRow("runtime, none installed") << "runtime"
+                                                 << ""
+                                                 << "Не найдено ни одной среды Python";
+        QTest::newRow("scan, syntax error")
+            << "scan"
+            << "{\"modules\": [], \"error\": {\"file\": \"/p/a b.py\", \"line\": 3, \"reason\": \"invalid syntax\"}}"
+            << "Ошибка при сборке файла .c:\n/p/a b.py, строка 3: invalid syntax";
+        QTest::newRow("scan, not JSON") << "scan"
+                                        << "Traceback"
+                                        << "Не удалось прочитать список импортов программы";
+    }
+
+    void rules()
+    {
+        QFETCH(QString, rule);
+        QFETCH(QString, input);
+        QFETCH(QString, expected);
+        QString got;
+        if (rule == "data") {
+            got = dataDirectoryFor(input);
+        } else if (rule == "c names") {
+            for (const QString &name : input.split(' '))
+                got += (got.isEmpty() ? "" : " ") + cName("p_", name);
+        } else if (rule == "owners") {
+            const QMap<QString, QStringList> owners = fileOwners(input);
+            for (auto it = owners.begin(); it != owners.end(); ++it)
+                got += (got.isEmpty() ? "" : " ") + it.key() + '=' + it.value().join(',');
+        } else if (rule == "relations") {
+            got = relationNames(input).join(' ');
+        } else if (rule == "dependencies") {
+            QList<OutsideImport> imports;
+            for (const QString &import : input.split('|'))
+                imports << OutsideImport{import.section(' ', 0, 0), import.section(' ', 1, 1), import.endsWith('?')};
+            const QMap<QString, QStringList> owners{
+                {"/y", {"python3-yaml"}}, {"/s", {"python3-six"}}, {"/j", {"libpython3.11-stdlib"}}, {"/a", {"pa"}}};
+            PythonDependencies sorted = sortDependencies(imports, owners, {"libpython3.11-stdlib", "libpython3.11"});
+            sorted.runtimePackage = "libpython3.11";
+            got =
+                (controlLines(sorted) + QStringList{sorted.warnings.join(';').section(' ', 4, 4).chopped(1)}).join('|');
+        } else if (rule == "keys") {
+            QSet<QString> keys;
+            for (const QString &parts : input.split('|'))
+                keys << cacheKey({parts.section(' ', 0, 0).toUtf8(), parts.section(' ', 1, 1).toUtf8()});
+            got = QString::number(keys.size()) + " distinct";
+        } else if (rule == "runtime") {
+            got = checkRuntime(input, {}).message;
+        } else if (rule == "scan") {
+            ProgramScan scan;
+            got = parseScan(input.toUtf8(), &scan).message;
+        }
+        QVERIFY2(got.startsWith(expected), qPrintable(got));
     }
 };
 

@@ -37,7 +37,7 @@ private slots:
             QList<QWidget *> widgets = page->findChildren<QWidget *>() + profiles->findChildren<QWidget *>();
             for (QWidget *widget : widgets) {
                 QString text;
-                if (auto *button = qobject_cast<QPushButton *>(widget))
+                if (auto *button = qobject_cast<QAbstractButton *>(widget))
                     text = button->text();
                 else if (auto *label = qobject_cast<QLabel *>(widget); label && label->buddy())
                     text = label->text();
@@ -56,12 +56,12 @@ private slots:
                                        + QList<QPushButton *>{window.ui->pushButtonBuild, window.ui->pushButtonBuild_2})
             QVERIFY2(button->toolTip().size() > 40, qPrintable(button->objectName()));
         QStringList order;
-        for (QWidget *widget = window.ui->lineEditProjectDir; order.size() < 9; widget = widget->nextInFocusChain())
+        for (QWidget *widget = window.ui->lineEditProjectDir; order.size() < 10; widget = widget->nextInFocusChain())
             if (widget->focusPolicy() & Qt::TabFocus)
                 order << widget->objectName();
         QCOMPARE(order.join(' '), QStringLiteral("lineEditProjectDir BrowseProjectDir lineEditPy browsePy "
                                                  "lineEditBinaryDir browseBinaryDir lineEditBinary comboBoxSource "
-                                                 "pushButtonBuild"));
+                                                 "checkBoxBytecode pushButtonBuild"));
     }
 
     void directoryPickers_data()

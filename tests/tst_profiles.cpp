@@ -36,7 +36,7 @@ class ProfilesTest : public QObject
     }
 
     // A window with a known runtime list and the given field texts, saved as a profile; the fake dialogs
-    // (installed while they live) answer its boxes.
+    // (installed while they live) answer its boxes. The check boxes: lint as given, bytecode the other way.
     static std::unique_ptr<BexlorWindow> saved(const QStringList &values, int source, FakeDialogs &, bool lint = true)
     {
         auto w = std::make_unique<BexlorWindow>();
@@ -46,6 +46,7 @@ class ProfilesTest : public QObject
             textFields(*w).at(i)->setProperty("text", values.at(i));
         w->ui->comboBoxSource->setCurrentIndex(source);
         w->ui->checkBoxLint->setChecked(lint);
+        w->ui->checkBoxBytecode->setChecked(!lint);
         w->saveProject();
         return w;
     }
@@ -125,7 +126,8 @@ private slots:
         saved(fields("2", "other"), 1, dialogs);
         auto w = saved(fields("3", "tool"), 2, dialogs, false);
         settings().sync();
-        QCOMPARE(QSettings(settingsFilePath(), QSettings::IniFormat).value("tool/Lint").toString(), "false");
+        const QSettings stored(settingsFilePath(), QSettings::IniFormat);
+        QCOMPARE(stored.value("tool/Lint").toString() + stored.value("tool/Bytecode").toString(), "falsetrue");
         QCOMPARE(w->ui->comboBoxProjects->count(), 2);
         QCOMPARE(w->ui->comboBoxProjects->currentIndex(), 0);
         w->ui->comboBoxProjects->setCurrentText("tool");
@@ -134,13 +136,14 @@ private slots:
         w->loadProject();
         QCOMPARE(texts(*w), fields("3", "tool"));
         QCOMPARE(w->ui->comboBoxSource->currentIndex(), -1); // stored index 2 is beyond the list
-        QVERIFY(!w->ui->checkBoxLint->isChecked());
+        QVERIFY(!w->ui->checkBoxLint->isChecked() && w->ui->checkBoxBytecode->isChecked());
 
         w->ui->comboBoxProjects->clear(); // no profile selected: everything is emptied
         w->loadProject();
         QCOMPARE(texts(*w).join(QString()), QString());
         QCOMPARE(w->ui->comboBoxSource->currentIndex(), 0);
-        QVERIFY(w->ui->checkBoxLint->isChecked()); // no Lint key: on, since lintian is installed
+        // No Lint key: on, since lintian is installed; no Bytecode key: off.
+        QVERIFY(w->ui->checkBoxLint->isChecked() && !w->ui->checkBoxBytecode->isChecked());
     }
 
     void deleteProfile_data()

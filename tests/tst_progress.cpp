@@ -56,11 +56,15 @@ private slots:
         QTest::addColumn<QByteArray>("script"); // its body before the hanging part
         QTest::addColumn<QString>("trigger"); // a percent reached, or a text in the output (the window's log)
         const QByteArray partialOutput = "while [ \"$1\" != -o ]; do shift; done; printf partial > \"$2\"\n";
+        // The executable build's stand-ins answer its questions (versions, the runtime library) as the real tools.
+        const QByteArray answers =
+            "case \"$1\" in --version|-print-file-name=*) exec /usr/bin/$(basename \"$0\") \"$@\";; "
+            "esac\n";
         const QByteArray partialPackage = "for last; do :; done; printf partial > \"$last/mytool_1.0_all.deb\"\n";
         QTest::newRow("executable, translating") << "exe"
-                                                 << "cython3" << QByteArray() << "ready";
+                                                 << "cython3" << answers << "ready";
         QTest::newRow("executable, compiling") << "exe"
-                                               << "gcc" << partialOutput << "ready";
+                                               << "gcc" << answers + partialOutput << "ready";
         QTest::newRow("package, copying") << "deb"
                                           << "" << QByteArray() << "0";
         QTest::newRow("package, building") << "deb"
@@ -173,8 +177,7 @@ private slots:
         } else {
             const JobScope scope(&job);
             if (work == "exe") {
-                result = buildExecutable(
-                    {"python3.11", project, project + "/my-tool.py", project + "/my_tool.c", project, "my tool"});
+                result = buildExecutable({"python3.11", project, project + "/my-tool.py", project, "my tool"});
             } else if (work == "deb") {
                 result = buildPackage(project, output, tool == "lintian");
             } else if (work == "md5") {

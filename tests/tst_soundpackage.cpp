@@ -86,9 +86,17 @@ private slots:
         const QString project = root.path() + "/проект $x", work = root.path() + "/work dir/" + package;
         const QString output = root.path() + "/out";
         QVERIFY(QDir().mkpath(work + "/usr/bin") && QDir().mkpath(output) && QDir().mkpath(dataDirectoryPath()));
-        writeFile(project + "/sound-check.py", "import json\nimport sys\n\n\ndef main():\n"
-                                               "    print(json.dumps(sys.argv[1:], ensure_ascii=False))\n\n\n"
-                                               "if __name__ == \"__main__\":\n    main()\n");
+        // A module of its own, a Debian package's module and data read through __file__.
+        writeFile(project + "/sound-check.py",
+                  "import json\nimport pathlib\nimport sys\n\nimport storage\nimport yaml\n\n\ndef main():\n"
+                  "    data = yaml.safe_load((pathlib.Path(__file__).parent / 'default.yaml').read_text())\n"
+                  "    print(json.dumps(sys.argv[1:], ensure_ascii=False), storage.NAME, data)\n\n\n"
+                  "if __name__ == \"__main__\":\n    main()\n");
+        writeFile(project + "/storage.py", "NAME = __name__\n");
+        writeFile(project + "/default.yaml", "цвет: синий\n");
+        const QString expected =
+            runProcess("python3.11", {project + "/sound-check.py", "ё", "$HOME"}, project).standardOutput;
+        QCOMPARE(expected, QString("[\"ё\", \"$HOME\"] storage {'цвет': 'синий'}\n"));
         qputenv("DEBFULLNAME", "Пётр Иванов");
         qputenv("DEBEMAIL", "petr@example.net");
         const auto restore = qScopeGuard([] { qunsetenv("DEBFULLNAME"), qunsetenv("DEBEMAIL"); });
@@ -102,9 +110,8 @@ private slots:
         window.ui->lineEditBinaryDir->setText(work + "/usr/bin");
         window.ui->lineEditBinary->setText(package);
         window.ui->pushButtonBuild->click();
-        const QString whole = dialogs.shown.size() == 1 ? dialogs.last().details : QString();
         QStringList shown = dialogs.take();
-        QVERIFY2(shown.size() == 1 && (shown.first() + whole).contains("Для запуска нужен пакет libpython3"),
+        QVERIFY2(shown.size() == 1 && shown.first().contains("\nDepends: libpython3.11, python3-yaml\n"),
                  qPrintable(shown.join('\n')));
 
         // control from the template, a shortcut from its template, the icons.
@@ -126,7 +133,7 @@ private slots:
         shown = QStringList{build(window, dialogs, false)};
         const QString depends =
             QRegularExpression("\nСтрока для DEBIAN/control:\n(Depends: [^\n]+)").match(shown.first()).captured(1);
-        QVERIFY2(depends.contains("libpython3"), qPrintable(shown.first()));
+        QVERIFY2(depends.contains("libpython3") && depends.contains("python3-yaml"), qPrintable(shown.first()));
         writeControl(window, depends);
 
         // The documents (a licence and, with no Homepage, the AppStream id asked), then the build with lint: once
@@ -175,10 +182,16 @@ private slots:
         QVERIFY2(install.succeeded(), qPrintable(install.failureText()));
         const ProcessResult verify = runProcess("dpkg", {"--verify", package});
         QVERIFY2(verify.succeeded() && verify.standardOutput.isEmpty(), qPrintable(verify.warnings()));
-        QCOMPARE(runProcess("/usr/bin/" + package, {"ё", "$HOME"}).standardOutput, QString("[\"ё\", \"$HOME\"]\n"));
+        // Started by its bare name where files are named like a standard-library module and like its own: it
+        // behaves as the interpreter did.
+        const QString elsewhere = root.path() + "/elsewhere";
+        for (const char *impostor : {"json.py", "storage.py", "yaml.py"})
+            writeFile(elsewhere + '/' + QString(impostor), "print('impostor')\n");
+        QCOMPARE(runProcess("sh", {"-c", "exec " + package + " \"$@\"", "sh", "ё", "$HOME"}, elsewhere).standardOutput,
+                 expected);
         const ProcessResult remove = runProcess("dpkg", {"-r", package});
         QVERIFY2(remove.succeeded() && !QFileInfo::exists("/usr/bin/" + package)
-                     && !QFileInfo::exists("/usr/share/doc/" + package),
+                     && !QFileInfo::exists("/usr/share/doc/" + package) && !QFileInfo::exists("/usr/share/" + package),
                  qPrintable(remove.warnings()));
         QVERIFY(runProcess("dpkg", {"--purge", package}).succeeded());
         QVERIFY(!runProcess("dpkg-query", {"-W", "-f", "${Status}", package}).standardOutput.contains("installed"));

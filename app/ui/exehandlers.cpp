@@ -10,9 +10,9 @@ void BexlorWindow::build()
     fields.runtime = ui->comboBoxSource->currentText();
     fields.projectDir = ui->lineEditProjectDir->text();
     fields.script = ui->lineEditPy->text();
-    fields.cFile = ui->labelOutputC->text();
     fields.binaryDir = ui->lineEditBinaryDir->text();
     fields.binaryName = ui->lineEditBinary->text();
+    fields.bytecode = ui->checkBoxBytecode->isChecked();
     showResult(runWithProgress(this, QStringLiteral("Сборка исполняемого файла"),
                                [fields] { return buildExecutable(fields); }));
 }

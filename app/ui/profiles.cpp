@@ -20,6 +20,7 @@ void BexlorWindow::saveProject()
     profile.projectDirDeb = ui->lineEditProjectDir_2->text();
     profile.debDir = ui->lineEditDebDir->text();
     profile.lint = ui->checkBoxLint->isChecked();
+    profile.bytecode = ui->checkBoxBytecode->isChecked();
     const Result saved = saveProfile(name, profile);
     if (saved.success)
         listProjectNames();
@@ -37,6 +38,7 @@ void BexlorWindow::loadProject()
     ui->lineEditProjectDir_2->setText(profile.projectDirDeb);
     ui->lineEditDebDir->setText(profile.debDir);
     ui->checkBoxLint->setChecked(profile.lint);
+    ui->checkBoxBytecode->setChecked(profile.bytecode);
     ui->comboBoxSource->setCurrentIndex(profile.source);
 }
 

@@ -1,0 +1,234 @@
+#include "exebuild/modulebuild.h"
+
+#include "common/job.h"
+#include "common/paths.h"
+#include "common/processrunner.h"
+#include "common/textfiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace {
+
+const QString unexpectedError = QStringLiteral("Непредвиденная ошибка:\n");
+const QString compileError = QStringLiteral("Ошибка при сборке бинарного файла:\n");
+
+// Writes a file of the private directory, which goes with the build: it
+// needs no sync to the disk, as a file the user keeps does.
+Result writeScratch(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.flush())
+        return Result::done();
+    return Result::failure(QStringLiteral("Не удалось записать файл %1: %2").arg(path, file.errorString()));
+}
+
+BuiltModule failed(const Result &result)
+{
+    BuiltModule built;
+    built.result = result;
+    return built;
+}
+
+BuiltModule failedTool(const QString &prefix, const ProcessResult &run)
+{
+    if (jobCancelled())
+        return failed(Result::failure(cancelledText()));
+    return failed(Result::failure((run.started ? prefix : unexpectedError) + run.failureText()));
+}
+
+// Compiles c into object with gcc and keeps the object under key (if any).
+BuiltModule compile(const ModuleSetup &setup, const QString &c, const QString &object, const QStringList &defines,
+                    const QString &key, QStringList warnings)
+{
+    if (jobCancelled())
+        return failed(Result::failure(cancelledText()));
+    const ProcessResult run = runProcess(
+        QStringLiteral("gcc"),
+        setup.compileFlags + defines + QStringList{QStringLiteral("-c"), operandPath(c), QStringLiteral("-o"), object},
+        QString(), setup.environment);
+    if (!run.succeeded())
+        return failedTool(compileError, run);
+    QByteArray bytes;
+    Result kept;
+    if (!key.isEmpty() && (kept = readRegularFile(object, &bytes)).success)
+        kept = setup.cache.store(key, QStringLiteral(".o"), bytes);
+    BuiltModule built;
+    built.object = object;
+    built.result = Result::doneWith(warnings << run.warnings() << kept.warnings);
+    if (kept.failed())
+        built.result = kept;
+    return built;
+}
+
+QList<QByteArray> keyParts(const ModuleSetup &setup, const QByteArray &kind)
+{
+    QList<QByteArray> parts{kind};
+    parts << setup.versions;
+    for (const QString &flag : setup.compileFlags)
+        parts << flag.toUtf8();
+    return parts;
+}
+
+// The module as bytecode: the runtime's compile of it, in a C array.
+BuiltModule asBytecode(const ModuleSetup &setup, const ModuleTask &task, const QString &reason, QStringList warnings)
+{
+    QByteArray code;
+    const Result read = readRegularFile(task.module.bytecodeFile, &code);
+    if (read.failed())
+        return failed(read);
+    BuiltModule built = compileSource(setup, cName(QStringLiteral("code_"), task.module.name),
+                                      bytecodeSource(task.module.name, code));
+    built.linkage = Linkage::Bytecode;
+    built.bytecodeReason = reason;
+    built.result.warnings = warnings + built.result.warnings;
+    return built;
+}
+
+} // namespace
+
+QStringList compileFlags(const QString &runtime, const BuildFlags &flags)
+{
+    return QStringList{QStringLiteral("-Os")} + flags.cflags + flags.cppflags
+           + QStringList{QStringLiteral("-I"), QStringLiteral("/usr/include/") + runtime};
+}
+
+QStringList linkArguments(const BuildFlags &flags, const QStringList &objects, const QString &output,
+                          const QString &runtime)
+{
+    return QStringList{QStringLiteral("-Os")} + flags.cflags + flags.ldflags + QStringList{QStringLiteral("-o"), output}
+           + objects
+           + QStringList{QStringLiteral("-l") + runtime, QStringLiteral("-lpthread"), QStringLiteral("-lm"),
+                         QStringLiteral("-lutil"), QStringLiteral("-ldl")};
+}
+
+QStringList translationArguments(const QString &moduleName, const QString &input, const QString &output)
+{
+    QStringList arguments{QStringLiteral("-3"), QStringLiteral("-X"), QStringLiteral("annotation_typing=False"),
+                          QStringLiteral("--module-name"), moduleName};
+    if (!output.isEmpty())
+        arguments << QStringLiteral("-o") << operandPath(output);
+    return arguments << operandPath(input);
+}
+
+QByteArray patchTranslation(const QByteArray &c)
+{
+    return QByteArray(c).replace("return __Pyx_PyObject_GetIndex(obj, key);", "return PyObject_GetItem(obj, key);");
+}
+
+QStringList renamingDefines(const QByteArray &c, const QString &moduleName)
+{
+    static const QRegularExpression init(QStringLiteral("\\n__Pyx_PyMODINIT_FUNC (PyInitU?_\\w+)\\(void\\)\\n"));
+    static const QRegularExpression flag(QStringLiteral("\\nint (__pyx_module_is_main_\\w+) = 0;"));
+    const QString text = QString::fromUtf8(c);
+    const QString initName = init.match(text).captured(1), flagName = flag.match(text).captured(1);
+    if (initName.isEmpty() || flagName.isEmpty())
+        return {};
+    return {QStringLiteral("-D%1=%2").arg(initName, initFunctionName(moduleName)),
+            QStringLiteral("-D%1=%2").arg(flagName, mainFlagName(moduleName))};
+}
+
+QString refusalReason(const QString &translatorOutput)
+{
+    static const QRegularExpression located(QStringLiteral("^\\S.*:\\d+:\\d+: .*$"),
+                                            QRegularExpression::MultilineOption);
+    QString reason;
+    for (QRegularExpressionMatchIterator lines = located.globalMatch(translatorOutput); lines.hasNext();)
+        reason = lines.next().captured(0);
+    return reason.isEmpty() ? translatorOutput.trimmed().section(QLatin1Char('\n'), -1) : reason;
+}
+
+BuiltModule buildModule(const ModuleSetup &setup, const ModuleTask &task)
+{
+    const bool main = !task.workingCopy.isEmpty();
+    QByteArray source;
+    const Result read = readRegularFile(main ? task.workingCopy : setup.scriptDirectory + task.module.path, &source);
+    if (read.failed())
+        return failed(read);
+    if (!task.bytecodeReason.isEmpty())
+        return asBytecode(setup, task, task.bytecodeReason, {});
+
+    const QString key = cacheKey(keyParts(setup, "module")
+                                 << task.module.name.toUtf8() << lastComponent(task.workingCopy).toUtf8() << source);
+    const QString cached = setup.cache.find(key, QStringLiteral(".o"));
+    const QString cachedC = main ? setup.cache.find(key, QStringLiteral(".c")) : QString();
+    QByteArray c;
+    if (!cached.isEmpty()
+        && (!main || (readRegularFile(cachedC, &c).success && writeFileAtomically(task.cFile, c).success))) {
+        BuiltModule built;
+        built.object = cached;
+        return built;
+    }
+    const QString refused = setup.cache.find(key, QStringLiteral(".refused"));
+    if (!refused.isEmpty() && readRegularFile(refused, &c).success)
+        return asBytecode(setup, task, QString::fromUtf8(c), {});
+
+    const QString stem = cName(QStringLiteral("module_"), task.module.name);
+    const QString sources = setup.workDirectory + QStringLiteral("/src");
+    const QString cFile = main ? task.cFile : sources + QLatin1Char('/') + stem + QStringLiteral(".c");
+    if (!main) {
+        const QString copy = sources + QLatin1Char('/') + task.module.path;
+        const Result copied = runSteps(
+            {[&] { return makePath(QFileInfo(copy).path(), 0700); }, [&] { return writeScratch(copy, source); }});
+        if (copied.failed())
+            return failed(copied);
+    }
+    if (jobCancelled())
+        return failed(Result::failure(cancelledText()));
+    // The translator runs where its input lies, on a relative name: given an
+    // absolute path with letters outside Latin-1 it fails on the C file's
+    // comments in any locale.
+    const ProcessResult translation =
+        main ? runProcess(QStringLiteral("cython3"),
+                          translationArguments(QStringLiteral("__main__"), lastComponent(task.workingCopy), QString()),
+                          setup.scriptDirectory, setup.environment)
+             : runProcess(QStringLiteral("cython3"),
+                          translationArguments(task.module.name, task.module.path, stem + QStringLiteral(".c")),
+                          sources, setup.environment);
+    if (!translation.started || jobCancelled())
+        return failedTool(QString(), translation);
+    if (!translation.succeeded()) {
+        // Its C file says only that it failed.
+        QFile::remove(cFile);
+        const QString reason = refusalReason(translation.standardError);
+        const Result kept = setup.cache.store(key, QStringLiteral(".refused"), reason.toUtf8());
+        return asBytecode(setup, task, reason, kept.warnings);
+    }
+    Result patched = readRegularFile(cFile, &c);
+    c = patchTranslation(c);
+    if (patched.success)
+        patched = main ? writeFileAtomically(cFile, c) : writeScratch(cFile, c);
+    const QStringList defines = renamingDefines(c, task.module.name);
+    if (patched.success && defines.isEmpty())
+        patched = Result::failure(compileError
+                                  + QStringLiteral("в файле %1 нет функции инициализации модуля").arg(cFile));
+    if (patched.failed())
+        return failed(patched);
+    QStringList warnings;
+    if (!translation.warnings().isEmpty())
+        warnings << translation.warnings();
+    // The script is translated where the user can edit it: an object made
+    // from bytes other than those under the key must not be kept.
+    QByteArray translated = source;
+    if (main && readRegularFile(task.workingCopy, &translated).success && translated == source)
+        warnings << setup.cache.store(key, QStringLiteral(".c"), c).warnings;
+    return compile(setup, cFile, setup.workDirectory + QLatin1Char('/') + stem + QStringLiteral(".o"), defines,
+                   translated == source ? key : QString(), warnings);
+}
+
+BuiltModule compileSource(const ModuleSetup &setup, const QString &stem, const QByteArray &source)
+{
+    const QString key = cacheKey(keyParts(setup, "source") << source);
+    const QString cached = setup.cache.find(key, QStringLiteral(".o"));
+    if (!cached.isEmpty()) {
+        BuiltModule built;
+        built.object = cached;
+        return built;
+    }
+    const QString c = setup.workDirectory + QLatin1Char('/') + stem + QStringLiteral(".c");
+    const Result written = writeScratch(c, source);
+    if (written.failed())
+        return failed(written);
+    return compile(setup, c, setup.workDirectory + QLatin1Char('/') + stem + QStringLiteral(".o"), {}, key, {});
+}
