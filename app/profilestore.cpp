@@ -46,9 +46,9 @@ struct ProfileKey
     ProfileMember member;
 };
 
-const std::array<ProfileKey, 9> &profileKeys()
+const std::array<ProfileKey, 11> &profileKeys()
 {
-    static const std::array<ProfileKey, 9> keys{{
+    static const std::array<ProfileKey, 11> keys{{
         {"ProjectDir", &Profile::projectDir},
         {"Py", &Profile::py},
         {"OutputC", &Profile::outputC},
@@ -58,6 +58,8 @@ const std::array<ProfileKey, 9> &profileKeys()
         {"ProjectDirDeb", &Profile::projectDirDeb},
         {"DebDir", &Profile::debDir},
         {"Lint", &Profile::lint},
+        {"Compression", &Profile::compression},
+        {"CompressionLevel", &Profile::compressionLevel},
     }};
     return keys;
 }
@@ -69,20 +71,27 @@ void writeProfile(QSettings &store, const Profile &profile)
         std::visit([&](auto member) { store.setValue(QLatin1String(key.key), profile.*member); }, key.member);
 }
 
-// Reads the keys from the store's current group: a missing text reads as
-// empty, a missing or hand-edited Source that is no number as 0, a missing
-// Lint as on when lintian is installed.
+// Reads the keys from the store's current group: a missing key, or a
+// hand-edited number that is no number, keeps the field's default; Lint's
+// is on when lintian is installed.
 Profile readProfile(const QSettings &store)
 {
     Profile profile;
+    profile.lint = lintianInstalled();
     for (const ProfileKey &key : profileKeys()) {
         const QVariant value = store.value(QLatin1String(key.key));
-        if (auto text = std::get_if<QString Profile::*>(&key.member))
+        if (!value.isValid())
+            continue;
+        if (auto text = std::get_if<QString Profile::*>(&key.member)) {
             profile.*(*text) = value.toString();
-        else if (auto number = std::get_if<int Profile::*>(&key.member))
-            profile.*(*number) = value.toInt();
-        else
-            profile.*std::get<bool Profile::*>(key.member) = value.isValid() ? value.toBool() : lintianInstalled();
+        } else if (auto whole = std::get_if<int Profile::*>(&key.member)) {
+            bool number = false;
+            const int read = value.toInt(&number);
+            if (number)
+                profile.*(*whole) = read;
+        } else {
+            profile.*std::get<bool Profile::*>(key.member) = value.toBool();
+        }
     }
     return profile;
 }

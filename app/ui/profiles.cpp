@@ -1,6 +1,7 @@
 #include "app/profilestore.h"
 #include "app/ui/bexlorwindow.h"
 #include "common/ui/dialogs.h"
+#include "package/compression.h"
 #include "ui_bexlorBuilderGui.h"
 
 void BexlorWindow::saveProject()
@@ -20,6 +21,9 @@ void BexlorWindow::saveProject()
     profile.projectDirDeb = ui->lineEditProjectDir_2->text();
     profile.debDir = ui->lineEditDebDir->text();
     profile.lint = ui->checkBoxLint->isChecked();
+    const Compression compression = chosenCompression();
+    profile.compression = compression.name;
+    profile.compressionLevel = compression.level;
     const Result saved = saveProfile(name, profile);
     if (saved.success)
         listProjectNames();
@@ -37,6 +41,7 @@ void BexlorWindow::loadProject()
     ui->lineEditProjectDir_2->setText(profile.projectDirDeb);
     ui->lineEditDebDir->setText(profile.debDir);
     ui->checkBoxLint->setChecked(profile.lint);
+    showCompression({profile.compression, profile.compressionLevel});
     ui->comboBoxSource->setCurrentIndex(profile.source);
 }
 
