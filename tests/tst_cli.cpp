@@ -101,7 +101,14 @@ private slots:
         const QStringList build{"deb", "{W}", "{O}"};
         row("deb", build, 0, "_all.deb'.\n" + done + "\ndpkg-deb: building package 'mytool' in '" + deb + "'.", deb, {},
             {}, {}, {"dpkg-deb", "--info", deb});
-        row("deb, profile", {"deb", "--profile", "проект"}, 0, done, deb);
+        // The compression: the profile's (gzip at level 1) unless the command line names one, with its own level.
+        row("deb, profile", {"deb", "--profile", "проект"}, 0, "\nСжатие: gzip, уровень 1.\n", deb);
+        row("deb, compression", build + QStringList{"--compression", "zstd", "--level=19"}, 0,
+            "\nСжатие: zstd, уровень 19.\n", deb);
+        row("deb, compression over profile", {"deb", "--profile", "проект", "--compression", "none"}, 0,
+            "\nСжатие: none.\n", deb);
+        row("deb, level not a number", build + QStringList{"--level", "x"}, 1,
+            "Уровень сжатия должен быть целым неотрицательным числом, а не «x»", "!" + deb);
         row("deb, no output directory", {"deb", "{W}"}, 1, "Необходимо выбрать каталог для deb-файла");
         row("deb, no work directory", {"deb", "", "{O}"}, 1, "Необходимо выбрать каталог с проектом");
         row("deb, output missing", {"deb", "{W}", "{O}/нет"}, 1, debError + "Каталог для deb-файла {O}/нет не найден");
@@ -264,6 +271,7 @@ private slots:
         Profile profile;
         profile.projectDir = source, profile.py = script, profile.outputC = source + "/my_tool.c";
         profile.binaryDir = out, profile.binary = "из профиля", profile.projectDirDeb = work, profile.debDir = out;
+        profile.compression = "gzip", profile.compressionLevel = 1;
         QVERIFY(saveProfile("проект", profile).success);
         settings().sync();
 

@@ -231,27 +231,135 @@ private slots:
         const QString target = linked == "DEBIAN" ? "../../outside/DEBIAN" : "../../../outside/" + name;
         QVERIFY(QFile::link(relative ? target : QDir::cleanPath(QFileInfo(work + '/' + linked).path() + '/' + target),
                             work + '/' + linked));
-        const auto snapshot = [&] {
-            QStringList entries;
-            QDirIterator walk(outside, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                              QDirIterator::Subdirectories);
-            while (walk.hasNext()) {
-                const QString path = walk.next();
-                entries << QString("%1 %2 ").arg(path).arg(int(QFile::permissions(path)), 0, 16) + readFile(path);
-            }
-            return entries;
-        };
-        const QStringList before = snapshot();
+        const QStringList before = treeSnapshot(outside);
         QVERIFY(QDir().mkpath(output));
         const Result built = buildPackage(work, output);
         QVERIFY2(built.success, qPrintable(built.message));
-        QCOMPARE(snapshot(), before);
+        QCOMPARE(treeSnapshot(outside), before);
         QVERIFY(runProcess("dpkg-deb", {"--control", output + "/linked_1_all.deb", control}).succeeded());
         QCOMPARE(QDir(control).entryList(QDir::Files | QDir::System),
                  QStringList({"conffiles", "control", "md5sums", "postinst"}));
         QVERIFY(!QFileInfo(control + "/postinst").isSymLink() && QFileInfo(control + "/postinst").isExecutable());
         QCOMPARE(readFile(control + "/conffiles") + readFile(control + "/md5sums").mid(32),
                  QByteArray("/etc/linked.conf\n  etc/linked.conf\n"));
+    }
+
+    void compressions_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QString>("outcome"); // the data member of the package, or the start of the failure
+        QTest::addColumn<QString>("note"); // the line that names the compression
+        const QString refused = "Ошибка при сборке проекта:\n";
+        addRow("xz", QString("xz"), -1, QString("data.tar.xz"), QString());
+        addRow("xz 0", QString("xz"), 0, QString("data.tar.xz"), QString("\nСжатие: xz, уровень 0.\n"));
+        addRow("zstd 19, window", QString("zstd"), 19, QString("data.tar.zst"),
+               QString("\nСжатие: zstd, уровень 19.\n"));
+        addRow("gzip", QString("gzip"), -1, QString("data.tar.gz"), QString("\nСжатие: gzip.\n"));
+        addRow("none", QString("none"), -1, QString("data.tar"), QString("\nСжатие: none.\n"));
+        addRow("zstd 20", QString("zstd"), 20, refused + "Уровень сжатия zstd допускает значения от 1 до 19, а не 20",
+               QString());
+        addRow("gzip 0", QString("gzip"), 0, refused + "Уровень сжатия gzip допускает значения от 1 до 9, а не 0",
+               QString());
+        addRow("none 1", QString("none"), 1, refused + "Без сжатия (none) уровень сжатия не задаётся", QString());
+        addRow("bzip2", QString("bzip2"), -1,
+               refused + "Неизвестный способ сжатия «bzip2»: возможны xz, zstd, gzip, none", QString());
+        // A hard-linked file edited while dpkg-deb packs no longer matches its md5sums line.
+        addRow("edited while packing", QString("xz"), -1,
+               refused + "Файл {W}/usr/share/bexlor-compression-check/data изменён во время сборки", QString());
+    }
+
+    // The same tree in every compression packs the same data, and builds over hard-linked staging leave the work
+    // directory as it was: every byte, mode and link count.
+    void compressions()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, level);
+        QFETCH(QString, outcome);
+        QFETCH(QString, note);
+        const QString package = "bexlor-compression-check", work = root.path() + "/сжатие/" + package;
+        const QString output = root.path() + "/сжатие " + QTest::currentDataTag(),
+                      data = work + "/usr/share/" + package;
+        if (!QFileInfo::exists(work)) {
+            writeFile(work + "/DEBIAN/control", "Package: " + package.toUtf8()
+                                                    + "\nVersion: 1\nArchitecture: all\nMaintainer: T <t@e.org>\n"
+                                                      "Description: c\n compression check\n");
+            const QList<QPair<QString, mode_t>> files{
+                {"/data", 0644}, {"/run", 0755}, {"/secret", 0600}, {"/recorded", 0644}, {"/twice", 0644}};
+            for (const auto &file : files) {
+                writeFile(data + file.first, "bytes of " + file.first.toUtf8() + '\n');
+                QVERIFY(::chmod(QFile::encodeName(data + file.first), file.second) == 0);
+            }
+            QVERIFY(::link(QFile::encodeName(data + "/twice"), QFile::encodeName(data + "/second name")) == 0
+                    && QFile::link("data", data + "/link"));
+            writeFile(dataDirectoryPath() + '/' + package, "/usr/share/" + package.toUtf8() + "/recorded: 640\n");
+        }
+        const QStringList before = treeSnapshot(work);
+        const bool edits = QByteArray(QTest::currentDataTag()).startsWith("edited");
+        if (edits)
+            setToolForTesting("fakeroot", root.path() + "/editing fakeroot");
+        writeFile(root.path() + "/editing fakeroot",
+                  "#!/bin/sh\nprintf edit >> '" + QFile::encodeName(data) + "/data'\nexec /usr/bin/fakeroot \"$@\"\n");
+        QVERIFY(QFile::setPermissions(root.path() + "/editing fakeroot", QFile::ReadOwner | QFile::ExeOwner));
+        const auto realTools = qScopeGuard([] { clearToolsForTesting(); });
+        qputenv("SOURCE_DATE_EPOCH", "1700000000");
+        QVERIFY(QDir().mkpath(output));
+        Result built;
+        if (QByteArray(QTest::currentDataTag()).endsWith("window")) {
+            // The level box offers the compressor's levels, its lowest leaving the level to dpkg-deb.
+            BexlorWindow window;
+            FakeDialogs dialogs;
+            window.ui->lineEditProjectDir_2->setText(work), window.ui->lineEditDebDir->setText(output);
+            window.ui->checkBoxLint->setChecked(false);
+            window.ui->comboBoxCompression->setCurrentText("none");
+            QVERIFY(!window.ui->spinBoxLevel->isEnabled());
+            window.ui->comboBoxCompression->setCurrentText(name);
+            QCOMPARE(window.ui->spinBoxLevel->text(), QString("по умолчанию"));
+            QCOMPARE(window.ui->spinBoxLevel->maximum(), 19);
+            window.ui->spinBoxLevel->setValue(level);
+            window.buidDeb();
+            built.message = dialogs.take().join('\n');
+            built.success = built.message.startsWith("information: Выполнено! / ");
+        } else {
+            built = buildPackage(work, output, false, {name, level});
+        }
+        const QStringList debs = QDir(output).entryList({"*.deb"}, QDir::Files);
+        QVERIFY2(built.success == outcome.startsWith("data.tar") && debs.size() == int(built.success),
+                 qPrintable(built.message));
+        if (edits) {
+            QVERIFY2(built.message.startsWith(outcome.replace("{W}", work)), qPrintable(built.message));
+            return;
+        }
+        QCOMPARE(treeSnapshot(work), before);
+        if (!built.success) {
+            QVERIFY2(built.message.startsWith(outcome), qPrintable(built.message));
+            return;
+        }
+        QVERIFY2(note.isEmpty() ? !built.message.contains("Сжатие") : built.message.contains(note),
+                 qPrintable(built.message));
+        QCOMPARE(built.message.contains("Пакет сжат zstd: dpkg до версии 1.21.18 (Debian 11 и более ранние) не "
+                                        "сможет его установить"),
+                 name == "zstd");
+        const QString deb = output + '/' + debs.first();
+        QVERIFY(runProcess("ar", {"t", deb}).standardOutput.split('\n').contains(outcome));
+        QProcess tar;
+        tar.start("dpkg-deb", {"--fsys-tarfile", deb});
+        QVERIFY(tar.waitForFinished() && tar.exitCode() == 0);
+        // The first package read back is the reference: the same entries, the same bytes.
+        const QStringList listing = packageListing(deb);
+        const QByteArray content = tar.readAllStandardOutput();
+        static const QStringList firstListing = listing;
+        static const QByteArray firstContent = content;
+        QVERIFY(listing == firstListing && listing.contains("-rw-r----- ./usr/share/" + package + "/recorded"));
+        QVERIFY(content == firstContent && content.contains("bytes of /secret"));
+        if (name != "zstd")
+            return;
+        if (::geteuid() != 0)
+            QSKIP("Installing the package needs root: dpkg -i not run");
+        const auto purge = qScopeGuard([&] { runProcess("dpkg", {"--purge", package}); });
+        const ProcessResult install = runProcess("dpkg", {"-i", deb});
+        QVERIFY2(install.succeeded(), qPrintable(install.failureText()));
+        QCOMPARE(readFile("/usr/share/" + package + "/run"), QByteArray("bytes of /run\n"));
     }
 
     void baseModes_data()

@@ -37,7 +37,8 @@ class ProfilesTest : public QObject
 
     // A window with a known runtime list and the given field texts, saved as a profile; the fake dialogs
     // (installed while they live) answer its boxes.
-    static std::unique_ptr<BexlorWindow> saved(const QStringList &values, int source, FakeDialogs &, bool lint = true)
+    static std::unique_ptr<BexlorWindow> saved(const QStringList &values, int source, FakeDialogs &, bool lint = true,
+                                               const QString &compression = "xz", int level = -1)
     {
         auto w = std::make_unique<BexlorWindow>();
         w->ui->comboBoxSource->clear();
@@ -46,6 +47,8 @@ class ProfilesTest : public QObject
             textFields(*w).at(i)->setProperty("text", values.at(i));
         w->ui->comboBoxSource->setCurrentIndex(source);
         w->ui->checkBoxLint->setChecked(lint);
+        w->ui->comboBoxCompression->setCurrentText(compression);
+        w->ui->spinBoxLevel->setValue(level);
         w->saveProject();
         return w;
     }
@@ -123,24 +126,30 @@ private slots:
         FakeDialogs dialogs;
         saved(fields("1", "tool"), 0, dialogs);
         saved(fields("2", "other"), 1, dialogs);
-        auto w = saved(fields("3", "tool"), 2, dialogs, false);
+        auto w = saved(fields("3", "tool"), 2, dialogs, false, "zstd", 19);
         settings().sync();
-        QCOMPARE(QSettings(settingsFilePath(), QSettings::IniFormat).value("tool/Lint").toString(), "false");
+        const QSettings file(settingsFilePath(), QSettings::IniFormat);
+        QCOMPARE(file.value("tool/Lint").toString() + file.value("tool/Compression").toString()
+                     + file.value("tool/CompressionLevel").toString(),
+                 "falsezstd19");
         QCOMPARE(w->ui->comboBoxProjects->count(), 2);
         QCOMPARE(w->ui->comboBoxProjects->currentIndex(), 0);
         w->ui->comboBoxProjects->setCurrentText("tool");
         w->ui->comboBoxSource->clear();
         w->ui->comboBoxSource->addItem("python3.11");
+        w->ui->comboBoxCompression->setCurrentText("gzip");
         w->loadProject();
         QCOMPARE(texts(*w), fields("3", "tool"));
         QCOMPARE(w->ui->comboBoxSource->currentIndex(), -1); // stored index 2 is beyond the list
         QVERIFY(!w->ui->checkBoxLint->isChecked());
+        QCOMPARE(w->ui->comboBoxCompression->currentText() + w->ui->spinBoxLevel->text(), "zstd19");
 
         w->ui->comboBoxProjects->clear(); // no profile selected: everything is emptied
         w->loadProject();
         QCOMPARE(texts(*w).join(QString()), QString());
         QCOMPARE(w->ui->comboBoxSource->currentIndex(), 0);
         QVERIFY(w->ui->checkBoxLint->isChecked()); // no Lint key: on, since lintian is installed
+        QCOMPARE(w->ui->comboBoxCompression->currentText() + w->ui->spinBoxLevel->text(), "xzпо умолчанию");
     }
 
     void deleteProfile_data()

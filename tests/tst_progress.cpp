@@ -21,21 +21,6 @@
 
 namespace {
 
-// Every entry below root with its kind and content, to see that nothing changed.
-QStringList snapshot(const QString &root)
-{
-    QStringList entries;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QFileInfo info(path);
-        entries << path.mid(root.size()) + (info.isDir() ? QStringLiteral("/") : ": " + readFile(path).toHex());
-    }
-    entries.sort();
-    return entries;
-}
-
 // A stand-in tool: starts a child, says "ready" and waits.
 const QByteArray hangingTool = "sleep 300 & echo ready; wait\n";
 
@@ -118,7 +103,7 @@ private slots:
             setToolForTesting(tool, tools + '/' + tool);
         }
         const auto realTools = qScopeGuard([] { clearToolsForTesting(); });
-        const QStringList before = snapshot(base);
+        const QStringList before = treeSnapshot(base);
 
         Job job;
         QElapsedTimer sinceCancel;
@@ -193,7 +178,7 @@ private slots:
         QCOMPARE(processesWith(QFile::encodeName(base)), QStringList());
         // TERM first; KILL only 2 s later, for a tool that ignores TERM.
         QVERIFY(!script.startsWith("trap") || afterCancel >= 2000);
-        QCOMPARE(snapshot(base), before);
+        QCOMPARE(treeSnapshot(base), before);
     }
 };
 
