@@ -99,6 +99,13 @@ private:
     QString m_name;
 };
 
+bool onFileSystemOf(const QString &path, const QString &other)
+{
+    struct stat one, two;
+    return ::stat(QFile::encodeName(path).constData(), &one) == 0
+           && ::stat(QFile::encodeName(other).constData(), &two) == 0 && one.st_dev == two.st_dev;
+}
+
 // Stages, prepares, checks and packs; the package stays unpublished.
 Result stageAndBuild(const QString &workDir, const QString &privateDir, const QString &staging,
                      const AccessRules &rules, const Compression &compression, QStringList notes,
@@ -175,10 +182,19 @@ Result buildPackage(const QString &workDir, const QString &outputDir, bool lint,
     UnfinishedPackage package(outputDir);
     if (package.made().failed())
         return Result::failure(buildError + package.made().message);
-    Result result = stageAndBuild(workDir, privateDir.path(), privateDir.path() + QLatin1Char('/') + name, rules,
-                                  compression, control.warnings, &package);
+    // Hard links need the work directory's file system: with TMPDIR on
+    // another one, the copy is staged in a private directory of the output
+    // directory when that is on it, which the next build cleans up the same
+    // way after a kill.
+    std::optional<PrivateDirectory> beside;
+    if (!onFileSystemOf(privateDir.path(), workDir) && onFileSystemOf(outputDir, workDir))
+        beside.emplace(outputDir);
+    const PrivateDirectory &staging = beside && beside->made().success ? *beside : privateDir;
+    Result result = stageAndBuild(workDir, staging.path(), staging.path() + QLatin1Char('/') + name, rules, compression,
+                                  control.warnings, &package);
     std::optional<PhaseTimer> cleaning(BuildPhase::Cleanup);
-    const Result removed = privateDir.remove();
+    const Result removed = runSteps(
+        {[&] { return beside ? beside->remove() : Result::done(); }, [&] { return privateDir.remove(); }});
     cleaning.reset();
     if (removed.failed())
         result.message += QStringLiteral("\n\n") + removed.message;
