@@ -272,7 +272,8 @@ private slots:
     }
 
     // The same tree in every compression packs the same data, and builds over hard-linked staging leave the work
-    // directory as it was: every byte, mode and link count.
+    // directory as it was: every byte, mode and link count. A file's mode in the package comes from its own execute
+    // bits alone unless the access list records it; a directory is 0755 whatever its own mode.
     void compressions()
     {
         QFETCH(QString, name);
@@ -282,16 +283,18 @@ private slots:
         const QString package = "bexlor-compression-check", work = root.path() + "/сжатие/" + package;
         const QString output = root.path() + "/сжатие " + QTest::currentDataTag(),
                       data = work + "/usr/share/" + package;
+        const QList<QPair<QString, mode_t>> ownModes{
+            {"/data", 0644},       {"/secret", 0600}, {"/group", 0640}, {"/shared", 0664},   {"/run", 0755},
+            {"/closed/own", 0700}, {"/team", 0750},   {"/wide", 0775},  {"/recorded", 0644}, {"/twice", 0644}};
         if (!QFileInfo::exists(work)) {
             writeFile(work + "/DEBIAN/control", "Package: " + package.toUtf8()
                                                     + "\nVersion: 1\nArchitecture: all\nMaintainer: T <t@e.org>\n"
                                                       "Description: c\n compression check\n");
-            const QList<QPair<QString, mode_t>> files{
-                {"/data", 0644}, {"/run", 0755}, {"/secret", 0600}, {"/recorded", 0644}, {"/twice", 0644}};
-            for (const auto &file : files) {
-                writeFile(data + file.first, "bytes of " + file.first.toUtf8() + '\n');
-                QVERIFY(::chmod(QFile::encodeName(data + file.first), file.second) == 0);
+            for (const auto &[file, mode] : ownModes) {
+                writeFile(data + file, "bytes of " + file.toUtf8() + '\n');
+                QVERIFY(::chmod(QFile::encodeName(data + file), mode) == 0);
             }
+            QVERIFY(::chmod(QFile::encodeName(data + "/closed"), 0700) == 0);
             QVERIFY(::link(QFile::encodeName(data + "/twice"), QFile::encodeName(data + "/second name")) == 0
                     && QFile::link("data", data + "/link"));
             writeFile(dataDirectoryPath() + '/' + package, "/usr/share/" + package.toUtf8() + "/recorded: 640\n");
@@ -362,7 +365,12 @@ private slots:
         const QByteArray content = tar.readAllStandardOutput();
         static const QStringList firstListing = listing;
         static const QByteArray firstContent = content;
-        QVERIFY(listing == firstListing && listing.contains("-rw-r----- ./usr/share/" + package + "/recorded"));
+        QVERIFY2(listing == firstListing, qPrintable(listing.join('\n')));
+        for (const auto &[file, mode] : ownModes) {
+            const QString packed = file == "/recorded" ? "-rw-r-----" : (mode & 0111) ? "-rwxr-xr-x" : "-rw-r--r--";
+            QVERIFY2(listing.contains(packed + " ./usr/share/" + package + file) || file == "/twice", qPrintable(file));
+        }
+        QVERIFY(listing.contains("drwxr-xr-x ./usr/share/" + package + "/closed/"));
         QVERIFY(content == firstContent && content.contains("bytes of /secret"));
         if (name != "zstd")
             return;
@@ -372,60 +380,6 @@ private slots:
         const ProcessResult install = runProcess("dpkg", {"-i", deb});
         QVERIFY2(install.succeeded(), qPrintable(install.failureText()));
         QCOMPARE(readFile("/usr/share/" + package + "/run"), QByteArray("bytes of /run\n"));
-    }
-
-    void baseModes_data()
-    {
-        QTest::addColumn<uint>("own");
-        QTest::addColumn<QString>("unlisted"); // without a list, or added after it was generated
-        QTest::addColumn<QString>("listed"); // with the generated list
-        const QString plain = "-rw-r--r--", program = "-rwxr-xr-x";
-        QTest::newRow("0600") << 0600u << plain << "-rw-------";
-        QTest::newRow("0640") << 0640u << plain << "-rw-r-----";
-        QTest::newRow("0644") << 0644u << plain << "-rw-r--r--";
-        QTest::newRow("0664") << 0664u << plain << "-rw-rw-r--";
-        QTest::newRow("0700") << 0700u << program << "-rwx------";
-        QTest::newRow("0750") << 0750u << program << "-rwxr-x---";
-        QTest::newRow("0755") << 0755u << program << "-rwxr-xr-x";
-        QTest::newRow("0775") << 0775u << program << "-rwxrwxr-x";
-    }
-
-    // A file's mode in the package: from its own execute bits alone until
-    // the list records it; a directory is 0755 whatever its own mode.
-    void baseModes()
-    {
-        QFETCH(uint, own);
-        QFETCH(QString, unlisted);
-        QFETCH(QString, listed);
-        const QString file = " ./usr/share/my/file", late = " ./usr/share/my/late", dir = "drwxr-xr-x ./usr/share/my/";
-        const QString work = root.path() + "/режим " + QTest::currentDataTag() + "/mytool";
-        const QString output = work + ".out", package = output + "/mytool_1.0_all.deb";
-        QFile::remove(accessRightsPath("mytool")); // as the earlier cases left it
-        writeFile(work + "/DEBIAN/control", "Package: mytool\nVersion: 1.0\nArchitecture: all\n"
-                                            "Maintainer: Т <t@e>\nDescription: d\n");
-        const auto add = [&](const QString &name) {
-            writeFile(work + "/usr/share/my/" + name, "data\n");
-            return ::chmod(QFile::encodeName(work + "/usr/share/my/" + name).constData(), own) == 0;
-        };
-        QVERIFY(add("file") && QDir().mkpath(output)
-                && ::chmod(QFile::encodeName(work + "/usr/share/my").constData(), 0700) == 0);
-        BexlorWindow window;
-        FakeDialogs dialogs;
-        window.ui->lineEditProjectDir_2->setText(work), window.ui->lineEditDebDir->setText(output);
-        window.ui->checkBoxLint->setChecked(false);
-        window.buidDeb();
-        QStringList entries = packageListing(package);
-        QVERIFY2(entries.contains(unlisted + file) && entries.contains(dir), qPrintable(entries.join('\n')));
-
-        window.editAccess();
-        QVERIFY(add("late"));
-        window.buidDeb();
-        entries = packageListing(package);
-        QVERIFY2(entries.contains(listed + file) && entries.contains(unlisted + late) && entries.contains(dir),
-                 qPrintable(entries.join('\n')));
-        const QStringList shown = dialogs.take();
-        QVERIFY2(shown.size() == 2 && shown.filter("information: Выполнено!").size() == 2,
-                 qPrintable(shown.join('\n')));
     }
 };
 
