@@ -32,23 +32,15 @@ private slots:
         QTest::addColumn<QString>("box"); // the start of the one box shown
         const QString error = "critical: Ошибка / ", fails = error + "Ошибка при сборке проекта:\n";
         const QString built = "information: Выполнено! / Команда сборки завершена.\n\nПредупреждения при сборке:\n";
-        QTest::newRow("builds") << "{W}//"
-                                << "" << built;
-        QTest::newRow("root") << "/"
-                              << "" << error + "Необходимо выбрать каталог с проектом";
-        QTest::newRow("missing") << "{W}/no"
-                                 << "" << fails + "Каталог {W}/no не найден";
-        QTest::newRow("file") << "{W}/DEBIAN/control"
-                              << "" << fails + "Каталог {W}/DEBIAN/control не найден";
+        addRow("builds", "{W}//", "", built);
+        addRow("root", "/", "", error + "Необходимо выбрать каталог с проектом");
+        addRow("missing", "{W}/no", "", fails + "Каталог {W}/no не найден");
+        addRow("file", "{W}/DEBIAN/control", "", fails + "Каталог {W}/DEBIAN/control не найден");
         // Links are packed as links: neither a dangling one nor a loop stops the build.
-        QTest::newRow("dangling") << "{W}"
-                                  << "no" << built;
-        QTest::newRow("link loop") << "{W}"
-                                   << "x" << built;
-        QTest::newRow("FIFO") << "{W}"
-                              << "|" << fails + "{W}/usr/bin/x не является ни обычным файлом, ни каталогом, ни ссылкой";
-        QTest::newRow("no DEBIAN") << "{W}/usr"
-                                   << "" << fails + "Файл DEBIAN/control не найден";
+        addRow("dangling", "{W}", "no", built);
+        addRow("link loop", "{W}", "x", built);
+        addRow("FIFO", "{W}", "|", fails + "{W}/usr/bin/x не является ни обычным файлом, ни каталогом, ни ссылкой");
+        addRow("no DEBIAN", "{W}/usr", "", fails + "Файл DEBIAN/control не найден");
     }
 
     void builds()
@@ -251,24 +243,20 @@ private slots:
         QTest::addColumn<QString>("outcome"); // the data member of the package, or the start of the failure
         QTest::addColumn<QString>("note"); // the line that names the compression
         const QString refused = "Ошибка при сборке проекта:\n";
-        addRow("xz", QString("xz"), -1, QString("data.tar.xz"), QString());
-        addRow("xz 0", QString("xz"), 0, QString("data.tar.xz"), QString("\nСжатие: xz, уровень 0.\n"));
-        addRow("zstd 19, window", QString("zstd"), 19, QString("data.tar.zst"),
-               QString("\nСжатие: zstd, уровень 19.\n"));
-        addRow("gzip", QString("gzip"), -1, QString("data.tar.gz"), QString("\nСжатие: gzip.\n"));
-        addRow("none", QString("none"), -1, QString("data.tar"), QString("\nСжатие: none.\n"));
-        addRow("zstd 20", QString("zstd"), 20, refused + "Уровень сжатия zstd допускает значения от 1 до 19, а не 20",
-               QString());
-        addRow("gzip 0", QString("gzip"), 0, refused + "Уровень сжатия gzip допускает значения от 1 до 9, а не 0",
-               QString());
-        addRow("none 1", QString("none"), 1, refused + "Без сжатия (none) уровень сжатия не задаётся", QString());
-        addRow("bzip2", QString("bzip2"), -1,
-               refused + "Неизвестный способ сжатия «bzip2»: возможны xz, zstd, gzip, none", QString());
+        addRow("xz", "xz", -1, "data.tar.xz", "");
+        addRow("xz 0", "xz", 0, "data.tar.xz", "\nСжатие: xz, уровень 0.\n");
+        addRow("zstd 19, window", "zstd", 19, "data.tar.zst", "\nСжатие: zstd, уровень 19.\n");
+        addRow("gzip", "gzip", -1, "data.tar.gz", "\nСжатие: gzip.\n");
+        addRow("none", "none", -1, "data.tar", "\nСжатие: none.\n");
+        addRow("zstd 20", "zstd", 20, refused + "Уровень сжатия zstd допускает значения от 1 до 19, а не 20", "");
+        addRow("gzip 0", "gzip", 0, refused + "Уровень сжатия gzip допускает значения от 1 до 9, а не 0", "");
+        addRow("none 1", "none", 1, refused + "Без сжатия (none) уровень сжатия не задаётся", "");
+        addRow("bzip2", "bzip2", -1, refused + "Неизвестный способ сжатия «bzip2»: возможны xz, zstd, gzip, none", "");
         // A hard-linked file edited while dpkg-deb packs no longer matches its md5sums line; with TMPDIR on
         // another file system the copy is staged beside the package, where links can be made.
         const QString edited = refused + "Файл {W}/usr/share/bexlor-compression-check/data изменён во время сборки";
-        addRow("edited while packing", QString("xz"), -1, edited, QString());
-        addRow("edited while packing, TMPDIR elsewhere", QString("xz"), -1, edited, QString());
+        addRow("edited while packing", "xz", -1, edited, "");
+        addRow("edited while packing, TMPDIR elsewhere", "xz", -1, edited, "");
     }
 
     // The same tree in every compression packs the same data, and builds over hard-linked staging leave the work

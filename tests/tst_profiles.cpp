@@ -74,29 +74,18 @@ private slots:
         QTest::addColumn<QString>("box"); // "information: …" when saved
         const QString saved = "information: Выполнено! / Настройки сохранены";
         const QString refused = "critical: Ошибка / Имя настроек не может содержать символы «/» и «\\»: ";
-        QTest::newRow("cyrillic") << "мой-инструмент"
-                                  << "/home/пользователь/проект" << saved;
-        QTest::newRow("blanks") << " tool with blanks "
-                                << "/home/u/my project/ " << saved;
-        QTest::newRow("ini syntax") << "a=b;c#d[e]%f"
-                                    << "x=y;z#w[v]%u\"q\"'" << saved;
-        QTest::newRow("list and variant look") << "@Variant(x), y"
-                                               << "a, b, @c $(rm -rf ~)" << saved;
-        QTest::newRow("general") << "General"
-                                 << "value" << saved;
+        addRow("cyrillic", "мой-инструмент", "/home/пользователь/проект", saved);
+        addRow("blanks", " tool with blanks ", "/home/u/my project/ ", saved);
+        addRow("ini syntax", "a=b;c#d[e]%f", "x=y;z#w[v]%u\"q\"'", saved);
+        addRow("list and variant look", "@Variant(x), y", "a, b, @c $(rm -rf ~)", saved);
+        addRow("general", "General", "value", saved);
         const QString general = "critical: Ошибка / Имя настроек %1 файл настроек не отличает от General: "
                                 "выберите другое имя";
-        QTest::newRow("general, lower case") << "general"
-                                             << "v" << general.arg("general");
-        QTest::newRow("general, upper case") << "GENERAL"
-                                             << "v" << general.arg("GENERAL");
-        QTest::newRow("empty") << ""
-                               << "v"
-                               << "critical: Ошибка / Необходимо ввести имя бинарного файла";
-        QTest::newRow("slash") << "a/b"
-                               << "v" << refused + "a/b";
-        QTest::newRow("backslash") << "a\\b"
-                                   << "v" << refused + "a\\b";
+        addRow("general, lower case", "general", "v", general.arg("general"));
+        addRow("general, upper case", "GENERAL", "v", general.arg("GENERAL"));
+        addRow("empty", "", "v", "critical: Ошибка / Необходимо ввести имя бинарного файла");
+        addRow("slash", "a/b", "v", refused + "a/b");
+        addRow("backslash", "a\\b", "v", refused + "a\\b");
     }
 
     void roundTrip()
@@ -157,9 +146,9 @@ private slots:
         QTest::addColumn<QString>("selected");
         QTest::addColumn<bool>("answer");
         QTest::addColumn<QStringList>("remaining");
-        QTest::newRow("yes") << "Ёлка" << true << QStringList{"tool"};
-        QTest::newRow("no") << "Ёлка" << false << QStringList{"tool", "Ёлка"};
-        QTest::newRow("empty name, yes") << "" << true << QStringList{"tool", "Ёлка"};
+        addRow("yes", "Ёлка", true, QStringList{"tool"});
+        addRow("no", "Ёлка", false, QStringList{"tool", "Ёлка"});
+        addRow("empty name, yes", "", true, QStringList{"tool", "Ёлка"});
     }
 
     void deleteProfile()

@@ -42,35 +42,21 @@ private slots:
         QTest::addColumn<QString>("trigger"); // a percent reached, or a text in the output (the window's log)
         const QByteArray partialOutput = "while [ \"$1\" != -o ]; do shift; done; printf partial > \"$2\"\n";
         const QByteArray partialPackage = "for last; do :; done; printf partial > \"$last/mytool_1.0_all.deb\"\n";
-        QTest::newRow("executable, translating") << "exe"
-                                                 << "cython3" << QByteArray() << "ready";
-        QTest::newRow("executable, compiling") << "exe"
-                                               << "gcc" << partialOutput << "ready";
-        QTest::newRow("package, copying") << "deb"
-                                          << "" << QByteArray() << "0";
-        QTest::newRow("package, building") << "deb"
-                                           << "fakeroot" << partialPackage << "ready";
-        QTest::newRow("package, TERM ignored") << "deb"
-                                               << "fakeroot"
-                                               << "trap '' TERM\n" + partialPackage << "ready";
-        QTest::newRow("package, linting") << "deb"
-                                          << "lintian" << QByteArray() << "ready";
-        QTest::newRow("checksums, first file") << "md5"
-                                               << "" << QByteArray() << "0";
-        QTest::newRow("checksums, half") << "md5"
-                                         << "" << QByteArray() << "50";
-        QTest::newRow("icons, first size") << "icons"
-                                           << "" << QByteArray() << "0";
-        QTest::newRow("icons, last size") << "icons"
-                                          << "" << QByteArray() << "88";
+        addRow("executable, translating", "exe", "cython3", QByteArray(), "ready");
+        addRow("executable, compiling", "exe", "gcc", partialOutput, "ready");
+        addRow("package, copying", "deb", "", QByteArray(), "0");
+        addRow("package, building", "deb", "fakeroot", partialPackage, "ready");
+        addRow("package, TERM ignored", "deb", "fakeroot", "trap '' TERM\n" + partialPackage, "ready");
+        addRow("package, linting", "deb", "lintian", QByteArray(), "ready");
+        addRow("checksums, first file", "md5", "", QByteArray(), "0");
+        addRow("checksums, half", "md5", "", QByteArray(), "50");
+        addRow("icons, first size", "icons", "", QByteArray(), "0");
+        addRow("icons, last size", "icons", "", QByteArray(), "88");
         // Through the window: the tool's output shows while it runs, and the cancel button ends it.
         const QByteArray speaks = "echo 'вывод инструмента'\n";
-        QTest::newRow("package, window button") << "window"
-                                                << "fakeroot" << speaks << "вывод инструмента\nready";
-        QTest::newRow("package, window button, linting") << "window"
-                                                         << "lintian" << speaks << "вывод инструмента\nready";
-        QTest::newRow("package, window button, real tools") << "window"
-                                                            << "" << QByteArray() << "building package";
+        addRow("package, window button", "window", "fakeroot", speaks, "вывод инструмента\nready");
+        addRow("package, window button, linting", "window", "lintian", speaks, "вывод инструмента\nready");
+        addRow("package, window button, real tools", "window", "", QByteArray(), "building package");
     }
 
     void cancelLeavesNothing()
