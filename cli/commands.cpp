@@ -9,6 +9,7 @@
 #include "exebuild/scriptnames.h"
 #include "package/debbuild.h"
 #include "package/debianmeta.h"
+#include "package/packagedocs.h"
 
 #include <array>
 #include <cerrno>
@@ -24,6 +25,9 @@ const QString levelOption = QStringLiteral("--level");
 const QString workDirOption = QStringLiteral("--work-dir");
 const QString outputDirOption = QStringLiteral("--output-dir");
 const QString scriptOption = QStringLiteral("--script");
+const QString licenceOption = QStringLiteral("--licence");
+const QString appStreamIdOption = QStringLiteral("--appstream-id");
+const QString replaceOption = QStringLiteral("--replace");
 
 // What a subcommand accepts: the options its operands stand for, in order,
 // the further options with a value, the options without one, and its help.
@@ -36,9 +40,9 @@ struct CommandSyntax
     const char *help;
 };
 
-const std::array<CommandSyntax, 6> &commandSyntaxes()
+const std::array<CommandSyntax, 7> &commandSyntaxes()
 {
-    static const std::array<CommandSyntax, 6> syntaxes{{
+    static const std::array<CommandSyntax, 7> syntaxes{{
         {"exe",
          {scriptOption},
          {QStringLiteral("--runtime"), outputDirOption, QStringLiteral("--name")},
@@ -64,7 +68,8 @@ const std::array<CommandSyntax, 6> &commandSyntaxes()
          "Installed-Size; называет недостающие в Depends библиотеки. Рабочий каталог не изменяется.\n\n"
          "  КАТАЛОГ, --work-dir КАТАЛОГ      рабочий каталог с подкаталогом DEBIAN\n"
          "  ВЫХОД, --output-dir КАТАЛОГ      каталог для deb-файла; имя файла выбирает dpkg-deb\n"
-         "  --lint                           проверить новый пакет программой lintian\n"
+         "  --lint                           проверить новый пакет программой lintian; если он нашёл\n"
+         "                                   ошибки, код завершения 1, а пакет остаётся в ВЫХОД\n"
          "  --compression СПОСОБ             сжатие данных пакета: xz (по умолчанию, его ждёт архив\n"
          "                                   Debian), zstd, gzip или none (без сжатия); пакет zstd\n"
          "                                   dpkg до версии 1.21.18 (Debian 11 и более ранние) не установит\n"
@@ -74,6 +79,26 @@ const std::array<CommandSyntax, 6> &commandSyntaxes()
          "                                   CompressionLevel профиля\n\n"
          "С переменной SOURCE_DATE_EPOCH пакет воспроизводим: тот же рабочий каталог даёт\n"
          "тот же файл, что и кнопка сборки в окне.\n"},
+        {"docs",
+         {workDirOption},
+         {licenceOption, appStreamIdOption},
+         {replaceOption},
+         "Использование: bexlor-build docs [КАТАЛОГ] [--licence ЛИЦЕНЗИЯ] [--appstream-id ИД] [--replace]\n"
+         "                                 [--profile ИМЯ]\n"
+         "Составляет по DEBIAN/control документы пакета: usr/share/doc/ИМЯ_ПАКЕТА/copyright и\n"
+         "changelog.Debian.gz (changelog.gz у версии без ревизии Debian; новая версия получает\n"
+         "новую запись, прежние остаются), исключение lintian, страницу руководства для каждой\n"
+         "программы из usr/bin, usr/games и usr/sbin и, если в пакете есть ярлык, метаданные\n"
+         "AppStream в usr/share/metainfo.\n\n"
+         "  КАТАЛОГ, --work-dir КАТАЛОГ      рабочий каталог\n"
+         "  --licence ЛИЦЕНЗИЯ               лицензия для нового файла copyright: GPL-3.0-or-later,\n"
+         "                                   GPL-2.0-or-later, LGPL-3.0-or-later, LGPL-2.1-or-later,\n"
+         "                                   Apache-2.0, MPL-2.0, MIT, BSD-3-Clause или other\n"
+         "                                   (вписать её самостоятельно)\n"
+         "  --appstream-id ИД                идентификатор AppStream (например, org.example.tool), если\n"
+         "                                   его не дают ни имя ярлыка, ни поле Homepage\n"
+         "  --replace                        заменить уже имеющиеся документы; без него они остаются\n"
+         "  --profile ИМЯ                    поле ProjectDirDeb профиля\n"},
         {"md5sums",
          {workDirOption},
          {},
@@ -132,6 +157,7 @@ const char programHelp[] = "Использование: bexlor-build КОМАН�
                            "Команды:\n"
                            "  exe СКРИПТ                   собрать исполняемый файл из скрипта Python\n"
                            "  deb КАТАЛОГ ВЫХОД            собрать пакет .deb из рабочего каталога\n"
+                           "  docs КАТАЛОГ                 составить документы пакета\n"
                            "  md5sums КАТАЛОГ              перезаписать DEBIAN/md5sums\n"
                            "  size КАТАЛОГ                 обновить строку Installed-Size: в DEBIAN/control\n"
                            "  icons КАТАЛОГ ИЗОБРАЖЕНИЕ    создать набор значков hicolor\n"
@@ -144,7 +170,8 @@ const char programHelp[] = "Использование: bexlor-build КОМАН�
                            "по мере работы; туда же выводится итоговое сообщение.\n\n"
                            "Коды завершения:\n"
                            "  0  выполнено\n"
-                           "  1  ошибка; её описание выведено в стандартный поток ошибок\n"
+                           "  1  ошибка; её описание выведено в стандартный поток ошибок; или пакет\n"
+                           "     собран, но lintian нашёл в нём ошибки (deb --lint)\n"
                            "  2  неверный вызов\n";
 
 QString value(const CommandLine &line, const QString &option, const QString &fromProfile = QString())
@@ -291,6 +318,21 @@ Result accessList(const QString &workDir, bool save)
     return note.isEmpty() ? Result::done() : Result::failure(note);
 }
 
+// The documents step with the answers the window asks for given as options.
+Result packageDocs(const QString &workDir, const CommandLine &line)
+{
+    DocsPlan plan;
+    const Result planned = planPackageDocs(workDir, &plan);
+    if (planned.failed())
+        return planned;
+    DocsAnswers answers;
+    answers.replace = line.flags.contains(replaceOption);
+    answers.licence = value(line, licenceOption);
+    answers.appStreamId = value(line, appStreamIdOption);
+    const Result answered = checkDocsAnswers(plan, answers, true);
+    return answered.failed() ? answered : writePackageDocs(workDir, plan, answers, QDateTime::currentDateTime());
+}
+
 } // namespace
 
 Result runCommand(const CommandLine &line)
@@ -330,6 +372,8 @@ Result runCommand(const CommandLine &line)
     const Result chosen = requireWorkDirectory(workDir);
     if (chosen.failed())
         return chosen;
+    if (line.command == QLatin1String("docs"))
+        return packageDocs(workDir, line);
     if (line.command == QLatin1String("md5sums"))
         return writeChecksums(workDir);
     if (line.command == QLatin1String("size"))
@@ -345,5 +389,5 @@ Outcome outcome(const Result &result, bool cancelled)
         return {cancelledText(), 1};
     QStringList parts{result.message, result.details};
     parts.removeAll(QString());
-    return {parts.join(QLatin1Char('\n')), result.failed() ? 1 : 0};
+    return {parts.join(QLatin1Char('\n')), result.failed() || result.checkFailed ? 1 : 0};
 }

@@ -15,10 +15,10 @@
 // "deb --work-dir W --output-dir O" read the same.
 struct CommandLine
 {
-    QString command; // exe, deb, md5sums, size, icons, access; empty for the program itself
+    QString command; // exe, deb, docs, md5sums, size, icons, access; empty for the program itself
     QMap<QString, QString> values; // option name (with "--") to its value
     bool help = false;
-    QSet<QString> flags; // the options without a value that were given (--save, --lint)
+    QSet<QString> flags; // the options without a value that were given (--save, --lint, --replace)
     QString usageError; // what is wrong with the arguments; empty when they are usable
 };
 
@@ -52,7 +52,7 @@ Result runCommand(const CommandLine &line);
 Result writeStandardOutput(const QByteArray &bytes);
 
 // What bexlor-build prints on standard error once the work is over, and its
-// exit code: 0 done, 1 failed. A work cancelled by an interrupt, TERM or HUP
+// exit code: 0 done, 1 failed or done with a check that found errors. A work cancelled by an interrupt, TERM or HUP
 // removed what it made: 1 and the cancel note, whatever its own result says.
 struct Outcome
 {

@@ -21,6 +21,10 @@ struct Result
     // line not applied); the operation that reports to the user folds them
     // into its message.
     QStringList warnings;
+    // The work is done, but a check the user asked for found errors (lintian's
+    // error tags): the window shows the work as done, with the errors first;
+    // the command line exits with 1, so that a script can stop on them.
+    bool checkFailed = false;
 
     static Result failure(const QString &message, const QString &details = QString())
     {

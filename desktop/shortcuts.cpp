@@ -53,3 +53,47 @@ QString desktopTemplate(const QString &k)
         .arg(k, desktopExecValue(QStringLiteral("/usr/bin/") + k),
              QString(k).replace(QLatin1Char(';'), QStringLiteral("\\;")));
 }
+
+namespace {
+
+// A string value with the desktop entry's escapes (\s, \n, \t, \r, \\) undone.
+QString unescapedValue(const QString &value)
+{
+    QString text;
+    for (int i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (c != QLatin1Char('\\') || i + 1 == value.size()) {
+            text += c;
+            continue;
+        }
+        const QChar next = value.at(++i);
+        const int known = QStringLiteral("sntr\\").indexOf(next);
+        text += known < 0 ? next : QStringLiteral(" \n\t\r\\").at(known);
+    }
+    return text;
+}
+
+} // namespace
+
+ShortcutNames readShortcutNames(const QByteArray &desktopEntry)
+{
+    ShortcutNames names;
+    const QList<QPair<QString, QString *>> keys = {{QStringLiteral("Name"), &names.name},
+                                                   {QStringLiteral("Name[ru]"), &names.nameRu},
+                                                   {QStringLiteral("Comment"), &names.comment},
+                                                   {QStringLiteral("Comment[ru]"), &names.commentRu}};
+    bool inEntry = false;
+    for (const QString &line : QString::fromUtf8(desktopEntry).split(QLatin1Char('\n'))) {
+        const QString trimmed = line.trimmed();
+        if (trimmed.startsWith(QLatin1Char('[')))
+            inEntry = trimmed == QLatin1String("[Desktop Entry]");
+        const int equals = line.indexOf(QLatin1Char('='));
+        if (!inEntry || equals < 0)
+            continue;
+        for (const auto &key : keys) {
+            if (line.left(equals).trimmed() == key.first && key.second->isEmpty())
+                *key.second = unescapedValue(line.mid(equals + 1).trimmed());
+        }
+    }
+    return names;
+}

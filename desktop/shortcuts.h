@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // Where a package's shortcuts live and what a new one starts from.
@@ -20,3 +21,14 @@ QString desktopExecValue(const QString &program);
 
 // A desktop entry for the program /usr/bin/K with the icon K.
 QString desktopTemplate(const QString &k);
+
+// The names and comments of a shortcut's [Desktop Entry] group, with their
+// Russian translations ([ru]), unescaped; empty where a key is missing.
+struct ShortcutNames
+{
+    QString name;
+    QString nameRu;
+    QString comment;
+    QString commentRu;
+};
+ShortcutNames readShortcutNames(const QByteArray &desktopEntry);

@@ -66,7 +66,17 @@ ControlVerdict checkControlText(const QByteArray &text);
 // digits and "+", "-", ".", starting with a letter or digit.
 bool isValidPackageName(const QString &name);
 
+// One warning, "file: строка N: …", for each line of text that still holds
+// a template's placeholder (templatePlaceholders).
+QStringList placeholderWarnings(const QString &file, const QByteArray &text);
+
+// What the documents of workDir's package still lack: placeholders left in
+// its shortcuts, its copyright file and its changelog, and a changelog whose
+// top version is not version. Each warning names the file below workDir.
+QStringList documentWarnings(const QString &workDir, const QString &package, const QString &version);
+
 // Checks workDir + "/DEBIAN/control" and DEBIAN/conffiles (a missing final
 // line break is no problem: the build adds it). A refusal lists every
-// problem at once; what lintian would say comes back as warnings.
+// problem at once; what lintian would say, placeholders left in control and
+// the documentWarnings come back as warnings.
 Result checkControlFiles(const QString &workDir);

@@ -211,9 +211,5 @@ Result buildPackage(const QString &workDir, const QString &outputDir, bool lint,
         return Result::failure(QStringLiteral("Пакет %1 собран, но проверка lintian не выполнена: %2\n\n")
                                    .arg(package.path(), checked.message)
                                + result.message);
-    if (lint) {
-        result.message += QStringLiteral("\n\n") + checked.message;
-        result.details = checked.details;
-    }
-    return result;
+    return lint ? withLintReport(result, checked) : result;
 }

@@ -4,6 +4,7 @@
 #include "common/processrunner.h"
 
 #include <QDir>
+#include <QRegularExpression>
 
 bool lintianInstalled()
 {
@@ -25,13 +26,29 @@ LintSummary summarizeLintian(const QString &output)
     return summary;
 }
 
-Result lintReport(const LintSummary &summary)
+Result lintReport(const LintSummary &summary, bool failing, const QString &package)
 {
-    Result report = Result::done(QStringLiteral("Проверка lintian: ошибок — %1, предупреждений — %2.")
-                                     .arg(summary.errors)
-                                     .arg(summary.warnings));
+    const QString counts =
+        QStringLiteral("Проверка lintian: ошибок — %1, предупреждений — %2.").arg(summary.errors).arg(summary.warnings);
+    Result report = Result::done(counts);
     report.details = summary.tags.join(QLatin1Char('\n'));
+    if (failing) {
+        report.message =
+            summary.tags.filter(QRegularExpression(QStringLiteral("^E: "))).join(QLatin1Char('\n'))
+            + QStringLiteral("\n\nПакет %1 собран и оставлен на месте, но lintian нашёл в нём ошибки.\n\n").arg(package)
+            + counts;
+        report.checkFailed = true;
+    }
     return report;
+}
+
+Result withLintReport(Result build, const Result &lint)
+{
+    build.message = lint.checkFailed ? lint.message + QStringLiteral("\n\n") + build.message
+                                     : build.message + QStringLiteral("\n\n") + lint.message;
+    build.details = lint.details;
+    build.checkFailed = lint.checkFailed;
+    return build;
 }
 
 namespace {
@@ -57,11 +74,13 @@ Result lintPackage(const QString &package)
     PrivateDirectory scratch(scratchParent());
     if (scratch.made().failed())
         return scratch.made();
-    const ProcessResult lintian = runProcess(QStringLiteral("lintian"), {QStringLiteral("--"), package}, QString(),
-                                             {QStringLiteral("TMPDIR=") + scratch.path()});
-    // 2 means tags were found at the level that fails (errors, by default);
-    // 1 is lintian's own run-time error.
+    const ProcessResult lintian = runProcess(
+        QStringLiteral("lintian"),
+        {QStringLiteral("--fail-on"), QStringLiteral("error"), QStringLiteral("--"), package}, QString(),
+        {QStringLiteral("TMPDIR=") + scratch.path()});
+    // 2 means tags were found at the level that fails (errors, overrides
+    // heeded); 1 is lintian's own run-time error.
     if (!lintian.started || lintian.crashed || (lintian.exitCode != 0 && lintian.exitCode != 2))
         return Result::failure(lintian.failureText());
-    return lintReport(summarizeLintian(lintian.standardOutput));
+    return lintReport(summarizeLintian(lintian.standardOutput), lintian.exitCode == 2, package);
 }

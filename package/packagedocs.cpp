@@ -2,138 +2,154 @@
 
 #include "common/filetree.h"
 #include "common/paths.h"
-#include "common/privatedir.h"
-#include "common/processrunner.h"
 #include "common/textfiles.h"
-#include "package/controlcheck.h"
-#include "package/relations.h"
+#include "package/appstream.h"
+#include "package/changelog.h"
+#include "package/gzipfiles.h"
+#include "package/licences.h"
+#include "package/templates.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QLocale>
-#include <QRegularExpression>
 
 namespace {
 
 const QString docsError = QStringLiteral("Не удалось создать документы пакета:\n");
 
-// changelog.Debian compressed by gzip -9n, which leaves out the name and
-// time so that the same text always gives the same bytes. dpkg-parsechangelog
-// reads it first: a changelog it would warn about is never written.
-Result checkedChangelog(const QByteArray &text, QByteArray *compressed)
+QString copyrightPath(const QString &workDir, const QString &package)
 {
-    PrivateDirectory directory;
-    if (directory.made().failed())
-        return directory.made();
-    const QString plain = directory.path() + QStringLiteral("/changelog.Debian");
-    const Result written = writeFileAtomically(plain, text);
-    if (written.failed())
-        return written;
-    const ProcessResult parsed = runProcess(QStringLiteral("dpkg-parsechangelog"), {QStringLiteral("-l"), plain});
-    if (!parsed.succeeded() || !parsed.standardError.isEmpty()) {
-        return Result::failure(QStringLiteral("dpkg-parsechangelog не принимает changelog, составленный по "
-                                              "DEBIAN/control:\n")
-                               + QString(parsed.failureText()).replace(plain, QStringLiteral("changelog.Debian")));
-    }
-    const ProcessResult gzip = runProcess(QStringLiteral("gzip"), {QStringLiteral("-9n"), plain});
-    if (!gzip.succeeded())
-        return Result::failure(QStringLiteral("gzip: ") + gzip.failureText());
-    QFile file(plain + QStringLiteral(".gz"));
-    if (!file.open(QIODevice::ReadOnly))
-        return Result::failure(file.errorString());
-    *compressed = file.readAll();
-    return Result::done();
+    return docDirectory(workDir, package) + QStringLiteral("/copyright");
 }
 
-// The fields go verbatim into one-line places: the changelog's heading and
-// signature, the copyright's Upstream fields.
-Result checkDocsFields(const DocsFields &fields)
+QString overridePath(const QString &workDir, const QString &package)
 {
-    const QList<QPair<QString, QString>> used = {{QStringLiteral("Package"), fields.package},
-                                                 {QStringLiteral("Version"), fields.version},
-                                                 {QStringLiteral("Maintainer"), fields.maintainer}};
-    for (const auto &field : used) {
-        if (field.second.isEmpty())
-            return Result::failure(QStringLiteral("В файле DEBIAN/control нет поля «%1»: без него документы пакета "
-                                                  "не составить")
-                                       .arg(field.first));
-        if (field.second.contains(QLatin1Char('\n')))
-            return Result::failure(QStringLiteral("Поле «%1» в файле DEBIAN/control занимает несколько строк, а в "
-                                                  "документы пакета оно вставляется одной строкой")
-                                       .arg(field.first));
+    return workDir + QStringLiteral("/usr/share/lintian/overrides/") + package;
+}
+
+bool present(const QString &path)
+{
+    return QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+}
+
+// One document to write: where, and its bytes.
+struct Document
+{
+    QString path;
+    QByteArray bytes;
+};
+
+// The documents other than the changelog, made in memory.
+class DocsMaker
+{
+public:
+    DocsMaker(const QString &workDir, const DocsPlan &plan, const DocsAnswers &answers, const QDateTime &time)
+        : m_workDir(workDir)
+        , m_plan(plan)
+        , m_answers(answers)
+        , m_time(time)
+    { }
+
+    Result make(QList<Document> *documents, QStringList *notes) const
+    {
+        const DocsFields &fields = m_plan.fields;
+        const QString copyright = copyrightPath(m_workDir, fields.package);
+        QByteArray copyrightText;
+        if (wanted(copyright)) {
+            copyrightText =
+                copyrightTemplate(fields.package, fields.maintainer, m_time.date().year(), m_answers.licence).toUtf8();
+            *documents << Document{copyright, copyrightText};
+            if (m_answers.licence == otherLicence())
+                *notes << QStringLiteral("Впишите лицензию в файл copyright вместо заготовки «%1».")
+                              .arg(licencePlaceholders().first());
+        } else if (readRegularFile(copyright, &copyrightText).failed()) {
+            copyrightText.clear(); // the metainfo then goes without a licence, and says so
+        }
+        const QString override = overridePath(m_workDir, fields.package);
+        if (wanted(override))
+            *documents << Document{override, lintianOverrideText(fields)};
+        for (const ProgramPage &page : m_plan.pages) {
+            const QString path = m_workDir + QLatin1Char('/') + page.page;
+            if (!wanted(path))
+                continue;
+            QByteArray compressed;
+            const QString executable = m_workDir + QLatin1Char('/') + page.executable;
+            const bool runnable = !QFileInfo(executable).isSymLink() && QFileInfo(executable).isExecutable();
+            const Result made = gzipCompressed(
+                manPageText(page, fields, runnable ? helpOutput(executable) : QString(), m_time.date()), &compressed);
+            if (made.failed())
+                return made;
+            *documents << Document{path, compressed};
+        }
+        return makeMetainfo(copyrightText, documents, notes);
     }
-    if (!isValidPackageName(fields.package))
-        return Result::failure(
-            QStringLiteral("Имя пакета «%1» в файле DEBIAN/control недопустимо").arg(fields.package));
-    DebianVersion version;
-    if (parseDebianVersion(fields.version.toUtf8(), &version).failed())
-        return Result::failure(QStringLiteral("Поле «Version» в файле DEBIAN/control недопустимо: «%1» не является "
-                                              "версией Debian")
-                                   .arg(fields.version));
-    static const QRegularExpression nameAndAddress(QStringLiteral("^[^<>]*\\S <[^<>\\s]+>$"));
-    if (!nameAndAddress.match(fields.maintainer).hasMatch())
-        return Result::failure(QStringLiteral("Поле «Maintainer» в файле DEBIAN/control недопустимо: нужен вид "
-                                              "«Имя <адрес>», а не «%1»")
-                                   .arg(fields.maintainer));
+
+private:
+    bool wanted(const QString &path) const { return m_answers.replace || !present(path); }
+
+    Result makeMetainfo(const QByteArray &copyright, QList<Document> *documents, QStringList *notes) const
+    {
+        if (m_plan.shortcut.isEmpty())
+            return Result::done();
+        MetainfoSource source;
+        source.id = m_plan.appStreamId.isEmpty() ? m_answers.appStreamId : m_plan.appStreamId;
+        const QString path = metainfoPath(m_workDir, source.id);
+        if (source.id.isEmpty() || !wanted(path))
+            return Result::done();
+        source.shortcut = m_plan.shortcut;
+        QByteArray shortcut;
+        const Result read = readRegularFile(applicationsDirectory(m_workDir) + QLatin1Char('/') + source.shortcut,
+                                            &shortcut);
+        if (read.failed())
+            return read;
+        source.names = readShortcutNames(shortcut);
+        const QString licence = filesLicence(copyright);
+        source.licence = spdxExpression(licence);
+        if (licence.isEmpty())
+            *notes << QStringLiteral("В файле copyright нет лицензии файлов пакета (Files: *, License): в метаданных "
+                                     "AppStream её нет.");
+        else if (source.licence.isEmpty())
+            *notes << QStringLiteral("Лицензию «%1» из файла copyright не удалось назвать по SPDX: в метаданных "
+                                     "AppStream её нет.")
+                          .arg(licence);
+        source.date = m_time.date();
+        *documents << Document{path, metainfoText(source, m_plan.fields)};
+        return Result::done();
+    }
+
+    const QString m_workDir;
+    const DocsPlan &m_plan;
+    const DocsAnswers &m_answers;
+    const QDateTime m_time;
+};
+
+// The changelog, if it changes; the note on what to fill in.
+Result makeChangelog(const QString &workDir, const DocsFields &fields, const QDateTime &time,
+                     QList<Document> *documents, QStringList *notes)
+{
+    const QString path = changelogPath(workDir, fields.package, fields.version);
+    QByteArray existing;
+    if (present(path)) {
+        const Result read = readChangelog(path, &existing);
+        if (read.failed())
+            return read;
+    }
+    ChangelogUpdate update;
+    Result step = updateChangelog(existing, fields, time, &update);
+    if (step.failed() || !update.changed)
+        return step;
+    step = checkChangelog(update.text);
+    QByteArray compressed;
+    if (step.success)
+        step = gzipCompressed(update.text, &compressed);
+    if (step.failed())
+        return step;
+    *documents << Document{path, compressed};
+    if (!existing.isEmpty())
+        *notes << QStringLiteral("В %1 добавлена запись версии %2: замените в ней строку «%3».")
+                      .arg(path, fields.version, changelogPlaceholder());
     return Result::done();
 }
 
 } // namespace
-
-Result docsFieldsFrom(const QByteArray &controlText, DocsFields *fields)
-{
-    const ControlParagraph paragraph = parseControl(controlText);
-    // dpkg keeps the name in lower case, and so does the directory.
-    fields->package = paragraph.value(QStringLiteral("Package")).trimmed().toLower();
-    fields->version = paragraph.value(QStringLiteral("Version")).trimmed();
-    fields->maintainer = paragraph.value(QStringLiteral("Maintainer")).trimmed();
-    return checkDocsFields(*fields);
-}
-
-QString rfc2822Date(const QDateTime &time)
-{
-    const int offset = time.offsetFromUtc() / 60;
-    const QString zone = QStringLiteral("%1%2%3")
-                             .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-                             .arg(qAbs(offset) / 60, 2, 10, QLatin1Char('0'))
-                             .arg(qAbs(offset) % 60, 2, 10, QLatin1Char('0'));
-    return QLocale::c().toString(time, QStringLiteral("ddd, dd MMM yyyy HH:mm:ss ")) + zone;
-}
-
-QByteArray copyrightText(const DocsFields &fields, int year)
-{
-    return QStringLiteral("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
-                          "Upstream-Name: %1\n"
-                          "Upstream-Contact: %2\n"
-                          "\n"
-                          "Files: *\n"
-                          "Copyright: %3 %2\n"
-                          "License: GPL-3+\n"
-                          "\n"
-                          "License: GPL-3+\n"
-                          " This program is free software: you can redistribute it and/or modify\n"
-                          " it under the terms of the GNU General Public License as published by\n"
-                          " the Free Software Foundation, either version 3 of the License, or\n"
-                          " (at your option) any later version.\n"
-                          " .\n"
-                          " This program is distributed in the hope that it will be useful,\n"
-                          " but WITHOUT ANY WARRANTY; without even the implied warranty of\n"
-                          " MERCHANTABILITY or FITNESS FOR A PARTICULAR PURPOSE.  See the\n"
-                          " GNU General Public License for more details.\n"
-                          " .\n"
-                          " On Debian systems, the complete text of the GNU General Public\n"
-                          " License version 3 can be found in \"/usr/share/common-licenses/GPL-3\".\n")
-        .arg(fields.package, fields.maintainer)
-        .arg(year)
-        .toUtf8();
-}
-
-QByteArray changelogText(const DocsFields &fields, const QDateTime &time)
-{
-    return QStringLiteral("%1 (%2) unstable; urgency=medium\n\n  * Первый выпуск.\n\n -- %3  %4\n")
-        .arg(fields.package, fields.version, fields.maintainer, rfc2822Date(time))
-        .toUtf8();
-}
 
 QByteArray lintianOverrideText(const DocsFields &fields)
 {
@@ -141,44 +157,91 @@ QByteArray lintianOverrideText(const DocsFields &fields)
            + ": initial-upload-closes-no-bugs\n";
 }
 
-QStringList docsPaths(const QString &workDir, const DocsFields &fields)
+Result planPackageDocs(const QString &workDir, DocsPlan *plan)
 {
-    const QString doc = workDir + QStringLiteral("/usr/share/doc/") + fields.package;
-    return {doc + QStringLiteral("/copyright"), doc + QStringLiteral("/changelog.Debian.gz"),
-            workDir + QStringLiteral("/usr/share/lintian/overrides/") + fields.package};
+    const Result read = readDocsFields(workDir, &plan->fields);
+    if (read.failed())
+        return read;
+    const QString package = plan->fields.package;
+    plan->copyrightExists = present(copyrightPath(workDir, package));
+    plan->pages = programPages(workDir);
+    plan->shortcut = launchedShortcut(workDir, package);
+    if (plan->copyrightExists)
+        plan->existing << copyrightPath(workDir, package);
+    if (present(overridePath(workDir, package)))
+        plan->existing << overridePath(workDir, package);
+    for (const ProgramPage &page : qAsConst(plan->pages)) {
+        if (present(workDir + QLatin1Char('/') + page.page))
+            plan->existing << workDir + QLatin1Char('/') + page.page;
+    }
+    if (plan->shortcut.isEmpty())
+        return Result::done();
+    plan->appStreamId = appStreamIdFor(plan->shortcut.chopped(8), plan->fields.homepage, package);
+    const QStringList metainfo =
+        directoryEntries(workDir + QStringLiteral("/usr/share/metainfo")).filter(QStringLiteral(".xml"));
+    const QString own = plan->appStreamId + QStringLiteral(".metainfo.xml");
+    if (!plan->appStreamId.isEmpty() && metainfo.contains(own))
+        plan->existing << metainfoPath(workDir, plan->appStreamId);
+    else if (!metainfo.isEmpty())
+        plan->shortcut.clear(); // the package has metainfo of its own
+    return Result::done();
 }
 
-Result readDocsFields(const QString &workDir, DocsFields *fields)
+bool needsLicence(const DocsPlan &plan, bool replace)
 {
-    const QString path = workDir + QStringLiteral("/DEBIAN/control");
-    if (!QFileInfo::exists(path))
-        return Result::failure(QStringLiteral("Файл DEBIAN/control не найден: документы пакета составляются "
-                                              "по нему"));
-    QByteArray control;
-    const Result read = readRegularFile(path, &control);
-    return read.failed() ? read : docsFieldsFrom(control, fields);
+    return replace || !plan.copyrightExists;
 }
 
-Result writePackageDocs(const QString &workDir, const DocsFields &fields, const QDateTime &time)
+bool needsAppStreamId(const DocsPlan &plan)
 {
-    QByteArray changelog;
-    const Result compressed = checkedChangelog(changelogText(fields, time), &changelog);
-    if (compressed.failed())
-        return Result::failure(docsError + compressed.message);
-    const QStringList paths = docsPaths(workDir, fields);
-    const QList<QByteArray> contents = {copyrightText(fields, time.date().year()), changelog,
-                                        lintianOverrideText(fields)};
-    for (int i = 0; i < paths.size(); ++i) {
+    return !plan.shortcut.isEmpty() && plan.appStreamId.isEmpty();
+}
+
+Result checkDocsAnswers(const DocsPlan &plan, const DocsAnswers &answers, bool options)
+{
+    if (needsLicence(plan, answers.replace) && !licenceChoices().contains(answers.licence)) {
+        const QString choices = licenceChoices().join(QStringLiteral(", "));
+        return Result::failure(answers.licence.isEmpty()
+                                   ? QStringLiteral("Для файла copyright нужна лицензия%1: %2")
+                                         .arg(options ? QStringLiteral(" (--licence)") : QString(), choices)
+                                   : QStringLiteral("Лицензии «%1» нет в списке: %2").arg(answers.licence, choices));
+    }
+    if (needsAppStreamId(plan) && !isReverseDnsId(answers.appStreamId))
+        return Result::failure(
+            answers.appStreamId.isEmpty()
+                ? QStringLiteral("Для метаданных AppStream нужен идентификатор%1: в DEBIAN/control нет поля "
+                                 "Homepage, а имя ярлыка %2 не в обратной записи домена (например, org.example.tool)")
+                      .arg(options ? QStringLiteral(" (--appstream-id)") : QString(), plan.shortcut)
+                : QStringLiteral("Идентификатор AppStream «%1» не в обратной записи домена: нужно не меньше трёх "
+                                 "частей через точку из латинских букв, цифр, «_» и «-», например org.example.tool")
+                      .arg(answers.appStreamId));
+    return Result::done();
+}
+
+Result writePackageDocs(const QString &workDir, const DocsPlan &plan, const DocsAnswers &answers, const QDateTime &time)
+{
+    QList<Document> documents;
+    QStringList notes;
+    const Result made = runSteps({[&] { return checkDocsAnswers(plan, answers, false); },
+                                  [&] { return makeChangelog(workDir, plan.fields, time, &documents, &notes); },
+                                  [&] { return DocsMaker(workDir, plan, answers, time).make(&documents, &notes); }});
+    if (made.failed())
+        return Result::failure(docsError + made.message);
+    QStringList written;
+    for (const Document &document : qAsConst(documents)) {
         // A linked usr or usr/share would carry the documents out of the work directory.
-        const QString directory = paths.at(i).left(paths.at(i).lastIndexOf(QLatin1Char('/')));
+        const QString directory = document.path.left(document.path.lastIndexOf(QLatin1Char('/')));
         Result step = refuseLinksBelow(workDir, directory.mid(workDir.size()));
         if (step.success)
             step = makePath(directory, 0755);
         if (step.success)
-            step = writeFileAtomically(paths.at(i), contents.at(i));
+            step = writeFileAtomically(document.path, document.bytes);
         if (step.failed())
             return Result::failure(docsError + step.message);
+        written << document.path;
     }
-    return Result::done(QStringLiteral("Документы пакета созданы:\n") + paths.join(QLatin1Char('\n'))
-                        + QStringLiteral("\n\nПроверьте лицензию в файле copyright."));
+    const QString list = written.isEmpty()
+                             ? QStringLiteral("Документы пакета уже есть, ни один не изменён.")
+                             : QStringLiteral("Документы пакета созданы:\n") + written.join(QLatin1Char('\n'));
+    return Result::done(notes.isEmpty() ? list : list + QStringLiteral("\n\n") + notes.join(QLatin1Char('\n')));
 }

@@ -2,10 +2,20 @@
 
 #include "common/processrunner.h"
 
+#include "package/licences.h"
+
 #include <QRegularExpression>
 
 #include <pwd.h>
 #include <unistd.h>
+
+namespace {
+
+// The shortcut template's comment is the synopsis placeholder with a capital letter.
+const QString synopsisPlaceholder = QStringLiteral("короткое описание программы");
+const QString descriptionPlaceholder = QStringLiteral("что программа делает и кому она пригодится.");
+
+} // namespace
 
 QString packageNameFrom(const QString &k)
 {
@@ -14,11 +24,22 @@ QString packageNameFrom(const QString &k)
     return k.toLower().remove(disallowed).remove(leading);
 }
 
-QString maintainerFrom(const QString &debFullName, const QString &debEmail, const QString &accountName,
-                       const QString &login)
+QString signerFrom(const QString &debFullName, const QString &debEmail)
 {
     if (!debFullName.trimmed().isEmpty() && !debEmail.trimmed().isEmpty())
         return debFullName.trimmed() + QStringLiteral(" <") + debEmail.trimmed() + QLatin1Char('>');
+    static const QRegularExpression nameAndAddress(QStringLiteral("^\\s*(\\S[^<>]*\\S)\\s*<([^<>\\s]+)>\\s*$"));
+    const QRegularExpressionMatch named = nameAndAddress.match(debEmail);
+    return named.hasMatch() ? named.captured(1) + QStringLiteral(" <") + named.captured(2) + QLatin1Char('>')
+                            : QString();
+}
+
+QString maintainerFrom(const QString &debFullName, const QString &debEmail, const QString &accountName,
+                       const QString &login)
+{
+    const QString signer = signerFrom(debFullName, debEmail);
+    if (!signer.isEmpty())
+        return signer;
     const QString name = accountName.trimmed().isEmpty() ? login : accountName.trimmed();
     return name + QStringLiteral(" <") + login + QStringLiteral("@example.org>");
 }
@@ -31,10 +52,38 @@ QString controlTemplate(const QString &k, const QString &architecture, const QSt
                             "Section: utils\n"
                             "Priority: optional\n"
                             "Architecture: ")
-           + architecture + QStringLiteral("\nMaintainer: ") + maintainer
-           + QStringLiteral("\nDescription: короткое описание программы\n"
+           + architecture + QStringLiteral("\nMaintainer: ") + maintainer + QStringLiteral("\nDescription: ")
+           + synopsisPlaceholder
+           + QStringLiteral("\n"
                             " Подробное описание ")
-           + packageNameFrom(k) + QStringLiteral(":\n что программа делает и кому она пригодится.\n");
+           + packageNameFrom(k) + QStringLiteral(":\n ") + descriptionPlaceholder + QLatin1Char('\n');
+}
+
+QString copyrightTemplate(const QString &package, const QString &maintainer, int year, const QString &licence)
+{
+    return QStringLiteral("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+                          "Upstream-Name: %1\n"
+                          "Upstream-Contact: %2\n"
+                          "\n"
+                          "Files: *\n"
+                          "Copyright: %3 %2\n"
+                          "License: %4\n"
+                          "\n"
+                          "License: %4\n")
+               .arg(package, maintainer)
+               .arg(year)
+               .arg(debianLicenceName(licence))
+           + licenceParagraphText(licence);
+}
+
+QString changelogPlaceholder()
+{
+    return QStringLiteral("Опишите изменения этой версии.");
+}
+
+QStringList templatePlaceholders()
+{
+    return QStringList{synopsisPlaceholder, descriptionPlaceholder, changelogPlaceholder()} + licencePlaceholders();
 }
 
 QString maintainerScriptTemplate(const QString &script)
@@ -72,4 +121,9 @@ QString userMaintainer()
         login = QString::fromLocal8Bit(account->pw_name);
     }
     return maintainerFrom(qEnvironmentVariable("DEBFULLNAME"), qEnvironmentVariable("DEBEMAIL"), accountName, login);
+}
+
+QString environmentSigner()
+{
+    return signerFrom(qEnvironmentVariable("DEBFULLNAME"), qEnvironmentVariable("DEBEMAIL"));
 }

@@ -102,10 +102,11 @@ private slots:
         row("deb", build, 0, "_all.deb'.\n" + done + "\ndpkg-deb: building package 'mytool' in '" + deb + "'.", deb, {},
             {}, {}, {"dpkg-deb", "--info", deb});
         // The compression: the profile's (gzip at level 1) unless the command line names one, with its own level.
-        row("deb, profile", {"deb", "--profile", "проект"}, 0, "\nСжатие: gzip, уровень 1.\n", deb);
+        row("deb, profile (Lint on: lintian finds errors)", {"deb", "--profile", "проект"}, 1,
+            "\nСжатие: gzip, уровень 1.\n", deb);
         row("deb, compression", build + QStringList{"--compression", "zstd", "--level=19"}, 0,
             "\nСжатие: zstd, уровень 19.\n", deb);
-        row("deb, compression over profile", {"deb", "--profile", "проект", "--compression", "none"}, 0,
+        row("deb, compression over profile (Lint on)", {"deb", "--profile", "проект", "--compression", "none"}, 1,
             "\nСжатие: none.\n", deb);
         row("deb, level not a number", build + QStringList{"--level", "x"}, 1,
             "Уровень сжатия должен быть целым неотрицательным числом, а не «x»", "!" + deb);
@@ -118,10 +119,13 @@ private slots:
         row("deb, control a FIFO", build, 1, debError + "{W}/DEBIAN/control не является обычным файлом", "!" + deb, {},
             "fifo control");
         const QStringList lint = build + QStringList{"--lint"};
-        row("deb, lint", lint, 0, "\n\nПроверка lintian: ошибок — ", deb);
+        // lintian's error tags fail the run, the package kept and the tags first; warnings alone do not.
+        row("deb, lint finds errors", lint, 1,
+            "\nE: mytool: no-copyright-file\n\nПакет " + deb + " собран и оставлен на месте, но lintian нашёл", deb);
+        row("deb, lint after the documents", lint, 0, "\n\nПроверка lintian: ошибок — 0, предупреждений — 0.",
+            "{O}/mytool_1.0-1_all.deb", {}, "docs");
         // Tools come from the system's directories: planted ones first on PATH do not run, a missing one is named.
-        row("deb, tools planted on PATH", lint, 0, "\n\nПроверка lintian: ошибок — ", "!{B}/planted/ran", {},
-            "planted");
+        row("deb, tools planted on PATH", lint, 1, "\nПроверка lintian: ошибок — ", "!{B}/planted/ran", {}, "planted");
         const QString notFound = "программы нет в каталогах /usr/bin, /bin, /usr/sbin, /sbin";
         row("deb, fakeroot missing", build, 1, debError + "не удалось запустить fakeroot: " + notFound, "!" + deb, {},
             "stand-in fakeroot=");
@@ -152,6 +156,12 @@ private slots:
         row("deb, output directory read-only", build, 1, noTemporary + "{O}: Permission denied", "!" + deb, {},
             "read-only");
 
+        // Documents: the answers the window asks for as options.
+        row("docs", {"docs", "{W}", "--licence", "MIT"}, 0, "Документы пакета созданы:\n",
+            "{W}/usr/share/man/man1/mytool.1.gz");
+        row("docs, no licence", {"docs", "{W}"}, 1, "Для файла copyright нужна лицензия (--licence): GPL-3.0",
+            "!{W}/usr/share/doc/mytool/changelog.gz");
+        row("docs, licence not listed", {"docs", "{W}", "--licence", "WTFPL"}, 1, "Лицензии «WTFPL» нет в списке");
         // Checksums.
         row("md5sums", {"md5sums", "{W}"}, 0, "", "{W}/DEBIAN/md5sums", "  usr/bin/mytool\n", {}, {},
             {"md5sum", "--check", "--strict", "DEBIAN/md5sums"});
@@ -207,7 +217,7 @@ private slots:
         // Profiles, help and wrong usage.
         row("unknown profile", {"size", "--profile", "нет"}, 1, "Профиль «нет» не найден");
         row("help", {"--help"}, 0, "", {}, {}, {}, "Коды завершения:\n  0");
-        for (const QString command : {"exe", "deb", "md5sums", "size", "icons", "access"}) {
+        for (const QString command : {"exe", "deb", "docs", "md5sums", "size", "icons", "access"}) {
             row(qPrintable(command + " --help"), {command, "{W}", "--help"}, 0, "", {}, {}, {},
                 "Использование: bexlor-build " + command + " ");
         }
@@ -313,7 +323,13 @@ private slots:
             writeFile(work + "/usr/a\nb", "nl");
         else if (prepare == "md5sums directory")
             QVERIFY(QDir().mkpath(work + "/DEBIAN/md5sums"));
-        else if (prepare == "data blocked")
+        else if (prepare == "docs") {
+            put(work + "/DEBIAN/control",
+                "Package: mytool\nVersion: 1.0-1\nSection: utils\nPriority: optional\nArchitecture: all\n"
+                "Maintainer: Пётр <petr@example.org>\nDescription: prints a greeting\n It prints one line.\n",
+                0644);
+            QVERIFY(runCommand(parseCommandLine({"docs", work, "--licence", "GPL-2.0-or-later"})).success);
+        } else if (prepare == "data blocked")
             QVERIFY(QDir(data).removeRecursively() && QFile(data).open(QIODevice::WriteOnly));
         if (prepare.startsWith("TMPDIR="))
             environment.insert("TMPDIR", fill(prepare.section(' ', 0, 0).mid(7)));

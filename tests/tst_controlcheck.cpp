@@ -1,10 +1,15 @@
 // The check of DEBIAN/control before a package build, with dpkg-deb as the oracle: for every control file
 // both must refuse or both accept what the build hands dpkg-deb. Versions and relationships against dpkg.
+#include "desktop/shortcuts.h"
 #include "exebuild/shipready.h"
+#include "package/changelog.h"
 #include "package/controlcheck.h"
 #include "package/debianmeta.h"
+#include "package/gzipfiles.h"
+#include "package/licences.h"
 #include "package/relations.h"
 #include "package/shlibdeps.h"
+#include "package/templates.h"
 #include "support/testenv.h"
 
 #include <QRandomGenerator>
@@ -221,6 +226,13 @@ private slots:
             head + maintainer + "Description: small utility\n " + QByteArray(79, 'x') + "\n "
                 + QString(80, QChar(0x0436)).toUtf8() + "\n",
             none, {"строка 7: строка подробного описания длиннее 80 символов"});
+        row("template placeholders",
+            head + maintainer
+                + "Description: Короткое описание программы\n Она x: что программа делает и кому она "
+                  "пригодится.\n",
+            none,
+            {"строка 5: осталась заготовка шаблона «короткое описание программы»",
+             "строка 6: осталась заготовка шаблона «что программа делает и кому она пригодится.»"});
         // conffiles.
         row("conffiles", good, none, none, "/etc/tool.conf\n");
         row("conffiles without its last line break", good, none, none, "/etc/tool.conf");
@@ -253,10 +265,54 @@ private slots:
             QVERIFY2(result.message.contains(problem), qPrintable(result.message));
         QVERIFY2(!result.message.contains(root.path()), qPrintable(result.message));
         QVERIFY2(result.message.count('\n') == (result.failed() ? problems.size() : 0), qPrintable(result.message));
-        QCOMPARE(result.warnings.size(), warnings.size());
+        QVERIFY2(result.warnings.size() == warnings.size(), qPrintable(result.warnings.join('\n')));
         for (int i = 0; i < warnings.size(); ++i)
             QVERIFY2(result.warnings.at(i).startsWith("DEBIAN/control: " + warnings.at(i)),
                      qPrintable(result.warnings.join('\n')));
+    }
+
+    // The package's documents: placeholders left in them and a changelog of another version are named, file
+    // and line, as warnings of the check.
+    void documentWarnings_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("warnings");
+        const QString doc = "usr/share/doc/tool/", placeholder = ": строка %1: осталась заготовка шаблона «%2»";
+        DocsFields fields;
+        QVERIFY(docsFieldsFrom(good + "Maintainer: A <a@b.c>\n", &fields).success);
+        const QDateTime time(QDate(2024, 1, 2), QTime(3, 4));
+        addRow("shortcut", QString("usr/share/applications/t.desktop"), desktopTemplate("tool").toUtf8(),
+               QStringList{"usr/share/applications/t.desktop" + placeholder.arg(4).arg("короткое описание программы")});
+        addRow("copyright, other licence", doc + "copyright",
+               copyrightTemplate("tool", "A <a@b.c>", 2024, "other").toUtf8(),
+               QStringList{doc + "copyright" + placeholder.arg(7).arg("укажите-лицензию"),
+                           doc + "copyright" + placeholder.arg(9).arg("укажите-лицензию"),
+                           doc + "copyright" + placeholder.arg(10).arg(licencePlaceholders().last())});
+        addRow("copyright, MIT", doc + "copyright", copyrightTemplate("tool", "A <a@b.c>", 2024, "MIT").toUtf8(),
+               QStringList());
+        addRow("changelog entry to fill in", doc + "changelog.Debian.gz",
+               changelogEntry(fields, changelogPlaceholder(), time),
+               QStringList{doc + "changelog.Debian.gz" + placeholder.arg(3).arg(changelogPlaceholder())});
+        fields.version = "1.0~rc1-1";
+        addRow("changelog of an older version", doc + "changelog.Debian.gz", changelogEntry(fields, "Готово.", time),
+               QStringList{doc + "changelog.Debian.gz: версия последней записи 1.0~rc1-1, а в DEBIAN/control — 1.0-1"});
+    }
+
+    void documentWarnings()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, warnings);
+        const QString work = workDir(QTest::currentDataTag(), good);
+        if (file.endsWith(".gz"))
+            QVERIFY(gzipCompressed(QByteArray(content), &content).success);
+        writeFile(work + "/" + file, content);
+        const Result result = checkControlFiles(work);
+        QVERIFY(result.success);
+        QVERIFY2(result.warnings.size() == warnings.size(), qPrintable(result.warnings.join('\n')));
+        for (int i = 0; i < warnings.size(); ++i)
+            QVERIFY2(result.warnings.at(i).startsWith(warnings.at(i)), qPrintable(result.warnings.join('\n')));
     }
 
     // A few hundred random variants of valid files: the check never passes what dpkg-deb refuses, and never

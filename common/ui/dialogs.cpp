@@ -3,6 +3,7 @@
 #include "common/wording.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace {
@@ -23,6 +24,15 @@ public:
     bool question(const QString &title, const QString &text) override
     {
         return QMessageBox::question(nullptr, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    }
+
+    QString textInput(const QString &title, const QString &label, const QStringList &items) override
+    {
+        bool ok = false;
+        const QString text = items.isEmpty()
+                                 ? QInputDialog::getText(nullptr, title, label, QLineEdit::Normal, QString(), &ok)
+                                 : QInputDialog::getItem(nullptr, title, label, items, 0, false, &ok);
+        return ok ? text : QString();
     }
 
     QString existingDirectory(QWidget *parent, const QString &caption) override

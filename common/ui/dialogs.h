@@ -3,6 +3,7 @@
 #include "common/result.h"
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -19,6 +20,9 @@ public:
     virtual void information(const QString &title, const QString &text, const QString &details = QString()) = 0;
     // Question with Yes and No and no default button; true only for Yes.
     virtual bool question(const QString &title, const QString &text) = 0;
+    // Asks for one line of text, or, given items, for one of them; the empty
+    // text when cancelled.
+    virtual QString textInput(const QString &title, const QString &label, const QStringList &items = {}) = 0;
     // Modal directory picker; the empty text when cancelled.
     virtual QString existingDirectory(QWidget *parent, const QString &caption) = 0;
     // Modal open-file picker; the empty text when cancelled.

@@ -44,6 +44,13 @@ bool FakeDialogs::question(const QString &title, const QString &text)
     return answers.isEmpty() ? false : answers.dequeue();
 }
 
+QString FakeDialogs::textInput(const QString &title, const QString &label, const QStringList &items)
+{
+    shown.append(box(QStringLiteral("input"), title,
+                     label + (items.isEmpty() ? QString() : QLatin1Char(' ') + items.join(QLatin1Char(',')))));
+    return texts.isEmpty() ? QString() : texts.dequeue();
+}
+
 QString FakeDialogs::existingDirectory(QWidget *parent, const QString &caption)
 {
     shown.append(box(QStringLiteral("directory"), caption, {}, parent));

@@ -14,7 +14,7 @@ class FakeDialogs final : public Dialogs
 public:
     struct Shown
     {
-        QString kind; // "critical", "information", "question", "directory", "file", "save"
+        QString kind; // "critical", "information", "question", "input", "directory", "file", "save"
         QString title;
         QString text;
         QWidget *parent = nullptr;
@@ -28,11 +28,13 @@ public:
 
     QQueue<bool> answers;
     QQueue<QString> paths;
+    QQueue<QString> texts; // answers to textInput; unscripted ones are cancelled
     QList<Shown> shown;
 
     void critical(const QString &title, const QString &text, const QString &details) override;
     void information(const QString &title, const QString &text, const QString &details) override;
     bool question(const QString &title, const QString &text) override;
+    QString textInput(const QString &title, const QString &label, const QStringList &items) override;
     QString existingDirectory(QWidget *parent, const QString &caption) override;
     QString openFileName(QWidget *parent, const QString &caption, const QString &dir, const QString &filter) override;
 

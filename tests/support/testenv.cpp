@@ -99,3 +99,22 @@ QStringList treeSnapshot(const QString &root)
     entries.sort();
     return entries;
 }
+
+QByteArray gunzipped(const QString &path)
+{
+    QProcess gzip;
+    gzip.start("gzip", {"-dc", path});
+    gzip.waitForFinished();
+    return gzip.exitCode() == 0 ? gzip.readAllStandardOutput() : QByteArray();
+}
+
+QString documentProblems(const QString &path)
+{
+    if (path.endsWith(".gz")) {
+        const ProcessResult man = runProcess("man", {"--warnings", "-E", "UTF-8", "-l", "-Tutf8", "-Z", path});
+        return man.succeeded() ? man.standardError : man.failureText();
+    }
+    const ProcessResult validate = runProcess("appstreamcli", {"validate", "--no-net", "--pedantic", path});
+    const QStringList problems = validate.standardOutput.split('\n').filter(QRegularExpression("^[EWP]: "));
+    return validate.succeeded() ? problems.join('\n') : validate.failureText();
+}

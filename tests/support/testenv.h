@@ -51,3 +51,11 @@ QStringList processesWith(const QByteArray &text);
 // Every entry below root, sorted, as "path mode links bytes": its path below root, its kind and mode in octal, its
 // link count and its content in hexadecimal (a link's target): what a test compares to see that nothing changed.
 QStringList treeSnapshot(const QString &root);
+
+// The bytes of a gzip file, decompressed; empty when it cannot be read.
+QByteArray gunzipped(const QString &path);
+
+// What the real checkers say of a document, one problem a line; empty when
+// clean: man's warnings on a manual page, as lintian runs it; the errors,
+// warnings and pedantic notes of appstreamcli on metainfo.
+QString documentProblems(const QString &path);
