@@ -44,12 +44,11 @@ struct ProfileKey
 {
     const char *key;
     ProfileMember member;
-    bool (*absent)() = nullptr; // what a missing check box reads as (nullptr: off)
 };
 
-const std::array<ProfileKey, 10> &profileKeys()
+const std::array<ProfileKey, 12> &profileKeys()
 {
-    static const std::array<ProfileKey, 10> keys{{
+    static const std::array<ProfileKey, 12> keys{{
         {"ProjectDir", &Profile::projectDir},
         {"Py", &Profile::py},
         {"OutputC", &Profile::outputC},
@@ -58,7 +57,9 @@ const std::array<ProfileKey, 10> &profileKeys()
         {"Source", &Profile::source},
         {"ProjectDirDeb", &Profile::projectDirDeb},
         {"DebDir", &Profile::debDir},
-        {"Lint", &Profile::lint, lintianInstalled},
+        {"Lint", &Profile::lint},
+        {"Compression", &Profile::compression},
+        {"CompressionLevel", &Profile::compressionLevel},
         {"Bytecode", &Profile::bytecode},
     }};
     return keys;
@@ -71,21 +72,27 @@ void writeProfile(QSettings &store, const Profile &profile)
         std::visit([&](auto member) { store.setValue(QLatin1String(key.key), profile.*member); }, key.member);
 }
 
-// Reads the keys from the store's current group: a missing text reads as
-// empty, a missing or hand-edited Source that is no number as 0, a missing
-// check box as its key says.
+// Reads the keys from the store's current group: a missing key, or a
+// hand-edited number that is no number, keeps the field's default; Lint's
+// is on when lintian is installed.
 Profile readProfile(const QSettings &store)
 {
     Profile profile;
+    profile.lint = lintianInstalled();
     for (const ProfileKey &key : profileKeys()) {
         const QVariant value = store.value(QLatin1String(key.key));
-        if (auto text = std::get_if<QString Profile::*>(&key.member))
+        if (!value.isValid())
+            continue;
+        if (auto text = std::get_if<QString Profile::*>(&key.member)) {
             profile.*(*text) = value.toString();
-        else if (auto number = std::get_if<int Profile::*>(&key.member))
-            profile.*(*number) = value.toInt();
-        else
-            profile.*std::get<bool Profile::*>(key.member) = value.isValid() ? value.toBool()
-                                                                             : key.absent && key.absent();
+        } else if (auto whole = std::get_if<int Profile::*>(&key.member)) {
+            bool number = false;
+            const int read = value.toInt(&number);
+            if (number)
+                profile.*(*whole) = read;
+        } else {
+            profile.*std::get<bool Profile::*>(key.member) = value.toBool();
+        }
     }
     return profile;
 }

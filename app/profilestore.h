@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/result.h"
+#include "package/compression.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,6 +19,8 @@ struct Profile
     QString debDir; // DebDir
     bool lint = true; // Lint: lintian after the package build
     bool bytecode = false; // Bytecode: the whole program as bytecode
+    QString compression = Compression().name; // Compression: of the package's data
+    int compressionLevel = Compression().level; // CompressionLevel: -1 for the compressor's default
 };
 
 // The profile names in the store, in the order it lists its groups.
@@ -27,10 +30,10 @@ QStringList profileNames();
 // store cannot keep apart are refused with the reason.
 Result saveProfile(const QString &name, const Profile &profile);
 
-// The profile stored under name; a missing profile or key reads as empty
-// text and position 0, and so does a hand-edited Source that is no number;
-// a missing Lint reads as on when lintian is installed, a missing Bytecode
-// as off.
+// The profile stored under name; a missing profile or key reads as the
+// field's default (empty text, position 0, xz at its default level, no
+// bytecode), and so does a hand-edited number that is no number; a missing
+// Lint reads as on when lintian is installed.
 Profile loadProfile(const QString &name);
 
 // Removes the profile name with all its keys; the empty name is refused,

@@ -20,6 +20,8 @@ namespace {
 const QString profileOption = QStringLiteral("--profile");
 const QString saveOption = QStringLiteral("--save");
 const QString lintOption = QStringLiteral("--lint");
+const QString compressionOption = QStringLiteral("--compression");
+const QString levelOption = QStringLiteral("--level");
 const QString workDirOption = QStringLiteral("--work-dir");
 const QString outputDirOption = QStringLiteral("--output-dir");
 const QString scriptOption = QStringLiteral("--script");
@@ -68,9 +70,10 @@ const std::array<CommandSyntax, 7> &commandSyntaxes()
          "~/.cache/bexlor-builder), и неизменённые модули не собираются заново.\n"},
         {"deb",
          {workDirOption, outputDirOption},
-         {},
+         {compressionOption, levelOption},
          {lintOption},
-         "Использование: bexlor-build deb [КАТАЛОГ [ВЫХОД]] [--lint] [--profile ИМЯ]\n"
+         "Использование: bexlor-build deb [КАТАЛОГ [ВЫХОД]] [--lint] [--compression СПОСОБ [--level N]]\n"
+         "                                [--profile ИМЯ]\n"
          "Проверяет DEBIAN/control и собирает пакет .deb из копии рабочего каталога (fakeroot\n"
          "dpkg-deb --build) с правами доступа из ~/.bexlor/builder/ИМЯ_ПАКЕТА, свежими md5sums и\n"
          "Installed-Size; называет недостающие в Depends библиотеки. Рабочий каталог не изменяется.\n\n"
@@ -78,7 +81,13 @@ const std::array<CommandSyntax, 7> &commandSyntaxes()
          "  ВЫХОД, --output-dir КАТАЛОГ      каталог для deb-файла; имя файла выбирает dpkg-deb\n"
          "  --lint                           проверить новый пакет программой lintian; если он нашёл\n"
          "                                   ошибки, код завершения 1, а пакет остаётся в ВЫХОД\n"
-         "  --profile ИМЯ                    поля ProjectDirDeb, DebDir и Lint профиля\n\n"
+         "  --compression СПОСОБ             сжатие данных пакета: xz (по умолчанию, его ждёт архив\n"
+         "                                   Debian), zstd, gzip или none (без сжатия); пакет zstd\n"
+         "                                   dpkg до версии 1.21.18 (Debian 11 и более ранние) не установит\n"
+         "  --level N                        уровень сжатия: xz 0-9, zstd 1-19, gzip 1-9; по умолчанию\n"
+         "                                   уровень, который выбирает dpkg-deb\n"
+         "  --profile ИМЯ                    поля ProjectDirDeb, DebDir, Lint, Compression и\n"
+         "                                   CompressionLevel профиля\n\n"
          "С переменной SOURCE_DATE_EPOCH пакет воспроизводим: тот же рабочий каталог даёт\n"
          "тот же файл, что и кнопка сборки в окне.\n"},
         {"docs",
@@ -279,6 +288,21 @@ Result writeStandardOutput(const QByteArray &bytes)
     return Result::done();
 }
 
+Result packageCompression(const CommandLine &line, const Profile &profile, Compression *compression)
+{
+    const bool own = line.values.contains(compressionOption);
+    compression->name = value(line, compressionOption, profile.compression);
+    compression->level = own ? -1 : profile.compressionLevel;
+    if (!line.values.contains(levelOption))
+        return Result::done();
+    bool number = false;
+    compression->level = value(line, levelOption).toInt(&number);
+    if (!number || compression->level < 0)
+        return Result::failure(QStringLiteral("Уровень сжатия должен быть целым неотрицательным числом, а не «%1»")
+                                   .arg(value(line, levelOption)));
+    return Result::done();
+}
+
 namespace {
 
 // The list is saved before it is printed, so that a reader that stops early
@@ -347,9 +371,15 @@ Result runCommand(const CommandLine &line)
         return buildExecutable(executableBuild(line, profile, installedRuntimes()));
 
     const QString workDir = value(line, workDirOption, profile.projectDirDeb);
-    if (line.command == QLatin1String("deb"))
+    if (line.command == QLatin1String("deb")) {
+        Compression compression;
+        const Result chosen = packageCompression(line, profile, &compression);
+        if (chosen.failed())
+            return chosen;
         return buildPackage(workDir, value(line, outputDirOption, profile.debDir),
-                            line.flags.contains(lintOption) || (line.values.contains(profileOption) && profile.lint));
+                            line.flags.contains(lintOption) || (line.values.contains(profileOption) && profile.lint),
+                            compression);
+    }
     const Result chosen = requireWorkDirectory(workDir);
     if (chosen.failed())
         return chosen;

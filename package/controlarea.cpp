@@ -3,7 +3,9 @@
 #include "common/paths.h"
 #include "common/textfiles.h"
 #include "desktop/accessrights.h"
+#include "package/buildphases.h"
 #include "package/debianmeta.h"
+#include "package/stagingcopy.h"
 
 #include <QFile>
 
@@ -18,7 +20,9 @@ const QStringList maintainerScripts = {QStringLiteral("preinst"), QStringLiteral
                                        QStringLiteral("postrm"), QStringLiteral("config")};
 
 // Sets mode on path, never through a link: the staging copy holds none in
-// the control area, and a link's target lies outside it.
+// the control area, and a link's target lies outside it. Only ever used on
+// the control area, which the staging pass copies: a data file of the copy
+// may be a hard link to the user's own file.
 Result setMode(const QString &path, unsigned mode)
 {
     const QByteArray name = QFile::encodeName(path);
@@ -82,22 +86,13 @@ Result endConffilesLine(const QString &debian)
     return writeFileAtomically(path, content + '\n');
 }
 
-// Writes md5sums from the staged data, with the lines of the editor's refresh.
-Result writeStagedChecksums(const QString &staging)
+// Writes the md5sums lines the staging pass made, with the lines of the
+// editor's refresh.
+Result writeStagedChecksums(const QString &staging, const QByteArray &lines)
 {
-    const ChecksumList list = checksumLines(staging);
-    QStringList warnings;
-    for (const QString &name : list.unlistable)
-        warnings << QStringLiteral("Имя файла содержит перевод строки, в md5sums его нет: %1").arg(name);
-    if (!list.unreadable.isEmpty())
-        return Result::failure(QStringLiteral("Не удалось прочитать файлы для md5sums:\n")
-                               + list.unreadable.join(QLatin1Char('\n')));
     const QString path = staging + QStringLiteral("/DEBIAN/md5sums");
-    Result written = writeFileAtomically(path, list.content);
-    if (written.success)
-        written = setMode(path, 0644);
-    written.warnings = warnings;
-    return written;
+    const Result written = writeFileAtomically(path, lines);
+    return written.failed() ? written : setMode(path, 0644);
 }
 
 } // namespace
@@ -135,12 +130,14 @@ bool isBlankScript(const QByteArray &content)
     return content.trimmed().isEmpty();
 }
 
-Result prepareControlArea(const QString &staging, const AccessRules &rules)
+Result prepareControlArea(const QString &staging, const AccessRules &rules, const StagedData &staged)
 {
+    const PhaseTimer timer(BuildPhase::Control);
     const QString debian = staging + QStringLiteral("/DEBIAN");
-    Result prepared = runSteps({[&] { return setMode(debian, 0755); }, [&] { return setControlFiles(debian); },
-                                [&] { return endConffilesLine(debian); }, [&] { return writeStagedChecksums(staging); },
-                                [&] { return refreshInstalledSize(staging, true); }});
+    Result prepared = runSteps(
+        {[&] { return setMode(debian, 0755); }, [&] { return setControlFiles(debian); },
+         [&] { return endConffilesLine(debian); }, [&] { return writeStagedChecksums(staging, staged.md5sums); },
+         [&] { return setInstalledSize(debian + QStringLiteral("/control"), staged.installedSizeKiB); }});
     prepared.warnings = overriddenAccessLines(rules) + prepared.warnings;
     return prepared;
 }

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 struct AccessRules;
+struct StagedData;
 
 // The control area of a staged package, made what dpkg accepts whatever the
 // access list recorded, with md5sums and Installed-Size true to the staged
@@ -27,8 +28,8 @@ QStringList overriddenAccessLines(const AccessRules &rules);
 // True if a script holds nothing but white space.
 bool isBlankScript(const QByteArray &content);
 
-// Prepares staging + "/DEBIAN" after the access list was applied: DEBIAN
-// 0755, maintainer scripts 0755 and other files 0644, blank maintainer
-// scripts left out, md5sums written from the staged data, Installed-Size set
-// in control. What the user should know comes back as warnings.
-Result prepareControlArea(const QString &staging, const AccessRules &rules);
+// Prepares staging + "/DEBIAN" once the staging pass made it: DEBIAN 0755,
+// maintainer scripts 0755 and other files 0644, blank maintainer scripts
+// left out, md5sums and Installed-Size from what the pass learnt of the
+// staged data. What the user should know comes back as warnings.
+Result prepareControlArea(const QString &staging, const AccessRules &rules, const StagedData &staged);

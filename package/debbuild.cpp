@@ -5,6 +5,7 @@
 #include "common/privatedir.h"
 #include "common/processrunner.h"
 #include "desktop/accessrights.h"
+#include "package/buildphases.h"
 #include "package/controlarea.h"
 #include "package/controlcheck.h"
 #include "package/lint.h"
@@ -14,99 +15,24 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+#include <optional>
 
-QStringList packageArguments(const QString &staging, const QString &outputDir)
+QStringList packageArguments(const QString &staging, const QString &outputDir, const Compression &compression)
 {
-    return {QStringLiteral("dpkg-deb"), QStringLiteral("--build"), operandPath(staging), operandPath(outputDir)};
+    return QStringList{QStringLiteral("dpkg-deb")} + compressionArguments(compression)
+           + QStringList{QStringLiteral("--build"), operandPath(staging), operandPath(outputDir)};
 }
 
 namespace {
 
 const QString buildError = QStringLiteral("Ошибка при сборке проекта:\n");
-
-QString missingOr(int error)
-{
-    return error == ENOENT || error == ENOTDIR ? QStringLiteral("файл не найден") : systemError(error);
-}
-
-// Opens the directory parent below root one piece at a time, refusing any
-// link on the way (ELOOP). Done by hand rather than with openat2, which
-// older kernels and container sandboxes refuse.
-int openDirectoryBeneath(int root, const QByteArray &parent)
-{
-    int fd = ::openat(root, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    for (const QByteArray &piece : parent.split('/')) {
-        if (fd < 0)
-            return -1;
-        if (piece.isEmpty() || piece == ".")
-            continue;
-        struct stat status;
-        int next = -1;
-        if (::fstatat(fd, piece.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
-            next = -1;
-        else if (S_ISLNK(status.st_mode))
-            errno = ELOOP;
-        else
-            next = ::openat(fd, piece.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        const int error = errno;
-        ::close(fd);
-        errno = error;
-        fd = next;
-    }
-    return fd;
-}
-
-// Sets mode on the entry at relative below root without going through any
-// link: a link's target may lie outside the package, and a link itself has
-// no mode of its own. A failure says why the line was skipped.
-Result setModeInside(int root, const QByteArray &relative, unsigned mode)
-{
-    const int slash = relative.lastIndexOf('/');
-    const QByteArray parent = slash < 0 ? QByteArray(".") : relative.left(slash);
-    const QByteArray name = slash < 0 ? relative : relative.mid(slash + 1);
-    const int fd = openDirectoryBeneath(root, parent);
-    if (fd < 0)
-        return Result::failure(errno == ELOOP ? QStringLiteral("путь проходит через ссылку") : missingOr(errno));
-    struct stat status;
-    int error = 0;
-    if (::fstatat(fd, name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
-        error = errno;
-    else if (!S_ISLNK(status.st_mode) && ::fchmodat(fd, name.constData(), mode, 0) != 0)
-        error = errno;
-    ::close(fd);
-    if (error != 0)
-        return Result::failure(missingOr(error));
-    return S_ISLNK(status.st_mode) ? Result::failure(QStringLiteral("это ссылка")) : Result::done();
-}
-
-// Sets the recorded modes in the staging copy. A line whose file is missing
-// there, or that names a link, is skipped alone and noted; the lines after
-// it still apply.
-Result applyAccessRules(const QString &staging, const AccessRules &rules)
-{
-    QStringList warnings = rules.skipped;
-    const int root = ::open(QFile::encodeName(staging).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    for (const AccessRule &rule : rules.rules) {
-        QByteArray relative = rule.path;
-        while (relative.startsWith('/'))
-            relative.remove(0, 1);
-        while (relative.endsWith('/'))
-            relative.chop(1);
-        const Result set = setModeInside(root, relative.isEmpty() ? QByteArray(".") : relative, rule.mode);
-        if (set.failed())
-            warnings << skippedNote(rule.line, set.message);
-    }
-    if (root >= 0)
-        ::close(root);
-    return Result::doneWith(warnings);
-}
 
 // dpkg-deb writes into a private directory inside the output directory, and
 // the package moves up to its own name there only when it is complete,
@@ -125,10 +51,11 @@ public:
     Result made() const { return m_directory.made(); }
 
     // fakeroot dpkg-deb --build; the message is the tools' warnings.
-    Result pack(const QString &staging)
+    Result pack(const QString &staging, const Compression &compression)
     {
+        const PhaseTimer timer(BuildPhase::Pack);
         const ProcessResult package = runProcess(QStringLiteral("fakeroot"),
-                                                 packageArguments(staging, m_directory.path()));
+                                                 packageArguments(staging, m_directory.path(), compression));
         if (!package.succeeded())
             return Result::failure(outside(package.failureText()));
         const QStringList names = QDir(m_directory.path()).entryList({QStringLiteral("*.deb")}, QDir::Files);
@@ -141,6 +68,7 @@ public:
     // lintian on the package where it lies, before anything can see it.
     Result lint() const
     {
+        const PhaseTimer timer(BuildPhase::Lint);
         Result checked = lintPackage(m_directory.path() + QLatin1Char('/') + m_name);
         checked.message = outside(checked.message);
         return checked;
@@ -171,15 +99,26 @@ private:
     QString m_name;
 };
 
+bool onFileSystemOf(const QString &path, const QString &other)
+{
+    struct stat one, two;
+    return ::stat(QFile::encodeName(path).constData(), &one) == 0
+           && ::stat(QFile::encodeName(other).constData(), &two) == 0 && one.st_dev == two.st_dev;
+}
+
+// Stages, prepares, checks and packs; the package stays unpublished.
 Result stageAndBuild(const QString &workDir, const QString &privateDir, const QString &staging,
-                     const AccessRules &rules, QStringList notes, UnfinishedPackage *package)
+                     const AccessRules &rules, const Compression &compression, QStringList notes,
+                     UnfinishedPackage *package)
 {
     struct stat own;
     if (::stat(QFile::encodeName(privateDir).constData(), &own) != 0)
         return Result::failure(buildError + systemError(errno));
-    const Result staged = runSteps(
-        {[&] { return copyStagingTree(workDir, staging, own); }, [&] { return applyAccessRules(staging, rules); },
-         [&] { return prepareControlArea(staging, rules); }, [&] { return checkSharedLibraries(staging); }});
+    StagedData data;
+    const auto removeFiles = qScopeGuard([&] { removeStagedFiles(staging, data); });
+    const Result staged = runSteps({[&] { return stagePackage(workDir, staging, own, rules, &data); },
+                                    [&] { return prepareControlArea(staging, rules, data); },
+                                    [&] { return checkSharedLibraries(staging, data.elfFiles); }});
     // The staging copy is gone once the user reads the messages, failures and warnings alike: its files are
     // named where the user has them.
     QString named = workDir;
@@ -190,9 +129,13 @@ Result stageAndBuild(const QString &workDir, const QString &privateDir, const QS
         return failed(staged.message);
     notes << staged.warnings;
 
-    const Result packed = package->pack(staging);
+    const Result packed = package->pack(staging, compression);
     if (packed.failed())
         return failed(packed.message);
+    const Result unchanged = checkLinkedFiles(named, staging, data);
+    if (unchanged.failed())
+        return failed(unchanged.message);
+    notes << compressionWarnings(compression);
     QString warnings = packed.message;
     warnings.replace(staging, named);
     if (!notes.isEmpty()) {
@@ -200,13 +143,16 @@ Result stageAndBuild(const QString &workDir, const QString &privateDir, const QS
             warnings += QLatin1Char('\n');
         warnings += notes.join(QLatin1Char('\n'));
     }
-    return Result::done(QStringLiteral("Команда сборки завершена.\n\nПредупреждения при сборке:\n") + warnings);
+    const QString note = compressionNote(compression);
+    return Result::done(QStringLiteral("Команда сборки завершена.\n") + (note.isEmpty() ? note : note + '\n')
+                        + QStringLiteral("\nПредупреждения при сборке:\n") + warnings);
 }
 
 } // namespace
 
-Result buildPackage(const QString &workDir, const QString &outputDir, bool lint)
+Result buildPackage(const QString &workDir, const QString &outputDir, bool lint, const Compression &compression)
 {
+    std::optional<PhaseTimer> checking(BuildPhase::Check);
     if (outputDir.isEmpty())
         return Result::failure(QStringLiteral("Необходимо выбрать каталог для deb-файла"));
     const QString name = packageName(workDir);
@@ -217,6 +163,9 @@ Result buildPackage(const QString &workDir, const QString &outputDir, bool lint)
     if (!QFileInfo(outputDir).isDir())
         return Result::failure(buildError + QStringLiteral("Каталог для deb-файла %1 не найден").arg(outputDir));
 
+    const Result compressed = checkCompression(compression);
+    if (compressed.failed())
+        return Result::failure(buildError + compressed.message);
     const Result control = checkControlFiles(workDir);
     if (control.failed())
         return Result::failure(buildError + control.message);
@@ -225,6 +174,7 @@ Result buildPackage(const QString &workDir, const QString &outputDir, bool lint)
     const Result read = readAccessRules(accessRightsPath(name), &rules);
     if (read.failed())
         return Result::failure(buildError + read.message);
+    checking.reset();
 
     PrivateDirectory privateDir;
     if (privateDir.made().failed())
@@ -232,9 +182,20 @@ Result buildPackage(const QString &workDir, const QString &outputDir, bool lint)
     UnfinishedPackage package(outputDir);
     if (package.made().failed())
         return Result::failure(buildError + package.made().message);
-    Result result = stageAndBuild(workDir, privateDir.path(), privateDir.path() + QLatin1Char('/') + name, rules,
+    // Hard links need the work directory's file system: with TMPDIR on
+    // another one, the copy is staged in a private directory of the output
+    // directory when that is on it, which the next build cleans up the same
+    // way after a kill.
+    std::optional<PrivateDirectory> beside;
+    if (!onFileSystemOf(privateDir.path(), workDir) && onFileSystemOf(outputDir, workDir))
+        beside.emplace(outputDir);
+    const PrivateDirectory &staging = beside && beside->made().success ? *beside : privateDir;
+    Result result = stageAndBuild(workDir, staging.path(), staging.path() + QLatin1Char('/') + name, rules, compression,
                                   control.warnings, &package);
-    const Result removed = privateDir.remove();
+    std::optional<PhaseTimer> cleaning(BuildPhase::Cleanup);
+    const Result removed = runSteps(
+        {[&] { return beside ? beside->remove() : Result::done(); }, [&] { return privateDir.remove(); }});
+    cleaning.reset();
     if (removed.failed())
         result.message += QStringLiteral("\n\n") + removed.message;
     if (result.failed())

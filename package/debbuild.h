@@ -1,21 +1,27 @@
 #pragma once
 
 #include "common/result.h"
+#include "package/compression.h"
 
 #include <QString>
 #include <QStringList>
 
 // Arguments of fakeroot for building the staging copy into outputDir.
-QStringList packageArguments(const QString &staging, const QString &outputDir);
+QStringList packageArguments(const QString &staging, const QString &outputDir,
+                             const Compression &compression = Compression());
 
 // Builds the package of workDir into outputDir: a private staging copy
-// (links kept as links, base modes by kind), the recorded access modes, then
-// fakeroot dpkg-deb --build; the staging directory is removed whatever
-// happened. With lint, lintian then checks the new package before it takes
-// its place in outputDir: its counts end the message and its tags are the
-// details (error tags lead the message and fail the check, see
-// withLintReport); a lintian that could not do its check (missing, crashed, failed
-// on its own) makes the result a failure, with the package in place. A
+// made in one pass (stagePackage: links kept as links, the recorded access
+// modes, md5sums and Installed-Size), then fakeroot dpkg-deb --build with
+// the compression; a hard-linked file that changed meanwhile fails the
+// build; the staging directory is removed whatever happened. A compression
+// that is not the default is named in the message, and zstd warned of. With
+// lint, lintian then checks the new package before it takes its place in
+// outputDir: its counts end the message and its tags are the details (error
+// tags lead the message and fail the check, see withLintReport); a lintian
+// that could not do its check (missing, crashed, failed on its own) makes
+// the result a failure, with the package in place. A
 // cancel, lint included, leaves outputDir as it was. The result carries the
 // text of the box to show.
-Result buildPackage(const QString &workDir, const QString &outputDir, bool lint = false);
+Result buildPackage(const QString &workDir, const QString &outputDir, bool lint = false,
+                    const Compression &compression = Compression());

@@ -29,13 +29,16 @@ namespace {
 
 const QByteArray installedSizeField = QByteArrayLiteral("Installed-Size");
 
-// What dpkg-deb does not pack: every top-level entry whose name begins with
-// "DEBIAN" (the control area, and siblings such as DEBIAN.old), and the
-// temporaries of writes still running or cut short, which the staging copy
-// leaves out.
-bool leftOutOfPackage(const QByteArray &relative)
+// Writes all of data to fd; 0 or the error number.
+int writeAll(int fd, const char *data, ssize_t size)
 {
-    return (relative.startsWith("DEBIAN") && !relative.contains('/')) || isWriterTemporary(lastName(relative));
+    for (ssize_t done = 0; done < size;) {
+        const ssize_t written = ::write(fd, data + done, size_t(size - done));
+        if (written < 0 && errno != EINTR)
+            return errno;
+        done += qMax<ssize_t>(written, 0);
+    }
+    return 0;
 }
 
 struct Digest
@@ -52,29 +55,11 @@ Digest md5Of(const QByteArray &path, const Job *job)
         digest.error = systemError(errno);
         return digest;
     }
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    // One buffer per pool thread: a fresh one per file would cost a mapping
-    // and its page faults for each of thousands of small files.
-    thread_local std::vector<char> buffer(256 * 1024);
-    for (;;) {
-        if (job && job->cancelled()) {
-            digest.error = cancelledText();
-            break;
-        }
-        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            digest.error = systemError(errno);
-            break;
-        }
-        if (got == 0) {
-            digest.hex = hash.result().toHex();
-            break;
-        }
-        hash.addData(buffer.data(), int(got));
-    }
+    const FileDigest read = readDigest(fd, job);
     ::close(fd);
+    digest.hex = read.md5;
+    if (read.error != 0)
+        digest.error = read.error == ECANCELED ? cancelledText() : systemError(read.error);
     return digest;
 }
 
@@ -98,6 +83,56 @@ struct HashBelow
 };
 
 } // namespace
+
+bool leftOutOfPackage(const QByteArray &relative)
+{
+    return (relative.startsWith("DEBIAN") && !relative.contains('/')) || isWriterTemporary(lastName(relative));
+}
+
+FileDigest readDigest(int fd, const Job *job, int copyTo)
+{
+    FileDigest digest;
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    // One buffer per thread: a fresh one per file would cost a mapping and
+    // its page faults for each of thousands of small files.
+    thread_local std::vector<char> buffer(256 * 1024);
+    QByteArray head;
+    for (;;) {
+        if (job && job->cancelled()) {
+            digest.error = ECANCELED;
+            return digest;
+        }
+        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            digest.error = errno;
+            return digest;
+        }
+        if (got == 0)
+            break;
+        hash.addData(buffer.data(), int(got));
+        if (head.size() < 4)
+            head += QByteArray(buffer.data(), int(qMin<ssize_t>(got, 4 - head.size())));
+        if (copyTo >= 0 && (digest.error = writeAll(copyTo, buffer.data(), got)) != 0)
+            return digest;
+    }
+    digest.md5 = hash.result().toHex();
+    digest.elf = head
+                 == QByteArrayLiteral("\x7f"
+                                      "ELF");
+    return digest;
+}
+
+void InstalledSizeCount::add(const struct stat &status)
+{
+    if (!S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode))
+        m_kib += 1;
+    else if (status.st_nlink < 2 || !m_linked.contains({status.st_dev, status.st_ino}))
+        m_kib += (status.st_size + 1023) / 1024;
+    if (status.st_nlink > 1)
+        m_linked.insert({status.st_dev, status.st_ino});
+}
 
 ChecksumList checksumLines(const QString &workDir)
 {
@@ -129,49 +164,19 @@ ChecksumList checksumLines(const QString &workDir)
     return list;
 }
 
-qint64 payloadBytes(const QString &workDir)
-{
-    qint64 total = 0;
-    walkTree(workDir, [&total](int fd, const QByteArray &relative, unsigned char type) {
-        // The control area is no part of what gets installed, whatever it is.
-        if (relative == "DEBIAN")
-            return Visit::Skip;
-        if (type == DT_DIR)
-            return Visit::Descend;
-        // A link is installed as a link: it counts once, by its own size.
-        struct stat status;
-        if ((type == DT_REG || type == DT_LNK)
-            && ::fstatat(fd, lastName(relative).constData(), &status, AT_SYMLINK_NOFOLLOW) == 0
-            && (S_ISREG(status.st_mode) || S_ISLNK(status.st_mode))) {
-            total += status.st_size;
-        }
-        return Visit::Skip;
-    });
-    return total;
-}
-
 qint64 installedSizeKiB(const QString &workDir)
 {
-    // dpkg-gencontrol's count: each regular file and link by its size in
-    // KiB rounded up, a hard-linked inode once, every other object (the root
-    // directory included) as 1.
-    qint64 size = 1;
-    QSet<QPair<dev_t, ino_t>> linked;
+    InstalledSizeCount count;
     walkTree(workDir, [&](int fd, const QByteArray &relative, unsigned char) {
         if (leftOutOfPackage(relative))
             return Visit::Skip;
         struct stat status;
         if (::fstatat(fd, lastName(relative).constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
             return Visit::Skip;
-        if (!S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode))
-            size += 1;
-        else if (status.st_nlink < 2 || !linked.contains({status.st_dev, status.st_ino}))
-            size += (status.st_size + 1023) / 1024;
-        if (status.st_nlink > 1)
-            linked.insert({status.st_dev, status.st_ino});
+        count.add(status);
         return Visit::Descend;
     });
-    return size;
+    return count.kib();
 }
 
 bool hasInstalledSizeLine(const QByteArray &text)
@@ -241,19 +246,31 @@ QByteArray withInstalledSizeSet(const QByteArray &control, qint64 sizeKiB)
     return text + "\nInstalled-Size: " + QByteArray::number(sizeKiB) + '\n';
 }
 
-Result refreshInstalledSize(const QString &workDir, bool addWhenMissing)
+namespace {
+
+// Rewrites the control file at path with the text change gives for its
+// text, unless that is the same; nothing but a regular file is read (a FIFO
+// would block the read for ever).
+Result rewriteControl(const QString &path, const std::function<QByteArray(const QByteArray &)> &change)
 {
-    const QString path = workDir + QStringLiteral("/DEBIAN/control");
-    // Anything but a regular file (a FIFO would block the read for ever) is refused.
     QByteArray text;
     const Result read = readRegularFile(path, &text);
     if (read.failed())
         return read;
-    if (!addWhenMissing && !hasInstalledSizeLine(text))
-        return Result::done();
-    const qint64 size = installedSizeKiB(workDir);
-    const QByteArray updated = addWhenMissing ? withInstalledSizeSet(text, size) : withInstalledSize(text, size);
-    if (updated == text)
-        return Result::done();
-    return writeFileAtomically(path, updated);
+    const QByteArray updated = change(text);
+    return updated == text ? Result::done() : writeFileAtomically(path, updated);
+}
+
+} // namespace
+
+Result refreshInstalledSize(const QString &workDir)
+{
+    return rewriteControl(workDir + QStringLiteral("/DEBIAN/control"), [&](const QByteArray &text) {
+        return hasInstalledSizeLine(text) ? withInstalledSize(text, installedSizeKiB(workDir)) : text;
+    });
+}
+
+Result setInstalledSize(const QString &path, qint64 sizeKiB)
+{
+    return rewriteControl(path, [&](const QByteArray &text) { return withInstalledSizeSet(text, sizeKiB); });
 }

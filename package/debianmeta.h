@@ -3,12 +3,53 @@
 #include "common/result.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+
+#include <sys/stat.h>
+
+#include <utility>
+
+class Job;
 
 // Package metadata computed from a work directory W: the lines of
 // DEBIAN/md5sums and the installed size of DEBIAN/control. The walks never
 // follow links to directories, so a link loop cannot make them hang.
+
+// Whether dpkg-deb leaves the entry at relative (a path below the package
+// root) out of the package: every top-level entry whose name begins with
+// "DEBIAN" (the control area, and siblings such as DEBIAN.old), and the
+// temporaries of writes still running or cut short.
+bool leftOutOfPackage(const QByteArray &relative);
+
+// What reading a file to its end found.
+struct FileDigest
+{
+    QByteArray md5; // hexadecimal, as md5sums lists it; empty after a failure
+    bool elf = false; // begins with the ELF magic
+    int error = 0; // errno of the failed read or write; ECANCELED when the job was cancelled
+};
+
+// Reads fd from its current offset to its end, hashing the bytes, looking
+// at the first four, and, when copyTo is given, writing every chunk there
+// too, so that a copy and its checksum come from one read. Stops early when
+// job (if any) is cancelled.
+FileDigest readDigest(int fd, const Job *job, int copyTo = -1);
+
+// The installed size as dpkg-gencontrol counts it, entry by entry: each
+// regular file and link by its size in KiB rounded up, a hard-linked inode
+// once, every other object (the root directory included) as 1.
+class InstalledSizeCount
+{
+public:
+    void add(const struct stat &status);
+    qint64 kib() const { return m_kib; }
+
+private:
+    qint64 m_kib = 1; // the root directory
+    QSet<std::pair<dev_t, ino_t>> m_linked;
+};
 
 // What a checksum refresh produced.
 struct ChecksumList
@@ -31,16 +72,8 @@ struct ChecksumList
 // cancelled.
 ChecksumList checksumLines(const QString &workDir);
 
-// Bytes of the regular files and links below workDir, the DEBIAN entry left
-// out, for the progress of a copy: a link counts by its own size (the
-// length of its target text), wherever it points; directories and special
-// files count nothing; unreadable directories are skipped.
-qint64 payloadBytes(const QString &workDir);
-
-// The installed size in KiB as dpkg-gencontrol counts it, on what dpkg-deb
-// packs of workDir (what checksumLines leaves out is left out here too): the
-// sum of ceil(size / 1024) over the regular files and links, a hard-linked
-// file once, plus 1 for every other object, workDir itself included.
+// The installed size in KiB (InstalledSizeCount) of what dpkg-deb packs of
+// workDir.
 qint64 installedSizeKiB(const QString &workDir);
 
 // True if text has an Installed-Size field, its name in any case, as dpkg
@@ -63,7 +96,10 @@ Result writeChecksums(const QString &workDir);
 QByteArray withInstalledSizeSet(const QByteArray &control, qint64 sizeKiB);
 
 // Brings the Installed-Size: lines of W/DEBIAN/control up to date; a control
-// file without one (unless addWhenMissing, as the package build asks), or
-// already right, is not written. A failure says which file could not be read
-// or written and why.
-Result refreshInstalledSize(const QString &workDir, bool addWhenMissing = false);
+// file without one, or already right, is not written. A failure says which
+// file could not be read or written and why.
+Result refreshInstalledSize(const QString &workDir);
+
+// Sets the Installed-Size of the control file at path to sizeKiB, adding the
+// field when it is missing, as the package build does on its staged copy.
+Result setInstalledSize(const QString &path, qint64 sizeKiB);

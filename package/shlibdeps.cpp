@@ -4,30 +4,15 @@
 #include "common/processrunner.h"
 #include "common/textfiles.h"
 #include "exebuild/pythondeps.h"
+#include "package/buildphases.h"
 #include "package/controlcheck.h"
 #include "package/relations.h"
 
 #include <QDir>
-#include <QDirIterator>
-#include <QFile>
-
-#include <sys/stat.h>
 
 #include <algorithm>
 
 namespace {
-
-bool startsWithElfMagic(const QString &path)
-{
-    struct stat status;
-    if (::lstat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
-        return false;
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly)
-           && file.read(4)
-                  == QByteArray("\x7f"
-                                "ELF");
-}
 
 // The staged control file, which the build has already read and checked.
 Result stagedControl(const QString &staging, ControlParagraph *paragraph)
@@ -79,19 +64,6 @@ Result runShlibdeps(const QStringList &files, QString *output)
 
 } // namespace
 
-QStringList elfFiles(const QString &root)
-{
-    QStringList files;
-    const QString metadata = root + QStringLiteral("/DEBIAN");
-    QDirIterator entries(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (entries.hasNext()) {
-        const QString path = entries.next();
-        if (!path.startsWith(metadata + QLatin1Char('/')) && startsWithElfMagic(path))
-            files << path;
-    }
-    return files;
-}
-
 QStringList shlibsEntries(const QString &output)
 {
     const QString prefix = QStringLiteral("shlibs:Depends=");
@@ -130,11 +102,11 @@ QString dependsLine(const QString &depends, const QStringList &missing)
     return QStringLiteral("Depends: ") + (entries + missing).join(QStringLiteral(", "));
 }
 
-Result checkSharedLibraries(const QString &staging)
+Result checkSharedLibraries(const QString &staging, const QStringList &files)
 {
-    const QStringList files = elfFiles(staging);
     if (files.isEmpty())
         return Result::done();
+    const PhaseTimer timer(BuildPhase::Elf);
     QString output;
     ControlParagraph control;
     Result run = runShlibdeps(files, &output);

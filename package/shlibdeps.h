@@ -8,10 +8,6 @@
 // The shared-library dependencies of a staged package, found with
 // dpkg-shlibdeps, against what its control file declares in Depends.
 
-// The ELF files below root (regular files beginning with the ELF magic),
-// the DEBIAN directory left out, in listing order.
-QStringList elfFiles(const QString &root);
-
 // The entries of "shlibs:Depends=..." in dpkg-shlibdeps -O output.
 QStringList shlibsEntries(const QString &output);
 
@@ -26,9 +22,9 @@ QStringList missingEntries(const QStringList &entries, const QList<QByteArray> &
 // missing ones.
 QString dependsLine(const QString &depends, const QStringList &missing);
 
-// Runs dpkg-shlibdeps on the ELF files of the staged tree, in a private
-// directory of its own, adds the Python packages that executables built
-// by this program name in their note, and warns of what Depends lacks with
-// a ready line;
-// a dpkg-shlibdeps failure becomes a warning too, never a refusal.
-Result checkSharedLibraries(const QString &staging);
+// Runs dpkg-shlibdeps on files, the ELF files of the staged tree, in a
+// private directory of its own, adds the Python packages that executables
+// built by this program name in their note, and warns of what Depends lacks
+// with a ready line; a dpkg-shlibdeps failure becomes a warning too, never a
+// refusal.
+Result checkSharedLibraries(const QString &staging, const QStringList &files);

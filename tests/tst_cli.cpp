@@ -107,7 +107,15 @@ private slots:
         const QStringList build{"deb", "{W}", "{O}"};
         row("deb", build, 0, "_all.deb'.\n" + done + "\ndpkg-deb: building package 'mytool' in '" + deb + "'.", deb, {},
             {}, {}, {"dpkg-deb", "--info", deb});
-        row("deb, profile (Lint on: lintian finds errors)", {"deb", "--profile", "проект"}, 1, done, deb);
+        // The compression: the profile's (gzip at level 1) unless the command line names one, with its own level.
+        row("deb, profile (Lint on: lintian finds errors)", {"deb", "--profile", "проект"}, 1,
+            "\nСжатие: gzip, уровень 1.\n", deb);
+        row("deb, compression", build + QStringList{"--compression", "zstd", "--level=19"}, 0,
+            "\nСжатие: zstd, уровень 19.\n", deb);
+        row("deb, compression over profile (Lint on)", {"deb", "--profile", "проект", "--compression", "none"}, 1,
+            "\nСжатие: none.\n", deb);
+        row("deb, level not a number", build + QStringList{"--level", "x"}, 1,
+            "Уровень сжатия должен быть целым неотрицательным числом, а не «x»", "!" + deb);
         row("deb, no output directory", {"deb", "{W}"}, 1, "Необходимо выбрать каталог для deb-файла");
         row("deb, no work directory", {"deb", "", "{O}"}, 1, "Необходимо выбрать каталог с проектом");
         row("deb, output missing", {"deb", "{W}", "{O}/нет"}, 1, debError + "Каталог для deb-файла {O}/нет не найден");
@@ -280,6 +288,7 @@ private slots:
         profile.projectDir = source, profile.py = script, profile.outputC = source + "/my_tool.c";
         profile.binaryDir = out, profile.binary = "из профиля", profile.projectDirDeb = work, profile.debDir = out;
         profile.bytecode = true;
+        profile.compression = "gzip", profile.compressionLevel = 1;
         QVERIFY(saveProfile("проект", profile).success);
         settings().sync();
 

@@ -33,23 +33,15 @@ private slots:
         const QString error = "critical: Ошибка / ", fails = error + "Ошибка при сборке проекта:\n";
         // lintian finds errors in these packages: the box begins with them.
         const QString built = "information: Выполнено! / E: mytool: ";
-        QTest::newRow("builds") << "{W}//"
-                                << "" << built;
-        QTest::newRow("root") << "/"
-                              << "" << error + "Необходимо выбрать каталог с проектом";
-        QTest::newRow("missing") << "{W}/no"
-                                 << "" << fails + "Каталог {W}/no не найден";
-        QTest::newRow("file") << "{W}/DEBIAN/control"
-                              << "" << fails + "Каталог {W}/DEBIAN/control не найден";
+        addRow("builds", "{W}//", "", built);
+        addRow("root", "/", "", error + "Необходимо выбрать каталог с проектом");
+        addRow("missing", "{W}/no", "", fails + "Каталог {W}/no не найден");
+        addRow("file", "{W}/DEBIAN/control", "", fails + "Каталог {W}/DEBIAN/control не найден");
         // Links are packed as links: neither a dangling one nor a loop stops the build.
-        QTest::newRow("dangling") << "{W}"
-                                  << "no" << built;
-        QTest::newRow("link loop") << "{W}"
-                                   << "x" << built;
-        QTest::newRow("FIFO") << "{W}"
-                              << "|" << fails + "{W}/usr/bin/x не является ни обычным файлом, ни каталогом, ни ссылкой";
-        QTest::newRow("no DEBIAN") << "{W}/usr"
-                                   << "" << fails + "Файл DEBIAN/control не найден";
+        addRow("dangling", "{W}", "no", built);
+        addRow("link loop", "{W}", "x", built);
+        addRow("FIFO", "{W}", "|", fails + "{W}/usr/bin/x не является ни обычным файлом, ни каталогом, ни ссылкой");
+        addRow("no DEBIAN", "{W}/usr", "", fails + "Файл DEBIAN/control не найден");
     }
 
     void builds()
@@ -232,21 +224,11 @@ private slots:
         const QString target = linked == "DEBIAN" ? "../../outside/DEBIAN" : "../../../outside/" + name;
         QVERIFY(QFile::link(relative ? target : QDir::cleanPath(QFileInfo(work + '/' + linked).path() + '/' + target),
                             work + '/' + linked));
-        const auto snapshot = [&] {
-            QStringList entries;
-            QDirIterator walk(outside, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                              QDirIterator::Subdirectories);
-            while (walk.hasNext()) {
-                const QString path = walk.next();
-                entries << QString("%1 %2 ").arg(path).arg(int(QFile::permissions(path)), 0, 16) + readFile(path);
-            }
-            return entries;
-        };
-        const QStringList before = snapshot();
+        const QStringList before = treeSnapshot(outside);
         QVERIFY(QDir().mkpath(output));
         const Result built = buildPackage(work, output);
         QVERIFY2(built.success, qPrintable(built.message));
-        QCOMPARE(snapshot(), before);
+        QCOMPARE(treeSnapshot(outside), before);
         QVERIFY(runProcess("dpkg-deb", {"--control", output + "/linked_1_all.deb", control}).succeeded());
         QCOMPARE(QDir(control).entryList(QDir::Files | QDir::System),
                  QStringList({"conffiles", "control", "md5sums", "postinst"}));
@@ -255,58 +237,138 @@ private slots:
                  QByteArray("/etc/linked.conf\n  etc/linked.conf\n"));
     }
 
-    void baseModes_data()
+    void compressions_data()
     {
-        QTest::addColumn<uint>("own");
-        QTest::addColumn<QString>("unlisted"); // without a list, or added after it was generated
-        QTest::addColumn<QString>("listed"); // with the generated list
-        const QString plain = "-rw-r--r--", program = "-rwxr-xr-x";
-        QTest::newRow("0600") << 0600u << plain << "-rw-------";
-        QTest::newRow("0640") << 0640u << plain << "-rw-r-----";
-        QTest::newRow("0644") << 0644u << plain << "-rw-r--r--";
-        QTest::newRow("0664") << 0664u << plain << "-rw-rw-r--";
-        QTest::newRow("0700") << 0700u << program << "-rwx------";
-        QTest::newRow("0750") << 0750u << program << "-rwxr-x---";
-        QTest::newRow("0755") << 0755u << program << "-rwxr-xr-x";
-        QTest::newRow("0775") << 0775u << program << "-rwxrwxr-x";
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QString>("outcome"); // the data member of the package, or the start of the failure
+        QTest::addColumn<QString>("note"); // the line that names the compression
+        const QString refused = "Ошибка при сборке проекта:\n";
+        addRow("xz", "xz", -1, "data.tar.xz", "");
+        addRow("xz 0", "xz", 0, "data.tar.xz", "\nСжатие: xz, уровень 0.\n");
+        addRow("zstd 19, window", "zstd", 19, "data.tar.zst", "\nСжатие: zstd, уровень 19.\n");
+        addRow("gzip", "gzip", -1, "data.tar.gz", "\nСжатие: gzip.\n");
+        addRow("none", "none", -1, "data.tar", "\nСжатие: none.\n");
+        addRow("zstd 20", "zstd", 20, refused + "Уровень сжатия zstd допускает значения от 1 до 19, а не 20", "");
+        addRow("gzip 0", "gzip", 0, refused + "Уровень сжатия gzip допускает значения от 1 до 9, а не 0", "");
+        addRow("none 1", "none", 1, refused + "Без сжатия (none) уровень сжатия не задаётся", "");
+        addRow("bzip2", "bzip2", -1, refused + "Неизвестный способ сжатия «bzip2»: возможны xz, zstd, gzip, none", "");
+        // A hard-linked file edited while dpkg-deb packs no longer matches its md5sums line; with TMPDIR on
+        // another file system the copy is staged beside the package, where links can be made.
+        const QString edited = refused + "Файл {W}/usr/share/bexlor-compression-check/data изменён во время сборки";
+        addRow("edited while packing", "xz", -1, edited, "");
+        addRow("edited while packing, TMPDIR elsewhere", "xz", -1, edited, "");
     }
 
-    // A file's mode in the package: from its own execute bits alone until
-    // the list records it; a directory is 0755 whatever its own mode.
-    void baseModes()
+    // The same tree in every compression packs the same data, and builds over hard-linked staging leave the work
+    // directory as it was: every byte, mode and link count. A file's mode in the package comes from its own execute
+    // bits alone unless the access list records it; a directory is 0755 whatever its own mode.
+    void compressions()
     {
-        QFETCH(uint, own);
-        QFETCH(QString, unlisted);
-        QFETCH(QString, listed);
-        const QString file = " ./usr/share/my/file", late = " ./usr/share/my/late", dir = "drwxr-xr-x ./usr/share/my/";
-        const QString work = root.path() + "/режим " + QTest::currentDataTag() + "/mytool";
-        const QString output = work + ".out", package = output + "/mytool_1.0_all.deb";
-        QFile::remove(accessRightsPath("mytool")); // as the earlier cases left it
-        writeFile(work + "/DEBIAN/control", "Package: mytool\nVersion: 1.0\nArchitecture: all\n"
-                                            "Maintainer: Т <t@e>\nDescription: d\n");
-        const auto add = [&](const QString &name) {
-            writeFile(work + "/usr/share/my/" + name, "data\n");
-            return ::chmod(QFile::encodeName(work + "/usr/share/my/" + name).constData(), own) == 0;
-        };
-        QVERIFY(add("file") && QDir().mkpath(output)
-                && ::chmod(QFile::encodeName(work + "/usr/share/my").constData(), 0700) == 0);
-        BexlorWindow window;
-        FakeDialogs dialogs;
-        window.ui->lineEditProjectDir_2->setText(work), window.ui->lineEditDebDir->setText(output);
-        window.ui->checkBoxLint->setChecked(false);
-        window.buidDeb();
-        QStringList entries = packageListing(package);
-        QVERIFY2(entries.contains(unlisted + file) && entries.contains(dir), qPrintable(entries.join('\n')));
-
-        window.editAccess();
-        QVERIFY(add("late"));
-        window.buidDeb();
-        entries = packageListing(package);
-        QVERIFY2(entries.contains(listed + file) && entries.contains(unlisted + late) && entries.contains(dir),
-                 qPrintable(entries.join('\n')));
-        const QStringList shown = dialogs.take();
-        QVERIFY2(shown.size() == 2 && shown.filter("information: Выполнено!").size() == 2,
-                 qPrintable(shown.join('\n')));
+        QFETCH(QString, name);
+        QFETCH(int, level);
+        QFETCH(QString, outcome);
+        QFETCH(QString, note);
+        const QString package = "bexlor-compression-check", work = root.path() + "/сжатие/" + package;
+        const QString output = root.path() + "/сжатие " + QTest::currentDataTag(),
+                      data = work + "/usr/share/" + package;
+        const QList<QPair<QString, mode_t>> ownModes{
+            {"/data", 0644},       {"/secret", 0600}, {"/group", 0640}, {"/shared", 0664},   {"/run", 0755},
+            {"/closed/own", 0700}, {"/team", 0750},   {"/wide", 0775},  {"/recorded", 0644}, {"/twice", 0644}};
+        if (!QFileInfo::exists(work)) {
+            writeFile(work + "/DEBIAN/control", "Package: " + package.toUtf8()
+                                                    + "\nVersion: 1\nArchitecture: all\nMaintainer: T <t@e.org>\n"
+                                                      "Description: c\n compression check\n");
+            for (const auto &[file, mode] : ownModes) {
+                writeFile(data + file, "bytes of " + file.toUtf8() + '\n');
+                QVERIFY(::chmod(QFile::encodeName(data + file), mode) == 0);
+            }
+            QVERIFY(::chmod(QFile::encodeName(data + "/closed"), 0700) == 0);
+            QVERIFY(::link(QFile::encodeName(data + "/twice"), QFile::encodeName(data + "/second name")) == 0
+                    && QFile::link("data", data + "/link"));
+            writeFile(dataDirectoryPath() + '/' + package, "/usr/share/" + package.toUtf8() + "/recorded: 640\n");
+        }
+        const QStringList before = treeSnapshot(work);
+        const QByteArray tag = QTest::currentDataTag();
+        const bool edits = tag.startsWith("edited");
+        QTemporaryDir elsewhere("/dev/shm/bexlor-test-XXXXXX"), here;
+        struct stat shm, work_;
+        if (tag.endsWith("elsewhere")
+            && (!elsewhere.isValid() || ::stat("/dev/shm", &shm) != 0 || ::stat(QFile::encodeName(work), &work_) != 0
+                || shm.st_dev == work_.st_dev))
+            QSKIP("No temporary directory on another file system (/dev/shm)");
+        qputenv("TMPDIR", QFile::encodeName(tag.endsWith("elsewhere") ? elsewhere.path() : here.path()));
+        if (edits)
+            setToolForTesting("fakeroot", root.path() + "/editing fakeroot");
+        writeFile(root.path() + "/editing fakeroot",
+                  "#!/bin/sh\nprintf edit >> '" + QFile::encodeName(data) + "/data'\nexec /usr/bin/fakeroot \"$@\"\n");
+        QVERIFY(QFile::setPermissions(root.path() + "/editing fakeroot", QFile::ReadOwner | QFile::ExeOwner));
+        const auto realTools = qScopeGuard([] { clearToolsForTesting(); });
+        qputenv("SOURCE_DATE_EPOCH", "1700000000");
+        QVERIFY(QDir().mkpath(output));
+        Result built;
+        if (QByteArray(QTest::currentDataTag()).endsWith("window")) {
+            // The level box offers the compressor's levels, its lowest leaving the level to dpkg-deb.
+            BexlorWindow window;
+            FakeDialogs dialogs;
+            window.ui->lineEditProjectDir_2->setText(work), window.ui->lineEditDebDir->setText(output);
+            window.ui->checkBoxLint->setChecked(false);
+            window.ui->comboBoxCompression->setCurrentText("none");
+            QVERIFY(!window.ui->spinBoxLevel->isEnabled());
+            window.ui->comboBoxCompression->setCurrentText(name);
+            QCOMPARE(window.ui->spinBoxLevel->text(), QString("по умолчанию"));
+            QCOMPARE(window.ui->spinBoxLevel->maximum(), 19);
+            window.ui->spinBoxLevel->setValue(level);
+            window.buidDeb();
+            built.message = dialogs.take().join('\n');
+            built.success = built.message.startsWith("information: Выполнено! / ");
+        } else {
+            built = buildPackage(work, output, false, {name, level});
+        }
+        const QStringList debs = QDir(output).entryList({"*.deb"}, QDir::Files);
+        QCOMPARE(QDir(output).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), debs);
+        QVERIFY(QDir(elsewhere.path()).isEmpty() && QDir(here.path()).isEmpty());
+        QVERIFY2(built.success == outcome.startsWith("data.tar") && debs.size() == int(built.success),
+                 qPrintable(built.message));
+        if (edits) {
+            QVERIFY2(built.message.startsWith(outcome.replace("{W}", work)), qPrintable(built.message));
+            return;
+        }
+        QCOMPARE(treeSnapshot(work), before);
+        if (!built.success) {
+            QVERIFY2(built.message.startsWith(outcome), qPrintable(built.message));
+            return;
+        }
+        QVERIFY2(note.isEmpty() ? !built.message.contains("Сжатие") : built.message.contains(note),
+                 qPrintable(built.message));
+        QCOMPARE(built.message.contains("Пакет сжат zstd: dpkg до версии 1.21.18 (Debian 11 и более ранние) не "
+                                        "сможет его установить"),
+                 name == "zstd");
+        const QString deb = output + '/' + debs.first();
+        QVERIFY(runProcess("ar", {"t", deb}).standardOutput.split('\n').contains(outcome));
+        QProcess tar;
+        tar.start("dpkg-deb", {"--fsys-tarfile", deb});
+        QVERIFY(tar.waitForFinished() && tar.exitCode() == 0);
+        // The first package read back is the reference: the same entries, the same bytes.
+        const QStringList listing = packageListing(deb);
+        const QByteArray content = tar.readAllStandardOutput();
+        static const QStringList firstListing = listing;
+        static const QByteArray firstContent = content;
+        QVERIFY2(listing == firstListing, qPrintable(listing.join('\n')));
+        for (const auto &[file, mode] : ownModes) {
+            const QString packed = file == "/recorded" ? "-rw-r-----" : (mode & 0111) ? "-rwxr-xr-x" : "-rw-r--r--";
+            QVERIFY2(listing.contains(packed + " ./usr/share/" + package + file) || file == "/twice", qPrintable(file));
+        }
+        QVERIFY(listing.contains("drwxr-xr-x ./usr/share/" + package + "/closed/"));
+        QVERIFY(content == firstContent && content.contains("bytes of /secret"));
+        if (name != "zstd")
+            return;
+        if (::geteuid() != 0)
+            QSKIP("Installing the package needs root: dpkg -i not run");
+        const auto purge = qScopeGuard([&] { runProcess("dpkg", {"--purge", package}); });
+        const ProcessResult install = runProcess("dpkg", {"-i", deb});
+        QVERIFY2(install.succeeded(), qPrintable(install.failureText()));
+        QCOMPARE(readFile("/usr/share/" + package + "/run"), QByteArray("bytes of /run\n"));
     }
 };
 

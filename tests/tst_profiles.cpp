@@ -37,7 +37,8 @@ class ProfilesTest : public QObject
 
     // A window with a known runtime list and the given field texts, saved as a profile; the fake dialogs
     // (installed while they live) answer its boxes. The check boxes: lint as given, bytecode the other way.
-    static std::unique_ptr<BexlorWindow> saved(const QStringList &values, int source, FakeDialogs &, bool lint = true)
+    static std::unique_ptr<BexlorWindow> saved(const QStringList &values, int source, FakeDialogs &, bool lint = true,
+                                               const QString &compression = "xz", int level = -1)
     {
         auto w = std::make_unique<BexlorWindow>();
         w->ui->comboBoxSource->clear();
@@ -47,6 +48,8 @@ class ProfilesTest : public QObject
         w->ui->comboBoxSource->setCurrentIndex(source);
         w->ui->checkBoxLint->setChecked(lint);
         w->ui->checkBoxBytecode->setChecked(!lint);
+        w->ui->comboBoxCompression->setCurrentText(compression);
+        w->ui->spinBoxLevel->setValue(level);
         w->saveProject();
         return w;
     }
@@ -72,29 +75,18 @@ private slots:
         QTest::addColumn<QString>("box"); // "information: …" when saved
         const QString saved = "information: Выполнено! / Настройки сохранены";
         const QString refused = "critical: Ошибка / Имя настроек не может содержать символы «/» и «\\»: ";
-        QTest::newRow("cyrillic") << "мой-инструмент"
-                                  << "/home/пользователь/проект" << saved;
-        QTest::newRow("blanks") << " tool with blanks "
-                                << "/home/u/my project/ " << saved;
-        QTest::newRow("ini syntax") << "a=b;c#d[e]%f"
-                                    << "x=y;z#w[v]%u\"q\"'" << saved;
-        QTest::newRow("list and variant look") << "@Variant(x), y"
-                                               << "a, b, @c $(rm -rf ~)" << saved;
-        QTest::newRow("general") << "General"
-                                 << "value" << saved;
+        addRow("cyrillic", "мой-инструмент", "/home/пользователь/проект", saved);
+        addRow("blanks", " tool with blanks ", "/home/u/my project/ ", saved);
+        addRow("ini syntax", "a=b;c#d[e]%f", "x=y;z#w[v]%u\"q\"'", saved);
+        addRow("list and variant look", "@Variant(x), y", "a, b, @c $(rm -rf ~)", saved);
+        addRow("general", "General", "value", saved);
         const QString general = "critical: Ошибка / Имя настроек %1 файл настроек не отличает от General: "
                                 "выберите другое имя";
-        QTest::newRow("general, lower case") << "general"
-                                             << "v" << general.arg("general");
-        QTest::newRow("general, upper case") << "GENERAL"
-                                             << "v" << general.arg("GENERAL");
-        QTest::newRow("empty") << ""
-                               << "v"
-                               << "critical: Ошибка / Необходимо ввести имя бинарного файла";
-        QTest::newRow("slash") << "a/b"
-                               << "v" << refused + "a/b";
-        QTest::newRow("backslash") << "a\\b"
-                                   << "v" << refused + "a\\b";
+        addRow("general, lower case", "general", "v", general.arg("general"));
+        addRow("general, upper case", "GENERAL", "v", general.arg("GENERAL"));
+        addRow("empty", "", "v", "critical: Ошибка / Необходимо ввести имя бинарного файла");
+        addRow("slash", "a/b", "v", refused + "a/b");
+        addRow("backslash", "a\\b", "v", refused + "a\\b");
     }
 
     void roundTrip()
@@ -124,19 +116,23 @@ private slots:
         FakeDialogs dialogs;
         saved(fields("1", "tool"), 0, dialogs);
         saved(fields("2", "other"), 1, dialogs);
-        auto w = saved(fields("3", "tool"), 2, dialogs, false);
+        auto w = saved(fields("3", "tool"), 2, dialogs, false, "zstd", 19);
         settings().sync();
-        const QSettings stored(settingsFilePath(), QSettings::IniFormat);
-        QCOMPARE(stored.value("tool/Lint").toString() + stored.value("tool/Bytecode").toString(), "falsetrue");
+        const QSettings file(settingsFilePath(), QSettings::IniFormat);
+        QCOMPARE(file.value("tool/Lint").toString() + file.value("tool/Bytecode").toString()
+                     + file.value("tool/Compression").toString() + file.value("tool/CompressionLevel").toString(),
+                 "falsetruezstd19");
         QCOMPARE(w->ui->comboBoxProjects->count(), 2);
         QCOMPARE(w->ui->comboBoxProjects->currentIndex(), 0);
         w->ui->comboBoxProjects->setCurrentText("tool");
         w->ui->comboBoxSource->clear();
         w->ui->comboBoxSource->addItem("python3.11");
+        w->ui->comboBoxCompression->setCurrentText("gzip");
         w->loadProject();
         QCOMPARE(texts(*w), fields("3", "tool"));
         QCOMPARE(w->ui->comboBoxSource->currentIndex(), -1); // stored index 2 is beyond the list
         QVERIFY(!w->ui->checkBoxLint->isChecked() && w->ui->checkBoxBytecode->isChecked());
+        QCOMPARE(w->ui->comboBoxCompression->currentText() + w->ui->spinBoxLevel->text(), "zstd19");
 
         w->ui->comboBoxProjects->clear(); // no profile selected: everything is emptied
         w->loadProject();
@@ -144,6 +140,7 @@ private slots:
         QCOMPARE(w->ui->comboBoxSource->currentIndex(), 0);
         // No Lint key: on, since lintian is installed; no Bytecode key: off.
         QVERIFY(w->ui->checkBoxLint->isChecked() && !w->ui->checkBoxBytecode->isChecked());
+        QCOMPARE(w->ui->comboBoxCompression->currentText() + w->ui->spinBoxLevel->text(), "xzпо умолчанию");
     }
 
     void deleteProfile_data()
@@ -151,9 +148,9 @@ private slots:
         QTest::addColumn<QString>("selected");
         QTest::addColumn<bool>("answer");
         QTest::addColumn<QStringList>("remaining");
-        QTest::newRow("yes") << "Ёлка" << true << QStringList{"tool"};
-        QTest::newRow("no") << "Ёлка" << false << QStringList{"tool", "Ёлка"};
-        QTest::newRow("empty name, yes") << "" << true << QStringList{"tool", "Ёлка"};
+        addRow("yes", "Ёлка", true, QStringList{"tool"});
+        addRow("no", "Ёлка", false, QStringList{"tool", "Ёлка"});
+        addRow("empty name, yes", "", true, QStringList{"tool", "Ёлка"});
     }
 
     void deleteProfile()

@@ -21,21 +21,6 @@
 
 namespace {
 
-// Every entry below root with its kind and content, to see that nothing changed.
-QStringList snapshot(const QString &root)
-{
-    QStringList entries;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QFileInfo info(path);
-        entries << path.mid(root.size()) + (info.isDir() ? QStringLiteral("/") : ": " + readFile(path).toHex());
-    }
-    entries.sort();
-    return entries;
-}
-
 // A stand-in tool: starts a child, says "ready" and waits.
 const QByteArray hangingTool = "sleep 300 & echo ready; wait\n";
 
@@ -61,35 +46,21 @@ private slots:
             "case \"$1\" in --version|-print-file-name=*) exec /usr/bin/$(basename \"$0\") \"$@\";; "
             "esac\n";
         const QByteArray partialPackage = "for last; do :; done; printf partial > \"$last/mytool_1.0_all.deb\"\n";
-        QTest::newRow("executable, translating") << "exe"
-                                                 << "cython3" << answers << "ready";
-        QTest::newRow("executable, compiling") << "exe"
-                                               << "gcc" << answers + partialOutput << "ready";
-        QTest::newRow("package, copying") << "deb"
-                                          << "" << QByteArray() << "0";
-        QTest::newRow("package, building") << "deb"
-                                           << "fakeroot" << partialPackage << "ready";
-        QTest::newRow("package, TERM ignored") << "deb"
-                                               << "fakeroot"
-                                               << "trap '' TERM\n" + partialPackage << "ready";
-        QTest::newRow("package, linting") << "deb"
-                                          << "lintian" << QByteArray() << "ready";
-        QTest::newRow("checksums, first file") << "md5"
-                                               << "" << QByteArray() << "0";
-        QTest::newRow("checksums, half") << "md5"
-                                         << "" << QByteArray() << "50";
-        QTest::newRow("icons, first size") << "icons"
-                                           << "" << QByteArray() << "0";
-        QTest::newRow("icons, last size") << "icons"
-                                          << "" << QByteArray() << "88";
+        addRow("executable, translating", "exe", "cython3", answers, "ready");
+        addRow("executable, compiling", "exe", "gcc", answers + partialOutput, "ready");
+        addRow("package, copying", "deb", "", QByteArray(), "0");
+        addRow("package, building", "deb", "fakeroot", partialPackage, "ready");
+        addRow("package, TERM ignored", "deb", "fakeroot", "trap '' TERM\n" + partialPackage, "ready");
+        addRow("package, linting", "deb", "lintian", QByteArray(), "ready");
+        addRow("checksums, first file", "md5", "", QByteArray(), "0");
+        addRow("checksums, half", "md5", "", QByteArray(), "50");
+        addRow("icons, first size", "icons", "", QByteArray(), "0");
+        addRow("icons, last size", "icons", "", QByteArray(), "88");
         // Through the window: the tool's output shows while it runs, and the cancel button ends it.
         const QByteArray speaks = "echo 'вывод инструмента'\n";
-        QTest::newRow("package, window button") << "window"
-                                                << "fakeroot" << speaks << "вывод инструмента\nready";
-        QTest::newRow("package, window button, linting") << "window"
-                                                         << "lintian" << speaks << "вывод инструмента\nready";
-        QTest::newRow("package, window button, real tools") << "window"
-                                                            << "" << QByteArray() << "building package";
+        addRow("package, window button", "window", "fakeroot", speaks, "вывод инструмента\nready");
+        addRow("package, window button, linting", "window", "lintian", speaks, "вывод инструмента\nready");
+        addRow("package, window button, real tools", "window", "", QByteArray(), "building package");
     }
 
     void cancelLeavesNothing()
@@ -122,7 +93,7 @@ private slots:
             setToolForTesting(tool, tools + '/' + tool);
         }
         const auto realTools = qScopeGuard([] { clearToolsForTesting(); });
-        const QStringList before = snapshot(base);
+        const QStringList before = treeSnapshot(base);
 
         Job job;
         QElapsedTimer sinceCancel;
@@ -196,7 +167,7 @@ private slots:
         QCOMPARE(processesWith(QFile::encodeName(base)), QStringList());
         // TERM first; KILL only 2 s later, for a tool that ignores TERM.
         QVERIFY(!script.startsWith("trap") || afterCancel >= 2000);
-        QCOMPARE(snapshot(base), before);
+        QCOMPARE(treeSnapshot(base), before);
     }
 };
 

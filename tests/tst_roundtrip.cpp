@@ -48,30 +48,21 @@ private slots:
         // below etc).
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<QStringList>("dangling"); // links the build lists as not in the package
-        QTest::newRow("libaio1") << QStringList{"f 644 usr/lib/x86_64-linux-gnu/libaio.so.1.0.2",
-                                                "l usr/lib/x86_64-linux-gnu/libaio.so.1 libaio.so.1.0.2",
-                                                "l usr/share/doc/libaio1 gcc-12-base",
-                                                "f 644 usr/share/doc/x/copyright"}
-                                 << QStringList{"/usr/share/doc/libaio1 указывает на gcc-12-base"};
-        QTest::newRow("passwd") << QStringList{"f 4755 usr/bin/newgrp",
-                                               "f 2755 usr/bin/expiry",
-                                               "f 1755 usr/bin/sticky",
-                                               "f 4754 usr/bin/newuidmap",
-                                               "f 600 usr/share/tool/secret",
-                                               "f 755 usr/share/tool/run.sh",
-                                               "d 2775 var/lib/tool",
-                                               "d 1777 var/tmp/tool",
-                                               "l usr/bin/tool /usr/share/tool/run.sh",
-                                               "l usr/lib/tool ../share/tool",
-                                               "l usr/share/tool/loop loop",
-                                               "l usr/bin/python /usr/bin/python3",
-                                               "c etc/tool.conf",
-                                               "c etc/default/tool"}
-                                << QStringList{"/usr/share/tool/loop указывает на loop",
-                                               "/usr/bin/python указывает на /usr/bin/python3"};
+        addRow("libaio1",
+               QStringList{"f 644 usr/lib/x86_64-linux-gnu/libaio.so.1.0.2",
+                           "l usr/lib/x86_64-linux-gnu/libaio.so.1 libaio.so.1.0.2",
+                           "l usr/share/doc/libaio1 gcc-12-base", "f 644 usr/share/doc/x/copyright"},
+               QStringList{"/usr/share/doc/libaio1 указывает на gcc-12-base"});
+        addRow("passwd",
+               QStringList{"f 4755 usr/bin/newgrp", "f 2755 usr/bin/expiry", "f 1755 usr/bin/sticky",
+                           "f 4754 usr/bin/newuidmap", "f 600 usr/share/tool/secret", "f 755 usr/share/tool/run.sh",
+                           "d 2775 var/lib/tool", "d 1777 var/tmp/tool", "l usr/bin/tool /usr/share/tool/run.sh",
+                           "l usr/lib/tool ../share/tool", "l usr/share/tool/loop loop",
+                           "l usr/bin/python /usr/bin/python3", "c etc/tool.conf", "c etc/default/tool"},
+               QStringList{"/usr/share/tool/loop указывает на loop", "/usr/bin/python указывает на /usr/bin/python3"});
         // The host file behind an absolute link stays out of the package.
-        QTest::newRow("host-link") << QStringList{"l usr/share/host {ROOT}/host file", "f 644 usr/share/data"}
-                                   << QStringList{"/usr/share/host указывает на {ROOT}/host file"};
+        addRow("host-link", QStringList{"l usr/share/host {ROOT}/host file", "f 644 usr/share/data"},
+               QStringList{"/usr/share/host указывает на {ROOT}/host file"});
     }
 
     void roundTrip()

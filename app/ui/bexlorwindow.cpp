@@ -43,9 +43,12 @@ BexlorWindow::BexlorWindow(QWidget *parent)
     wire(ui->pushButtonDelAccess, &BexlorWindow::delAccess);
     wire(ui->pushButtonDocs, &BexlorWindow::createDocs);
     connect(ui->pushButtonClose_2, &QAbstractButton::clicked, this, &QWidget::close);
+    connect(ui->comboBoxCompression, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &BexlorWindow::selectCompression);
     connect(ui->pushButtonClose, &QAbstractButton::clicked, this, &QWidget::close);
 
     ui->checkBoxLint->setChecked(lintianInstalled());
+    ui->comboBoxCompression->addItems(compressionNames());
     selectLib();
     listProjectNames();
 }

@@ -8,6 +8,7 @@
 namespace Ui {
 class MainWindow;
 }
+struct Compression;
 
 // The main window: the project fields of both tabs, the profile controls and
 // one handler per button. The fields are the only project state in memory;
@@ -44,6 +45,7 @@ public:
 
     // Package build and the DEBIAN tools.
     void buidDeb();
+    void selectCompression();
     void editFiles();
     void removeControlFiles();
     void createDocs();
@@ -62,6 +64,9 @@ public:
     void deleteProject();
 
 private:
+    // The compression chosen in the package tab, and showing one there.
+    Compression chosenCompression() const;
+    void showCompression(const Compression &compression);
     // The work directory field, or the empty text after telling the user
     // to choose one.
     QString requireWorkDir();

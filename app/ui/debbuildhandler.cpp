@@ -1,6 +1,7 @@
 #include "app/ui/bexlorwindow.h"
 #include "common/ui/dialogs.h"
 #include "common/ui/progressdialog.h"
+#include "package/compression.h"
 #include "package/debbuild.h"
 #include "ui_bexlorBuilderGui.h"
 
@@ -8,6 +9,36 @@ void BexlorWindow::buidDeb()
 {
     const QString workDir = ui->lineEditProjectDir_2->text(), outputDir = ui->lineEditDebDir->text();
     const bool lint = ui->checkBoxLint->isChecked();
-    showResult(runWithProgress(this, QStringLiteral("Сборка пакета"),
-                               [workDir, outputDir, lint] { return buildPackage(workDir, outputDir, lint); }));
+    const Compression compression = chosenCompression();
+    showResult(runWithProgress(this, QStringLiteral("Сборка пакета"), [workDir, outputDir, lint, compression] {
+        return buildPackage(workDir, outputDir, lint, compression);
+    }));
+}
+
+// The level box offers the compressor's own levels; its lowest value, shown
+// as "по умолчанию", leaves the level to dpkg-deb.
+void BexlorWindow::selectCompression()
+{
+    const LevelRange levels = compressionLevels(ui->comboBoxCompression->currentText());
+    const bool levelled = levels.lowest <= levels.highest;
+    ui->spinBoxLevel->setRange(levels.lowest - 1, levelled ? levels.highest : levels.lowest - 1);
+    ui->spinBoxLevel->setValue(ui->spinBoxLevel->minimum());
+    ui->spinBoxLevel->setEnabled(levelled);
+}
+
+Compression BexlorWindow::chosenCompression() const
+{
+    Compression compression;
+    compression.name = ui->comboBoxCompression->currentText();
+    const QSpinBox *level = ui->spinBoxLevel;
+    compression.level = level->value() == level->minimum() ? -1 : level->value();
+    return compression;
+}
+
+void BexlorWindow::showCompression(const Compression &compression)
+{
+    ui->comboBoxCompression->setCurrentIndex(qMax(0, ui->comboBoxCompression->findText(compression.name)));
+    selectCompression();
+    if (compression.level >= 0)
+        ui->spinBoxLevel->setValue(compression.level);
 }

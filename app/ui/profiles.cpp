@@ -1,6 +1,7 @@
 #include "app/profilestore.h"
 #include "app/ui/bexlorwindow.h"
 #include "common/ui/dialogs.h"
+#include "package/compression.h"
 #include "ui_bexlorBuilderGui.h"
 
 void BexlorWindow::saveProject()
@@ -21,6 +22,9 @@ void BexlorWindow::saveProject()
     profile.debDir = ui->lineEditDebDir->text();
     profile.lint = ui->checkBoxLint->isChecked();
     profile.bytecode = ui->checkBoxBytecode->isChecked();
+    const Compression compression = chosenCompression();
+    profile.compression = compression.name;
+    profile.compressionLevel = compression.level;
     const Result saved = saveProfile(name, profile);
     if (saved.success)
         listProjectNames();
@@ -39,6 +43,7 @@ void BexlorWindow::loadProject()
     ui->lineEditDebDir->setText(profile.debDir);
     ui->checkBoxLint->setChecked(profile.lint);
     ui->checkBoxBytecode->setChecked(profile.bytecode);
+    showCompression({profile.compression, profile.compressionLevel});
     ui->comboBoxSource->setCurrentIndex(profile.source);
 }
 

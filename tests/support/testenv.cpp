@@ -9,6 +9,8 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 TemporaryHome::TemporaryHome()
     : m_oldHome(qgetenv("HOME"))
 {
@@ -77,6 +79,25 @@ QStringList processesWith(const QByteArray &text)
             found << pid + ' ' + QString::fromUtf8(readFile("/proc/" + pid + "/cmdline").replace('\0', ' '));
     }
     return found;
+}
+
+QStringList treeSnapshot(const QString &root)
+{
+    QStringList entries;
+    QDirIterator walk(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                      QDirIterator::Subdirectories);
+    while (walk.hasNext()) {
+        const QString path = walk.next();
+        struct stat status;
+        ::lstat(QFile::encodeName(path).constData(), &status);
+        const QByteArray bytes = S_ISLNK(status.st_mode)   ? QFile::encodeName(QFile::symLinkTarget(path))
+                                 : S_ISREG(status.st_mode) ? readFile(path)
+                                                           : QByteArray();
+        entries << QString("%1 %2 %3 ").arg(path.mid(root.size())).arg(status.st_mode, 0, 8).arg(status.st_nlink)
+                       + bytes.toHex();
+    }
+    entries.sort();
+    return entries;
 }
 
 QByteArray gunzipped(const QString &path)

@@ -48,6 +48,10 @@ qint64 deadPid();
 // daemons they started included. Each is "PID command line".
 QStringList processesWith(const QByteArray &text);
 
+// Every entry below root, sorted, as "path mode links bytes": its path below root, its kind and mode in octal, its
+// link count and its content in hexadecimal (a link's target): what a test compares to see that nothing changed.
+QStringList treeSnapshot(const QString &root);
+
 // The bytes of a gzip file, decompressed; empty when it cannot be read.
 QByteArray gunzipped(const QString &path);
 
