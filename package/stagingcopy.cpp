@@ -627,6 +627,8 @@ private:
                                   .arg(displayName(file.relative));
             else
                 staged->md5sums += file.digest.md5 + "  " + file.relative + '\n';
+            if (file.relative.startsWith("etc/") && !file.relative.contains('\n'))
+                staged->etcFiles << file.relative;
             if (file.digest.elf)
                 staged->elfFiles << file.relative;
         }

@@ -23,8 +23,10 @@ QByteArray md5sumReference(const QString &w)
 {
     QProcess find;
     find.setWorkingDirectory(w);
-    find.start("find", {".", "-type", "f", "-not", "-path", "./DEBIAN*", "-not", "-name", "*\n*", "-exec", "md5sum",
-                        "-z", "{}", "+"});
+    // Conffiles left out: every file under etc/ and the one DEBIAN/conffiles lists.
+    find.start("find", {".",    "-type", "f",       "-not", "-path", "./DEBIAN*",        "-not",  "-name",  "*\n*",
+                        "-not", "-path", "./etc/*", "-not", "-path", "./usr/share/conf", "-exec", "md5sum", "-z",
+                        "{}",   "+"});
     find.waitForFinished();
     return find.readAllStandardOutput().replace("  ./", "  ").replace('\0', '\n');
 }
@@ -197,6 +199,9 @@ private slots:
         writeFile(w + "/DEBIAN.old/control", "old");
         writeFile(w + "/usr/DEBIAN/kept", "kept");
         writeFile(w + "/usr/share/bad\nname", "nl");
+        writeFile(deb("conffiles"), "remove-on-upgrade /usr/share/x\n//usr/share/conf");
+        for (const char *file : {"/usr/share/conf", "/usr/share/confx", "/etc/a.conf", "/etc/Я/b"})
+            writeFile(w + file, file);
         QVERIFY(QFile::link(w + "/usr/bin/мой tool\\x", w + "/usr/link") && QFile::link(w + "/usr", w + "/usr/loop"));
         QCOMPARE(QProcess::execute("mkfifo", {w + "/usr/fifo"}), 0);
         const bool scratch = QFileInfo::exists("/tmp/md5sums");
@@ -222,7 +227,8 @@ private slots:
         window->control.updateMd5sum->click();
         const QByteArray written = readFile(deb("md5sums"));
         QCOMPARE(written, md5sumReference(w));
-        QVERIFY(written.contains("  usr/bin/мой tool\\x\n") && written.contains("  usr/DEBIAN/kept\n"));
+        QVERIFY(written.contains("  usr/bin/мой tool\\x\n") && written.contains("  usr/DEBIAN/kept\n")
+                && written.contains("  usr/share/confx\n") && !written.contains("etc/"));
         QCOMPARE(window->textEditControl->toPlainText(), QString::fromUtf8(written));
         const QString question = "question: Обновление контрольных сумм / Внимание!\nБудет выполнен перерасчет "
                                  "контрольных сумм.\nФайл md5sums будет перезаписан. Вы согласны?";
