@@ -45,8 +45,7 @@ class RoundTripTest : public QObject
 private slots:
     void roundTrip_data()
     {
-        // Entries: "f MODE path" (a file), "d MODE path" (a directory), "l path target" (a link), "c path" (a conffile
-        // below etc).
+        // Entries: "f MODE path" (a file), "d MODE path" (a directory), "l path target" (a link).
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<QStringList>("dangling"); // links the build lists as not in the package
         QTest::addColumn<QString>("archive"); // a package of Debian's archive used instead of the entries
@@ -61,13 +60,13 @@ private slots:
                            "f 4754 usr/bin/newuidmap", "f 600 usr/share/tool/secret", "f 755 usr/share/tool/run.sh",
                            "d 2775 var/lib/tool", "d 1777 var/tmp/tool", "l usr/bin/tool /usr/share/tool/run.sh",
                            "l usr/lib/tool ../share/tool", "l usr/share/tool/loop loop",
-                           "l usr/bin/python /usr/bin/python3", "c etc/tool.conf", "c etc/default/tool"},
+                           "l usr/bin/python /usr/bin/python3"},
                QStringList{"/usr/share/tool/loop указывает на loop", "/usr/bin/python указывает на /usr/bin/python3"},
                none);
         // The host file behind an absolute link stays out of the package.
         addRow("host-link", QStringList{"l usr/share/host {ROOT}/host file", "f 644 usr/share/data"},
                QStringList{"/usr/share/host указывает на {ROOT}/host file"}, none);
-        // Small packages with conffiles, an ELF program and links.
+        // Small packages of Debian's archive with conffiles, ELF programs and links.
         addRow("logrotate", QStringList(), QStringList(), QString("logrotate"));
         addRow("fuse3", QStringList(), QStringList(), QString("fuse3"));
     }
@@ -81,7 +80,7 @@ private slots:
         const QString tree = base + "/tree/" + name, work = base + "/work dir/" + name, output = base + "/out";
         writeFile(root.path() + "/host file", "host secret\n");
         QVERIFY(QDir().mkpath(dataDirectoryPath())); // made at start-up
-        QByteArray md5sums, conffiles;
+        QByteArray md5sums;
         for (QString entry : entries) {
             const QStringList parts = entry.replace("{ROOT}", root.path()).split(' ');
             const bool moded = parts.at(0) == "f" || parts.at(0) == "d";
@@ -97,20 +96,14 @@ private slots:
             }
             const QByteArray content = "content of " + relative.toUtf8() + '\n';
             writeFile(path, content);
-            const unsigned mode = parts.at(0) == "c" ? 0644 : parts.at(1).toUInt(nullptr, 8);
-            QVERIFY(::chmod(QFile::encodeName(path).constData(), mode) == 0);
-            if (parts.at(0) != "c")
-                md5sums += QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex() + "  " + relative.toUtf8()
-                           + '\n';
-            if (parts.at(0) == "c")
-                conffiles += '/' + relative.toUtf8() + '\n';
+            QVERIFY(::chmod(QFile::encodeName(path).constData(), parts.at(1).toUInt(nullptr, 8)) == 0);
+            md5sums += QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex() + "  " + relative.toUtf8()
+                       + '\n';
         }
         writeFile(tree + "/DEBIAN/control", "Package: " + name.toUtf8()
                                                 + "\nVersion: 1.0\nArchitecture: all\n"
                                                   "Maintainer: Т <t@e>\nInstalled-Size: 7\nDescription: round trip\n");
         writeFile(tree + "/DEBIAN/md5sums", md5sums);
-        if (!conffiles.isEmpty())
-            writeFile(tree + "/DEBIAN/conffiles", conffiles);
         for (const char *script : {"/DEBIAN/postinst", "/DEBIAN/prerm"}) {
             writeFile(tree + script, "#!/bin/sh\nset -e\n");
             QVERIFY(::chmod(QFile::encodeName(tree + script).constData(), 0755) == 0);
