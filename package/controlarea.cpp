@@ -9,7 +9,6 @@
 #include "package/stagingcopy.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <sys/stat.h>
 
@@ -80,12 +79,9 @@ Result setControlFiles(const QString &debian)
 // add: the staged copy gets it, as control does.
 Result markConffiles(const QString &debian, const QList<QByteArray> &etcFiles, QByteArray *conffiles)
 {
-    const QString path = debian + QStringLiteral("/conffiles");
-    if (QFileInfo::exists(path)) {
-        const Result read = readRegularFile(path, conffiles);
-        if (read.failed())
-            return read;
-    }
+    const Result read = readConffiles(debian, conffiles);
+    if (read.failed())
+        return read;
     const QByteArray own = *conffiles;
     if (!conffiles->isEmpty() && !conffiles->endsWith('\n'))
         *conffiles += '\n';
@@ -96,7 +92,7 @@ Result markConffiles(const QString &debian, const QList<QByteArray> &etcFiles, Q
     }
     if (*conffiles == own)
         return Result::done();
-    Result written = writeFileAtomically(path, *conffiles, 0644);
+    Result written = writeFileAtomically(debian + QStringLiteral("/conffiles"), *conffiles, 0644);
     if (!marked.isEmpty())
         written.warnings << QStringLiteral("Файлы из /etc отмечены в DEBIAN/conffiles как файлы настроек: dpkg "
                                            "сохранит их правку пользователем при обновлении пакета:\n")

@@ -460,14 +460,11 @@ Result checkControlFiles(const QString &workDir)
     if (read.failed())
         return read;
     ControlVerdict verdict = checkControlText(control);
-    const QString conffilesPath = workDir + QStringLiteral("/DEBIAN/conffiles");
     QByteArray conffiles;
-    if (QFileInfo::exists(conffilesPath)) {
-        const Result listed = readRegularFile(conffilesPath, &conffiles);
-        if (listed.failed())
-            return listed;
-        verdict.errors << conffilesProblems(workDir, conffiles);
-    }
+    const Result listed = readConffiles(workDir + QStringLiteral("/DEBIAN"), &conffiles);
+    if (listed.failed())
+        return listed;
+    verdict.errors << conffilesProblems(workDir, conffiles);
     Result result = verdict.errors.isEmpty() ? Result::done()
                                              : Result::failure(QStringLiteral("dpkg-deb не примет файлы DEBIAN:\n")
                                                                + verdict.errors.join(QLatin1Char('\n')));

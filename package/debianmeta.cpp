@@ -225,6 +225,12 @@ QSet<QByteArray> listedConffiles(const QByteArray &conffiles)
 
 } // namespace
 
+Result readConffiles(const QString &debianDir, QByteArray *conffiles)
+{
+    const QString path = debianDir + QStringLiteral("/conffiles");
+    return QFileInfo::exists(path) ? readRegularFile(path, conffiles) : Result::done();
+}
+
 QByteArray checksumsWithoutConffiles(const QByteArray &lines, const QByteArray &conffiles)
 {
     const QSet<QByteArray> listed = listedConffiles(conffiles);
@@ -260,13 +266,10 @@ Result writeChecksums(const QString &workDir)
     const QString debianDir = workDir + QStringLiteral("/DEBIAN");
     if (!QFileInfo(debianDir).isDir())
         return Result::failure(QStringLiteral("Файл md5sums не найден"));
-    const QString conffilesPath = debianDir + QStringLiteral("/conffiles");
     QByteArray conffiles;
-    if (QFileInfo::exists(conffilesPath)) {
-        const Result read = readRegularFile(conffilesPath, &conffiles);
-        if (read.failed())
-            return read;
-    }
+    const Result listed = readConffiles(debianDir, &conffiles);
+    if (listed.failed())
+        return listed;
     ChecksumList list = checksumLines(workDir);
     list.content = checksumsWithoutConffiles(list.content, conffiles);
     // From here md5sums is written: a cancel that comes later is refused.

@@ -85,6 +85,10 @@ bool hasInstalledSizeLine(const QByteArray &text);
 // "Installed-Size: " + sizeKiB + "\n"; all other lines stay byte for byte.
 QByteArray withInstalledSize(const QByteArray &text, qint64 sizeKiB);
 
+// Reads debianDir + "/conffiles" into *conffiles; without that file the
+// package lists none and *conffiles stays as it is.
+Result readConffiles(const QString &debianDir, QByteArray *conffiles);
+
 // md5sums lines without those of the conffiles: the files conffiles lists
 // ("/path" lines, as dh_md5sums reads them) and every file under etc/, which
 // the package build marks as conffiles. dpkg keeps their sums itself.
