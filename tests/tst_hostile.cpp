@@ -3,7 +3,7 @@
 // that no other test holds.
 #include "app/settings.h"
 #include "app/ui/bexlorwindow.h"
-#include "common/filetree.h"
+#include "common/filesystem.h"
 #include "common/paths.h"
 #include "common/processrunner.h"
 #include "common/wording.h"
