@@ -98,26 +98,24 @@ Result removeTree(const QString &path)
     if (::lstat(name.constData(), &status) != 0) {
         error = errno;
     } else if (S_ISDIR(status.st_mode)) {
+        // Directories are opened up on the way down and removed on the way up;
+        // everything else goes as it is met, links included.
+        const EnterEntry enter = [&](int directoryFd, const QByteArray &relative, unsigned char type) {
+            const QByteArray entry = lastName(relative);
+            if (type == DT_DIR) {
+                changeModeAt(directoryFd, entry.constData(), 0700);
+                return Visit::Descend;
+            }
+            note(::unlinkat(directoryFd, entry.constData(), 0) == 0 ? 0 : errno, relative);
+            return Visit::Skip;
+        };
+        const LeaveDirectory leave = [&](int directoryFd, const QByteArray &relative, int walked) {
+            if (walked == 0 && ::unlinkat(directoryFd, lastName(relative).constData(), AT_REMOVEDIR) != 0)
+                walked = errno;
+            note(walked, relative);
+        };
         const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        const int listed =
-            fd < 0
-                ? errno
-                : walkDirectory(
-                    fd, QByteArray(),
-                    [&](int directoryFd, const QByteArray &relative, unsigned char type) {
-                        const QByteArray entry = lastName(relative);
-                        if (type == DT_DIR) {
-                            changeModeAt(directoryFd, entry.constData(), 0700);
-                            return Visit::Descend;
-                        }
-                        note(::unlinkat(directoryFd, entry.constData(), 0) == 0 ? 0 : errno, relative);
-                        return Visit::Skip;
-                    },
-                    [&](int directoryFd, const QByteArray &relative, int walked) {
-                        if (walked == 0 && ::unlinkat(directoryFd, lastName(relative).constData(), AT_REMOVEDIR) != 0)
-                            walked = errno;
-                        note(walked, relative);
-                    });
+        const int listed = fd < 0 ? errno : walkDirectory(fd, QByteArray(), enter, leave);
         if (error == 0)
             error = listed;
         if (error == 0 && ::rmdir(name.constData()) != 0)
