@@ -113,8 +113,6 @@ private slots:
         row("deb, no output directory", {"deb", "{W}"}, 1, "Необходимо выбрать каталог для deb-файла");
         row("deb, no work directory", {"deb", "", "{O}"}, 1, "Необходимо выбрать каталог с проектом");
         row("deb, output missing", {"deb", "{W}", "{O}/нет"}, 1, debError + "Каталог для deb-файла {O}/нет не найден");
-        row("deb, work directory missing", {"deb", "{W}/нет", "{O}"}, 1, debError + "Каталог {W}/нет не найден",
-            "!" + deb);
         row("deb, control a FIFO", build, 1, debError + "{W}/DEBIAN/control не является обычным файлом", "!" + deb, {},
             "fifo control");
         const QStringList lint = build + QStringList{"--lint"};
@@ -181,7 +179,6 @@ private slots:
         // Icons.
         row("icons, trailing slash", {"icons", "{W}/", "{P}"}, 0, "Файлы иконон созданы", icon, "PNG");
         row("icons, profile", {"icons", "--profile", "проект", "--picture", "{P}"}, 0, "Файлы иконон созданы", icon);
-        row("icons, no work directory", {"icons"}, 1, choose);
         row("icons, not a picture", {"icons", "{W}", "{W}/DEBIAN/control"}, 1,
             "Не удалось загрузить изображение {W}/DEBIAN/control", "!" + icon);
 
@@ -190,7 +187,6 @@ private slots:
         row("access, save", {"access", "--save", "{W}"}, 0, "", saved, "/usr/bin/mytool: 755\n", {},
             "/usr/share/doc/mytool/data: 644\n");
         row("access, profile", {"access", "--profile", "проект"}, 0, "", {}, {}, {}, "/DEBIAN/control: 644\n");
-        row("access, no work directory", {"access"}, 1, choose);
         row("access, missing", {"access", "{W}/нет"}, 1, "Каталог {W}/нет не найден");
         row("access, data directory blocked", {"access", "{W}", "--save"}, 1, "{H}/.bexlor", {}, {}, "data blocked");
         // Saved first; output that cannot be written is a failure, a reader gone (SIGPIPE) included.

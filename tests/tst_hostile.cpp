@@ -23,6 +23,7 @@
 #include <QtTest>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using Handler = void (BexlorWindow::*)();
@@ -406,6 +407,20 @@ private slots:
         const BoxText cut = boxText(lines.join('\n'), "tags"), whole = boxText(first, "tags");
         QCOMPARE(cut.text + '|' + cut.details, first + "\n… и ещё 3 строки|" + lines.join('\n') + "\n\ntags");
         QCOMPARE(whole.text + '|' + whole.details, first + "|tags");
+    }
+
+    // A mode change never goes through a link, whatever it leads to.
+    void modeNeverThroughALink()
+    {
+        const QString file = m_dir->path() + "/файл $x", link = m_dir->path() + "/ссылка";
+        const auto mode = [&file] {
+            struct stat status;
+            return ::stat(QFile::encodeName(file).constData(), &status) == 0 ? status.st_mode & 07777 : 0u;
+        };
+        writeFile(file, "x");
+        QVERIFY(QFile::link(file, link) && setMode(file, 0600).success && mode() == 0600);
+        QCOMPARE(setMode(link, 0755).message, link + " - ссылка: права доступа через неё не меняются");
+        QCOMPARE(mode(), 0600u);
     }
 
     void fifoIsRefused_data()
