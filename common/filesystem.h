@@ -92,8 +92,9 @@ Result writeFileAtomically(const QString &path, const QByteArray &data, int mode
 // temporaries, finished or not; no package ever ships one.
 bool isWriterTemporary(const QByteArray &name);
 
-// One line of DEBIAN/md5sums as dh_md5sums writes it: the hex digest, two
-// spaces, the path below the package root, a line break.
+// One line of DEBIAN/md5sums as dh_md5sums writes it for a name md5sum need
+// not escape: the hex digest, two spaces, the path below the package root
+// as its bytes, a line break. Names with a line break get no line.
 inline QByteArray md5sumsLine(const QByteArray &hexDigest, const QByteArray &relative)
 {
     return hexDigest + "  " + relative + '\n';
