@@ -1,9 +1,9 @@
 #include "app/profilestore.h"
 
 #include "app/settings.h"
+#include "common/filesystem.h"
 #include "common/paths.h"
 #include "common/privatedir.h"
-#include "common/textfiles.h"
 #include "package/lint.h"
 
 #include <QFile>

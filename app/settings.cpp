@@ -1,7 +1,7 @@
 #include "app/settings.h"
 
+#include "common/filesystem.h"
 #include "common/paths.h"
-#include "common/textfiles.h"
 
 #include <QFileInfo>
 #include <QLockFile>

@@ -26,6 +26,7 @@ DPKG_OPTIONS=(-Z"$COMPRESSION")
 
 SCRATCH=$(mktemp -d "${TMPDIR:-/tmp}/bexlor-bench-XXXXXX")
 trap 'rm -rf "$SCRATCH"' EXIT
+trap 'exit 130' INT TERM
 export HOME=$SCRATCH/home
 mkdir -p "$HOME/.bexlor/builder"
 

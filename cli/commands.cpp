@@ -1,9 +1,9 @@
 #include "cli/commands.h"
 
 #include "app/settings.h"
+#include "common/filesystem.h"
 #include "common/job.h"
 #include "common/paths.h"
-#include "common/textfiles.h"
 #include "desktop/accessrights.h"
 #include "desktop/iconset.h"
 #include "exebuild/scriptnames.h"
@@ -316,12 +316,9 @@ Result accessList(const QString &workDir, bool save)
     if (listing.failed())
         return listing;
     if (save) {
-        const Result made = makePath(dataDirectoryPath(), 0755);
-        if (made.failed())
-            return made;
-        const Result written = writeFileAtomically(accessRightsPath(packageName(workDir)), list.text);
-        if (written.failed())
-            return written;
+        const Result saved = saveAccessList(workDir, list);
+        if (saved.failed())
+            return saved;
     }
     // The list goes out as the bytes it holds: names need not be UTF-8.
     const Result printed = writeStandardOutput(list.text);

@@ -1,6 +1,6 @@
 #include "common/editortext.h"
 
-#include "common/textfiles.h"
+#include "common/filesystem.h"
 
 #include <QFileInfo>
 #include <QTextCodec>

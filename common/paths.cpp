@@ -1,8 +1,10 @@
 #include "common/paths.h"
 
+#include "common/filesystem.h"
+
 #include <QFile>
 
-#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -124,20 +126,17 @@ QString escapedName(const QByteArray &bytes)
 QList<EntryName> directoryEntryNames(const QString &directory)
 {
     QList<EntryName> entries;
-    DIR *dir = ::opendir(QFile::encodeName(directory).constData());
-    if (!dir)
+    const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
         return entries;
-    while (const dirent *entry = ::readdir(dir)) {
-        const QByteArray bytes(entry->d_name);
-        if (bytes == "." || bytes == "..")
-            continue;
+    listDirectory(fd, [&entries](int, const char *name, unsigned char) {
+        const QByteArray bytes(name);
         const QString text = QFile::decodeName(bytes);
         if (QFile::encodeName(text) == bytes)
             entries.append({bytes, text, true});
         else
             entries.append({bytes, escapedName(bytes), false});
-    }
-    ::closedir(dir);
+    });
     return entries;
 }
 

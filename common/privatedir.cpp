@@ -1,6 +1,6 @@
 #include "common/privatedir.h"
 
-#include "common/filetree.h"
+#include "common/filesystem.h"
 #include "common/paths.h"
 
 #include <QDir>

@@ -6,3 +6,14 @@
 // ("строку"), few for 2 to 4, 22 to 24 ("строки"), many for the rest, 11 to
 // 14 included ("строк").
 QString pluralForm(qint64 n, const QString &one, const QString &few, const QString &many);
+
+// What a box shows of a long text: its first 20 lines, then
+// "… и ещё N строк" (or строку, строки, as the number wants), and behind
+// the details button the whole text, then the extra details if given. A
+// text of 20 lines or fewer is shown whole, with the extra details alone.
+struct BoxText
+{
+    QString text;
+    QString details;
+};
+BoxText boxText(const QString &text, const QString &details = QString());

@@ -1,8 +1,7 @@
 #include "desktop/accessrights.h"
 
+#include "common/filesystem.h"
 #include "common/paths.h"
-#include "common/textfiles.h"
-#include "common/treewalk.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -48,6 +47,26 @@ Result accessRightsListing(const QString &workDir, AccessList *list)
         return Result::failure(QStringLiteral("Каталог %1 не найден").arg(workDir));
     *list = accessRightsText(workDir);
     return Result::done();
+}
+
+Result saveAccessList(const QString &workDir, const AccessList &list)
+{
+    const Result made = makePath(dataDirectoryPath(), 0755);
+    if (made.failed())
+        return made;
+    return writeFileAtomically(accessRightsPath(packageName(workDir)), list.text);
+}
+
+Result removeAccessList(const QString &workDir)
+{
+    const QString name = packageName(workDir);
+    const QString path = accessRightsPath(name);
+    if (name.isEmpty() || !QFileInfo(path).isFile())
+        return Result::failure(QStringLiteral("Файл настроек прав доступа не найден"));
+    QFile file(path);
+    if (!file.remove())
+        return Result::failure(QStringLiteral("Не удалось удалить файл %1: %2").arg(path, file.errorString()));
+    return Result::done(QStringLiteral("Настройки прав доступа очищены!"));
 }
 
 QString leftOutNote(const AccessList &list)

@@ -32,6 +32,14 @@ AccessList accessRightsText(const QString &workDir);
 // directory that is no directory fails with "Каталог ... не найден".
 Result accessRightsListing(const QString &workDir, AccessList *list);
 
+// Saves list as workDir's access-rights file, the data directory made first
+// when it is missing; a failure says which path and why.
+Result saveAccessList(const QString &workDir, const AccessList &list);
+
+// Deletes the access-rights file of workDir's package; refused when there is
+// none (or no package name, which would name the data directory itself).
+Result removeAccessList(const QString &workDir);
+
 // The message for names that the list had to leave out, or the empty text.
 QString leftOutNote(const AccessList &list);
 

@@ -1,9 +1,8 @@
 #include "desktop/iconset.h"
 
-#include "common/filetree.h"
+#include "common/filesystem.h"
 #include "common/job.h"
 #include "common/paths.h"
-#include "common/textfiles.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,9 +1,7 @@
 #include "exebuild/datafiles.h"
 
-#include "common/filetree.h"
+#include "common/filesystem.h"
 #include "common/paths.h"
-#include "common/textfiles.h"
-#include "common/treewalk.h"
 
 #include <QDir>
 #include <QFile>

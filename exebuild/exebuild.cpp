@@ -1,10 +1,10 @@
 #include "exebuild/exebuild.h"
 
+#include "common/filesystem.h"
 #include "common/job.h"
 #include "common/paths.h"
 #include "common/privatedir.h"
 #include "common/processrunner.h"
-#include "common/textfiles.h"
 #include "exebuild/datafiles.h"
 #include "exebuild/importscan.h"
 #include "exebuild/modulebuild.h"

@@ -1,8 +1,8 @@
 #include "exebuild/importscan.h"
 
+#include "common/filesystem.h"
 #include "common/job.h"
 #include "common/processrunner.h"
-#include "common/textfiles.h"
 
 #include <QDir>
 #include <QFileInfo>

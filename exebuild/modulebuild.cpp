@@ -1,9 +1,9 @@
 #include "exebuild/modulebuild.h"
 
+#include "common/filesystem.h"
 #include "common/job.h"
 #include "common/paths.h"
 #include "common/processrunner.h"
-#include "common/textfiles.h"
 
 #include <QFile>
 #include <QFileInfo>

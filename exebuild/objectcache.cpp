@@ -1,7 +1,7 @@
 #include "exebuild/objectcache.h"
 
+#include "common/filesystem.h"
 #include "common/paths.h"
-#include "common/textfiles.h"
 
 #include <QCryptographicHash>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 #include "package/changelog.h"
 
+#include "common/filesystem.h"
 #include "common/job.h"
 #include "common/privatedir.h"
 #include "common/processrunner.h"
-#include "common/textfiles.h"
 #include "package/gzipfiles.h"
 #include "package/relations.h"
 #include "package/templates.h"

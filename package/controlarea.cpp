@@ -1,8 +1,7 @@
 #include "package/controlarea.h"
 
+#include "common/filesystem.h"
 #include "common/paths.h"
-#include "common/textfiles.h"
-#include "common/treewalk.h"
 #include "desktop/accessrights.h"
 #include "package/buildphases.h"
 #include "package/debianmeta.h"
@@ -19,21 +18,6 @@ namespace {
 
 const QStringList maintainerScripts = {QStringLiteral("preinst"), QStringLiteral("postinst"), QStringLiteral("prerm"),
                                        QStringLiteral("postrm"), QStringLiteral("config")};
-
-// Sets mode on path, never through a link: the staging copy holds none in
-// the control area, and a link's target lies outside it. Only ever used on
-// the control area, which the staging pass copies: a data file of the copy
-// may be a hard link to the user's own file.
-Result setMode(const QString &path, unsigned mode)
-{
-    const QByteArray name = QFile::encodeName(path);
-    struct stat status;
-    if (::lstat(name.constData(), &status) == 0 && S_ISLNK(status.st_mode))
-        return Result::failure(QStringLiteral("%1 - ссылка: права доступа через неё не меняются").arg(path));
-    if (::chmod(name.constData(), mode) == 0)
-        return Result::done();
-    return Result::failure(QStringLiteral("Не удалось установить права доступа %1: %2").arg(path, systemError(errno)));
-}
 
 bool isRegularFile(const QString &path)
 {
@@ -105,8 +89,7 @@ Result markConffiles(const QString &debian, const QList<QByteArray> &etcFiles, Q
 Result writeStagedChecksums(const QString &staging, const QByteArray &lines)
 {
     const QString path = staging + QStringLiteral("/DEBIAN/md5sums");
-    const Result written = writeFileAtomically(path, lines);
-    return written.failed() ? written : setMode(path, 0644);
+    return writeMd5sums(path, lines, 0644);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "package/controlcheck.h"
 
+#include "common/filesystem.h"
 #include "common/paths.h"
-#include "common/textfiles.h"
 #include "desktop/shortcuts.h"
 #include "package/changelog.h"
 #include "package/debianmeta.h"

@@ -1,9 +1,8 @@
 #include "package/debianmeta.h"
 
+#include "common/filesystem.h"
 #include "common/job.h"
 #include "common/paths.h"
-#include "common/textfiles.h"
-#include "common/treewalk.h"
 #include "package/controlcheck.h"
 #include "package/relations.h"
 
@@ -160,7 +159,7 @@ ChecksumList checksumLines(const QString &workDir)
         if (digest.hex.isEmpty())
             list.unreadable << displayName(files.at(i)) + QStringLiteral(": ") + digest.error;
         else
-            list.content += digest.hex + "  " + files.at(i) + '\n';
+            list.content += md5sumsLine(digest.hex, files.at(i));
     }
     return list;
 }
@@ -275,7 +274,7 @@ Result writeChecksums(const QString &workDir)
     // From here md5sums is written: a cancel that comes later is refused.
     if (!commitJob())
         return Result::failure(cancelledText());
-    const Result written = writeFileAtomically(debianDir + QStringLiteral("/md5sums"), list.content);
+    const Result written = writeMd5sums(debianDir + QStringLiteral("/md5sums"), list.content);
     if (written.failed())
         return written;
     QStringList leftOut;

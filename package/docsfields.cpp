@@ -1,6 +1,6 @@
 #include "package/docsfields.h"
 
-#include "common/textfiles.h"
+#include "common/filesystem.h"
 #include "package/controlcheck.h"
 #include "package/relations.h"
 #include "package/templates.h"

@@ -1,8 +1,8 @@
 #include "package/gzipfiles.h"
 
+#include "common/filesystem.h"
 #include "common/privatedir.h"
 #include "common/processrunner.h"
-#include "common/textfiles.h"
 
 namespace {
 

@@ -1,8 +1,7 @@
 #include "package/packagedocs.h"
 
-#include "common/filetree.h"
+#include "common/filesystem.h"
 #include "common/paths.h"
-#include "common/textfiles.h"
 #include "package/appstream.h"
 #include "package/changelog.h"
 #include "package/gzipfiles.h"

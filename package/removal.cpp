@@ -1,6 +1,6 @@
 #include "package/removal.h"
 
-#include "common/filetree.h"
+#include "common/filesystem.h"
 #include "common/paths.h"
 
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "package/shlibdeps.h"
 
+#include "common/filesystem.h"
 #include "common/privatedir.h"
 #include "common/processrunner.h"
-#include "common/textfiles.h"
 #include "exebuild/pythondeps.h"
 #include "package/buildphases.h"
 #include "package/controlcheck.h"

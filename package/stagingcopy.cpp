@@ -1,9 +1,8 @@
 #include "package/stagingcopy.h"
 
+#include "common/filesystem.h"
 #include "common/job.h"
 #include "common/paths.h"
-#include "common/textfiles.h"
-#include "common/treewalk.h"
 #include "desktop/accessrights.h"
 #include "package/buildphases.h"
 #include "package/debianmeta.h"
@@ -626,7 +625,7 @@ private:
                 m_warnings << QStringLiteral("Имя файла содержит перевод строки, в md5sums его нет: %1")
                                   .arg(displayName(file.relative));
             else
-                staged->md5sums += file.digest.md5 + "  " + file.relative + '\n';
+                staged->md5sums += md5sumsLine(file.digest.md5, file.relative);
             if (file.relative.startsWith("etc/") && !file.relative.contains('\n'))
                 staged->etcFiles << file.relative;
             if (file.digest.elf)

@@ -1,6 +1,6 @@
 // The access-rights tool: generation from the current modes, editing, saving and deletion.
 #include "app/ui/bexlorwindow.h"
-#include "common/filetree.h"
+#include "common/filesystem.h"
 #include "common/paths.h"
 #include "desktop/ui/accesswindow.h"
 #include "support/fakedialogs.h"

@@ -1,6 +1,6 @@
 // The package build through the real fakeroot and dpkg-deb; TMPDIR inside the work directory shows staging leftovers.
 #include "app/ui/bexlorwindow.h"
-#include "common/filetree.h"
+#include "common/filesystem.h"
 #include "common/paths.h"
 #include "common/processrunner.h"
 #include "desktop/accessrights.h"

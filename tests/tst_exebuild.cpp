@@ -324,50 +324,27 @@ private slots:
         QTest::addColumn<QString>("rule");
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("data, usr/bin") << "data"
-                                       << "/w/usr/bin/zametki"
-                                       << "/w/usr/share/zametki";
-        QTest::newRow("data, usr/games") << "data"
-                                         << "/usr/games/игра"
-                                         << "/usr/share/games/игра";
-        QTest::newRow("data, .local/bin") << "data"
-                                          << "/home/u/.local/bin/x"
-                                          << "/home/u/.local/share/x";
-        QTest::newRow("data, elsewhere") << "data"
-                                         << "/opt/tool/bin dir/x"
-                                         << "/opt/tool/share/x";
-        QTest::newRow("data, top") << "data"
-                                   << "/x"
-                                   << "/share/x";
+        addRow("data, usr/bin", "data", "/w/usr/bin/zametki", "/w/usr/share/zametki");
+        addRow("data, usr/games", "data", "/usr/games/игра", "/usr/share/games/игра");
+        addRow("data, .local/bin", "data", "/home/u/.local/bin/x", "/home/u/.local/share/x");
+        addRow("data, elsewhere", "data", "/opt/tool/bin dir/x", "/opt/tool/share/x");
+        addRow("data, top", "data", "/x", "/share/x");
         // One C name for each dotted name: a.util, a_util and a__util do not meet.
-        QTest::newRow("c names")
-            << "c names"
-            << "a.util a_util a__util __main__ модуль"
-            << "p_a_2eutil p_a_5futil p_a_5f_5futil p__5f_5fmain_5f_5f p__d0_bc_d0_be_d0_b4_d1_83_d0_bb_d1_8c";
-        QTest::newRow("owners") << "owners"
-                                << "python3-yaml: /y\nlibpython3.11-stdlib:amd64: /j\ndiversion by x from: /d\n"
-                                   "diversion by x to: /e\nlocal diversion from: /f\na, b:i386: /s"
-                                << "/j=libpython3.11-stdlib /s=a,b /y=python3-yaml";
-        QTest::newRow("relations") << "relations"
-                                   << "a (>= 1), b | c:any, d [amd64],, a"
-                                   << "a b c d";
-        QTest::newRow("dependencies")
-            << "dependencies"
-            << "yaml /y|six /s ?|json /j|local /usr/local/x.py|six /s ?|ab /a ?|ab2 /a"
-            << "Depends: libpython3.11, pa, python3-yaml|Recommends: python3-six|/usr/local/x.py";
-        QTest::newRow("cache keys") << "keys"
-                                    << "ab c|a bc|ab c"
-                                    << "2 distinct";
-        QTest::newRow("runtime, none installed") << "runtime"
-                                                 << ""
-                                                 << "Не найдено ни одной среды Python";
-        QTest::newRow("scan, syntax error")
-            << "scan"
-            << "{\"modules\": [], \"error\": {\"file\": \"/p/a b.py\", \"line\": 3, \"reason\": \"invalid syntax\"}}"
-            << "Ошибка при сборке файла .c:\n/p/a b.py, строка 3: invalid syntax";
-        QTest::newRow("scan, not JSON") << "scan"
-                                        << "Traceback"
-                                        << "Не удалось прочитать список импортов программы";
+        addRow("c names", "c names", "a.util a_util a__util __main__ модуль",
+               "p_a_2eutil p_a_5futil p_a_5f_5futil p__5f_5fmain_5f_5f p__d0_bc_d0_be_d0_b4_d1_83_d0_bb_d1_8c");
+        addRow("owners", "owners",
+               "python3-yaml: /y\nlibpython3.11-stdlib:amd64: /j\ndiversion by x from: /d\n"
+               "diversion by x to: /e\nlocal diversion from: /f\na, b:i386: /s",
+               "/j=libpython3.11-stdlib /s=a,b /y=python3-yaml");
+        addRow("relations", "relations", "a (>= 1), b | c:any, d [amd64],, a", "a b c d");
+        addRow("dependencies", "dependencies", "yaml /y|six /s ?|json /j|local /usr/local/x.py|six /s ?|ab /a ?|ab2 /a",
+               "Depends: libpython3.11, pa, python3-yaml|Recommends: python3-six|/usr/local/x.py");
+        addRow("cache keys", "keys", "ab c|a bc|ab c", "2 distinct");
+        addRow("runtime, none installed", "runtime", "", "Не найдено ни одной среды Python");
+        addRow("scan, syntax error", "scan",
+               "{\"modules\": [], \"error\": {\"file\": \"/p/a b.py\", \"line\": 3, \"reason\": \"invalid syntax\"}}",
+               "Ошибка при сборке файла .c:\n/p/a b.py, строка 3: invalid syntax");
+        addRow("scan, not JSON", "scan", "Traceback", "Не удалось прочитать список импортов программы");
     }
 
     void rules()

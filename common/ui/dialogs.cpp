@@ -67,8 +67,6 @@ private:
     }
 };
 
-const int shownLines = 20;
-
 QtDialogs qtDialogs;
 Dialogs *current = &qtDialogs;
 
@@ -86,39 +84,16 @@ void Dialogs::install(Dialogs *dialogs)
     current = dialogs ? dialogs : &qtDialogs;
 }
 
-BoxText boxText(const QString &text)
-{
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    if (lines.size() <= shownLines)
-        return {text, QString()};
-    const int more = lines.size() - shownLines;
-    const QString noun = pluralForm(more, QStringLiteral("строку"), QStringLiteral("строки"), QStringLiteral("строк"));
-    return {lines.mid(0, shownLines).join(QLatin1Char('\n')) + QStringLiteral("\n… и ещё %1 %2").arg(more).arg(noun),
-            text};
-}
-
-namespace {
-
-// The cut text's whole, then the extra details, behind the details button.
-QString joinedDetails(const BoxText &shown, const QString &details)
-{
-    if (shown.details.isEmpty() || details.isEmpty())
-        return shown.details + details;
-    return shown.details + QStringLiteral("\n\n") + details;
-}
-
-} // namespace
-
 void showError(const QString &text, const QString &details)
 {
-    const BoxText shown = boxText(text);
-    Dialogs::instance().critical(QStringLiteral("Ошибка"), shown.text, joinedDetails(shown, details));
+    const BoxText shown = boxText(text, details);
+    Dialogs::instance().critical(QStringLiteral("Ошибка"), shown.text, shown.details);
 }
 
 void showDone(const QString &text, const QString &details)
 {
-    const BoxText shown = boxText(text);
-    Dialogs::instance().information(QStringLiteral("Выполнено!"), shown.text, joinedDetails(shown, details));
+    const BoxText shown = boxText(text, details);
+    Dialogs::instance().information(QStringLiteral("Выполнено!"), shown.text, shown.details);
 }
 
 void showProblems(const Result &result)

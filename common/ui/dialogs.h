@@ -39,17 +39,6 @@ public:
     virtual SaveAnswer askToSave(const QString &title, const QString &text) = 0;
 };
 
-// What a box shows of a long text: its first 20 lines, then
-// "… и ещё N строк" (or строку, строки, as the number wants); the whole text
-// goes into the details. A text of 20 lines or fewer is shown whole, without
-// details.
-struct BoxText
-{
-    QString text;
-    QString details;
-};
-BoxText boxText(const QString &text);
-
 // Shorthands for the two boxes every handler shows, long texts cut as boxText
 // says; details, if given, follow the cut text behind the details button.
 void showError(const QString &text, const QString &details = QString());

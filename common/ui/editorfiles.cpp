@@ -1,7 +1,7 @@
 #include "common/ui/editorfiles.h"
 
 #include "common/editortext.h"
-#include "common/textfiles.h"
+#include "common/filesystem.h"
 
 #include <QTextEdit>
 

@@ -1,7 +1,7 @@
 #include "desktop/ui/accesswindow.h"
 
+#include "common/filesystem.h"
 #include "common/paths.h"
-#include "common/textfiles.h"
 #include "common/ui/dialogs.h"
 #include "common/ui/editorfiles.h"
 #include "common/ui/toolform.h"
@@ -60,7 +60,7 @@ void AccessWindow::openFile()
         const QString note = leftOutNote(list);
         if (!note.isEmpty())
             showError(note);
-        const Result written = writeFileAtomically(path, list.text);
+        const Result written = saveAccessList(workDir, list);
         if (written.failed()) {
             showError(written.message);
             textEditCopyright->setPlainText(QString::fromUtf8(list.text));

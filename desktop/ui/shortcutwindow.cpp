@@ -1,7 +1,7 @@
 #include "desktop/ui/shortcutwindow.h"
 
+#include "common/filesystem.h"
 #include "common/paths.h"
-#include "common/textfiles.h"
 #include "common/ui/dialogs.h"
 #include "common/ui/editorfiles.h"
 #include "common/ui/toolform.h"

@@ -6,19 +6,14 @@
 #include "common/ui/progressdialog.h"
 #include "common/ui/toolform.h"
 #include "common/ui/unsavedtext.h"
+#include "package/debianfiles.h"
 #include "package/debianmeta.h"
-#include "package/templates.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTextEdit>
-
-namespace {
-const QString md5sumsName = QStringLiteral("md5sums");
-}
 
 editWindow::editWindow(const QString &workDir)
     : m_workDir(workDir)
@@ -48,18 +43,9 @@ editWindow::editWindow(const QString &workDir)
 
 void editWindow::createStandardFiles(const QString &workDir)
 {
-    QStringList failures;
-    for (const char *name : {"control", "preinst", "postinst", "prerm", "postrm"}) {
-        // Only a missing file is created: an existing one is left as it is,
-        // and opening a FIFO there would block.
-        QFile file(workDir + QStringLiteral("/DEBIAN/") + QLatin1String(name));
-        if (QFileInfo::exists(file.fileName()) || QFileInfo(file.fileName()).isSymLink())
-            continue;
-        if (!file.open(QIODevice::Append))
-            failures << file.fileName() + QStringLiteral(": ") + file.errorString();
-    }
-    if (!failures.isEmpty())
-        showError(QStringLiteral("Не удалось создать файлы:\n") + failures.join(QLatin1Char('\n')));
+    const Result created = ::createStandardFiles(workDir);
+    if (created.failed())
+        showError(created.message);
 }
 
 void editWindow::searchFiles()
@@ -70,7 +56,7 @@ void editWindow::searchFiles()
 void editWindow::openFile()
 {
     const QString name = comboBox->currentText();
-    const bool checksums = name == md5sumsName;
+    const bool checksums = offersChecksums(name);
     control.updateMd5sum->setVisible(checksums);
     control.updateMd5sum->setEnabled(checksums);
     showProblems(loadIntoEditor(labelFolderValue->text() + name, textEditControl));
@@ -110,13 +96,10 @@ void editWindow::fillTemplate()
     QString name = lineEditFileName->text();
     if (name.isEmpty())
         name = comboBox->currentText();
-    const QString text = name == QLatin1String("control")
-                             ? controlTemplate(packageName(m_workDir), hostArchitecture(), userMaintainer())
-                             : maintainerScriptTemplate(name);
-    if (text.isEmpty()) {
-        showError(QStringLiteral("Для файла «%1» шаблона нет: шаблоны есть для control, preinst, postinst, "
-                                 "prerm, postrm и config")
-                      .arg(name));
+    QString text;
+    const Result offered = debianFileTemplate(name, m_workDir, &text);
+    if (offered.failed()) {
+        showError(offered.message);
         return;
     }
     m_guard->replaceText(text);
@@ -133,7 +116,7 @@ void editWindow::updateMD5(const QString &workDir)
                                            [workDir] { return writeChecksums(workDir); });
 
     // The editor shows the file as it now stands, also when some files could not be listed in it.
-    const QString path = workDir + QStringLiteral("/DEBIAN/md5sums");
+    const QString path = md5sumsPath(workDir);
     if (QFileInfo(path).isFile())
         showProblems(loadIntoEditor(path, textEditControl));
     if (written.failed())

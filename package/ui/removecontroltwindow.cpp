@@ -26,8 +26,9 @@ removeControltWindow::removeControltWindow(const QString &workDir, const QString
 QString removeControltWindow::shownDirectory()
 {
     const QString directory = delete_.labelWorkDir->text();
-    if (directory.isEmpty())
-        showError(QStringLiteral("Необходимо выбрать каталог"));
+    const Result given = requireWorkDirectory(directory);
+    if (given.failed())
+        showError(given.message);
     return directory;
 }
 

@@ -1,7 +1,9 @@
-#include "common/textfiles.h"
+#include "common/filesystem.h"
 
 #include "common/paths.h"
+
 #include <QFile>
+#include <QStringList>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,6 +16,154 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+
+namespace {
+
+// Walks the directory open as fd below prefix; takes ownership of fd and
+// returns 0 or the errno with which it could not be read.
+int walkDirectory(int fd, const QByteArray &prefix, const EnterEntry &enter, const LeaveDirectory &leave)
+{
+    return listDirectory(fd, [&](int directoryFd, const char *name, unsigned char type) {
+        const QByteArray relative = prefix + name;
+        if (enter(directoryFd, relative, type) != Visit::Descend || type != DT_DIR)
+            return;
+        const int child = ::openat(directoryFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int error = child < 0 ? errno : walkDirectory(child, relative + '/', enter, leave);
+        if (leave)
+            leave(directoryFd, relative, error);
+    });
+}
+
+} // namespace
+
+int listDirectory(int fd, const std::function<void(int, const char *, unsigned char)> &each)
+{
+    DIR *dir = ::fdopendir(fd);
+    if (!dir) {
+        const int error = errno;
+        ::close(fd);
+        return error;
+    }
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir);
+        if (!entry)
+            break;
+        const char *name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+            continue;
+        unsigned char type = entry->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat status;
+            if (::fstatat(::dirfd(dir), name, &status, AT_SYMLINK_NOFOLLOW) == 0)
+                type = IFTODT(status.st_mode);
+        }
+        each(::dirfd(dir), name, type);
+    }
+    const int error = errno;
+    ::closedir(dir);
+    return error;
+}
+
+void walkTree(const QString &root, const EnterEntry &enter, const LeaveDirectory &leave)
+{
+    const int fd = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0)
+        walkDirectory(fd, QByteArray(), enter, leave);
+}
+
+QByteArray lastName(const QByteArray &relative)
+{
+    return relative.mid(relative.lastIndexOf('/') + 1);
+}
+
+QString displayName(const QByteArray &relative)
+{
+    return QFile::decodeName(relative).replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+}
+
+Result removeTree(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    QByteArray failed = name;
+    int error = 0;
+    // Keeps the first failure below the top, with the entry it names.
+    const auto note = [&](int entryError, const QByteArray &relative) {
+        if (entryError != 0 && entryError != ENOENT && error == 0) {
+            error = entryError;
+            failed = name + '/' + relative;
+        }
+    };
+    struct stat status;
+    if (::lstat(name.constData(), &status) != 0) {
+        error = errno;
+    } else if (S_ISDIR(status.st_mode)) {
+        // Directories are opened up on the way down and removed on the way up;
+        // everything else goes as it is met, links included.
+        const EnterEntry enter = [&](int directoryFd, const QByteArray &relative, unsigned char type) {
+            const QByteArray entry = lastName(relative);
+            if (type == DT_DIR) {
+                changeModeAt(directoryFd, entry.constData(), 0700);
+                return Visit::Descend;
+            }
+            note(::unlinkat(directoryFd, entry.constData(), 0) == 0 ? 0 : errno, relative);
+            return Visit::Skip;
+        };
+        const LeaveDirectory leave = [&](int directoryFd, const QByteArray &relative, int walked) {
+            if (walked == 0 && ::unlinkat(directoryFd, lastName(relative).constData(), AT_REMOVEDIR) != 0)
+                walked = errno;
+            note(walked, relative);
+        };
+        const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int listed = fd < 0 ? errno : walkDirectory(fd, QByteArray(), enter, leave);
+        if (error == 0)
+            error = listed;
+        if (error == 0 && ::rmdir(name.constData()) != 0)
+            error = errno;
+    } else if (::unlink(name.constData()) != 0) {
+        error = errno;
+    }
+    if (error != 0 && error != ENOENT) {
+        return Result::failure(
+            QStringLiteral("Не удалось удалить %1: %2").arg(QFile::decodeName(failed), systemError(error)));
+    }
+    return Result::done();
+}
+
+Result refuseLinksBelow(const QString &root, const QString &relative)
+{
+    QString path = root;
+    for (const QString &piece : relative.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        path += QLatin1Char('/') + piece;
+        struct stat status;
+        if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+            break;
+        if (S_ISLNK(status.st_mode)) {
+            return Result::failure(
+                QStringLiteral("%1 - символическая ссылка: то, что за ней, может лежать вне рабочего каталога, "
+                               "поэтому программа туда не пишет и ничего там не удаляет")
+                    .arg(path));
+        }
+    }
+    return Result::done();
+}
+
+int changeModeAt(int directoryFd, const char *name, unsigned mode)
+{
+    return ::fchmodat(directoryFd, name, mode_t(mode), AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+}
+
+Result setMode(const QString &path, unsigned mode)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int error = changeModeAt(AT_FDCWD, name.constData(), mode);
+    if (error == 0)
+        return Result::done();
+    struct stat status;
+    if (error == EOPNOTSUPP && ::lstat(name.constData(), &status) == 0 && S_ISLNK(status.st_mode))
+        return Result::failure(QStringLiteral("%1 - ссылка: права доступа через неё не меняются").arg(path));
+    return Result::failure(QStringLiteral("Не удалось установить права доступа %1: %2").arg(path, systemError(error)));
+}
 
 namespace {
 
@@ -66,17 +216,14 @@ void removeIfStale(int dirFd, const char *name, pid_t owner)
 // Removes the stale temporaries of killed writes from directory.
 void removeStaleTemporaries(const QByteArray &directory)
 {
-    DIR *dir = ::opendir(directory.constData());
-    if (!dir)
+    const int fd = ::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
         return;
-    while (const dirent *entry = ::readdir(dir)) {
-        const pid_t owner = temporaryOwner(QByteArray(entry->d_name));
-        struct stat status;
-        if (owner > 0 && ::fstatat(::dirfd(dir), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0
-            && S_ISREG(status.st_mode))
-            removeIfStale(::dirfd(dir), entry->d_name, owner);
-    }
-    ::closedir(dir);
+    listDirectory(fd, [](int directoryFd, const char *name, unsigned char type) {
+        const pid_t owner = temporaryOwner(QByteArray(name));
+        if (owner > 0 && type == DT_REG)
+            removeIfStale(directoryFd, name, owner);
+    });
 }
 
 // Makes and locks a fresh temporary from the pattern; -1 with errno set on
@@ -180,6 +327,11 @@ Result writeFileAtomically(const QString &path, const QByteArray &data, int mode
 bool isWriterTemporary(const QByteArray &name)
 {
     return temporaryOwner(name) > 0;
+}
+
+Result writeMd5sums(const QString &path, const QByteArray &lines, int mode)
+{
+    return writeFileAtomically(path, lines, mode);
 }
 
 Result checkRegularFile(const QString &path)
