@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -331,7 +332,22 @@ bool isWriterTemporary(const QByteArray &name)
 
 Result writeMd5sums(const QString &path, const QByteArray &lines, int mode)
 {
-    return writeFileAtomically(path, lines, mode);
+    // dh_md5sums lists the files in the byte order of their paths, whatever
+    // order a walk or a pool of threads met them in.
+    constexpr int pathStart = 34; // 32 hex digits and two spaces
+    QList<QByteArray> sorted = lines.split('\n');
+    sorted.removeAll(QByteArray());
+    std::sort(sorted.begin(), sorted.end(), [](const QByteArray &a, const QByteArray &b) {
+        const int common = std::min(a.size(), b.size()) - pathStart;
+        const int order = std::memcmp(a.constData() + pathStart, b.constData() + pathStart,
+                                      size_t(std::max(common, 0)));
+        return order != 0 ? order < 0 : a.size() < b.size();
+    });
+    QByteArray content;
+    content.reserve(lines.size());
+    for (const QByteArray &line : sorted)
+        content += line + '\n';
+    return writeFileAtomically(path, content, mode);
 }
 
 Result checkRegularFile(const QString &path)

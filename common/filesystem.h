@@ -100,8 +100,9 @@ inline QByteArray md5sumsLine(const QByteArray &hexDigest, const QByteArray &rel
     return hexDigest + "  " + relative + '\n';
 }
 
-// Writes lines (made by md5sumsLine) as the md5sums file at path,
-// atomically; with mode as writeFileAtomically takes it.
+// Writes lines (made by md5sumsLine, in any order) as the md5sums file at
+// path, sorted by path as dh_md5sums sorts them, atomically; with mode as
+// writeFileAtomically takes it.
 Result writeMd5sums(const QString &path, const QByteArray &lines, int mode = -1);
 
 // Whether path can be read without blocking: a regular file, or a link to

@@ -18,17 +18,27 @@
 #include <unistd.h>
 
 namespace {
-// What find and md5sum -z list below w, relative, without DEBIAN* and names with a line break.
+// What dh_md5sums writes for w: the regular files below it but DEBIAN*, sorted by their path's bytes, through md5sum
+// (-z: names as they are); names with a line break left out.
 QByteArray md5sumReference(const QString &w)
 {
-    QProcess find;
+    QProcess find, sort, md5sum;
     find.setWorkingDirectory(w);
-    // Conffiles left out: every file under etc/ and the one DEBIAN/conffiles lists.
-    find.start("find", {".",    "-type", "f",       "-not", "-path", "./DEBIAN*",        "-not",  "-name",  "*\n*",
-                        "-not", "-path", "./etc/*", "-not", "-path", "./usr/share/conf", "-exec", "md5sum", "-z",
-                        "{}",   "+"});
+    md5sum.setWorkingDirectory(w);
+    find.setStandardOutputProcess(&sort);
+    sort.setStandardOutputProcess(&md5sum);
+    QProcessEnvironment byBytes = QProcessEnvironment::systemEnvironment();
+    byBytes.insert("LC_ALL", "C");
+    sort.setProcessEnvironment(byBytes);
+    // Conffiles left out too: every file under etc/ and the one DEBIAN/conffiles lists.
+    find.start("find", {".", "-type", "f", "-not", "-path", "./DEBIAN*", "-not", "-name", "*\n*", "-not", "-path",
+                        "./etc/*", "-not", "-path", "./usr/share/conf", "-printf", "%P\\0"});
+    sort.start("sort", {"-z"});
+    md5sum.start("xargs", {"-r0", "md5sum", "-z"});
     find.waitForFinished();
-    return find.readAllStandardOutput().replace("  ./", "  ").replace('\0', '\n');
+    sort.waitForFinished();
+    md5sum.waitForFinished();
+    return md5sum.readAllStandardOutput().replace('\0', '\n');
 }
 } // namespace
 
@@ -202,6 +212,8 @@ private slots:
         writeFile(deb("conffiles"), "remove-on-upgrade /usr/share/x\n//usr/share/conf");
         for (const char *file : {"/usr/share/conf", "/usr/share/confx", "/etc/a.conf", "/etc/Я/b"})
             writeFile(w + file, file);
+        for (const char *name : {"b", "Z", "a.b", "a", "ё", "_", "a-b", "\xff"}) // the walk meets them out of order
+            writeFile(w + "/usr/share/" + QFile::decodeName(name), name);
         QVERIFY(QFile::link(w + "/usr/bin/мой tool\\x", w + "/usr/link") && QFile::link(w + "/usr", w + "/usr/loop"));
         QCOMPARE(QProcess::execute("mkfifo", {w + "/usr/fifo"}), 0);
         const bool scratch = QFileInfo::exists("/tmp/md5sums");
