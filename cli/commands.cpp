@@ -76,7 +76,8 @@ const std::array<CommandSyntax, 7> &commandSyntaxes()
          "                                [--profile ИМЯ]\n"
          "Проверяет DEBIAN/control и собирает пакет .deb из копии рабочего каталога (fakeroot\n"
          "dpkg-deb --build) с правами доступа из ~/.bexlor/builder/ИМЯ_ПАКЕТА, свежими md5sums и\n"
-         "Installed-Size; называет недостающие в Depends библиотеки. Рабочий каталог не изменяется.\n\n"
+         "Installed-Size; файлы в etc/ отмечает в DEBIAN/conffiles, как dh_installdeb; называет\n"
+         "недостающие в Depends библиотеки. Рабочий каталог не изменяется.\n\n"
          "  КАТАЛОГ, --work-dir КАТАЛОГ      рабочий каталог с подкаталогом DEBIAN\n"
          "  ВЫХОД, --output-dir КАТАЛОГ      каталог для deb-файла; имя файла выбирает dpkg-deb\n"
          "  --lint                           проверить новый пакет программой lintian; если он нашёл\n"
@@ -116,7 +117,8 @@ const std::array<CommandSyntax, 7> &commandSyntaxes()
          {},
          "Использование: bexlor-build md5sums [КАТАЛОГ] [--profile ИМЯ]\n"
          "Перезаписывает DEBIAN/md5sums контрольными суммами всех файлов рабочего каталога,\n"
-         "кроме DEBIAN.\n\n"
+         "кроме DEBIAN и файлов настроек (conffiles): тех, что перечислены в DEBIAN/conffiles,\n"
+         "и всех файлов в etc/, как это делает dh_md5sums.\n\n"
          "  КАТАЛОГ, --work-dir КАТАЛОГ      рабочий каталог\n"
          "  --profile ИМЯ                    поле ProjectDirDeb профиля\n"},
         {"size",

@@ -57,18 +57,31 @@ Result setControlFiles(const QString &debian)
     return result;
 }
 
-// dpkg-deb refuses a conffiles file whose last line has no line break,
-// which the editor does not add: the staged copy gets it, as control does.
-Result endConffilesLine(const QString &debian)
+// Marks every regular file under etc/ as a conffile, as dh_installdeb does,
+// after the user's own lines, into *conffiles and the staged file. dpkg-deb
+// refuses a last line without its line break, which the editor does not
+// add: the staged copy gets it, as control does.
+Result markConffiles(const QString &debian, const QList<QByteArray> &etcFiles, QByteArray *conffiles)
 {
-    const QString path = debian + QStringLiteral("/conffiles");
-    if (!isRegularFile(path))
-        return Result::done();
-    QByteArray content;
-    const Result read = readRegularFile(path, &content);
-    if (read.failed() || content.isEmpty() || content.endsWith('\n'))
+    const Result read = readConffiles(debian, conffiles);
+    if (read.failed())
         return read;
-    return writeFileAtomically(path, content + '\n');
+    const QByteArray own = *conffiles;
+    if (!conffiles->isEmpty() && !conffiles->endsWith('\n'))
+        *conffiles += '\n';
+    QStringList marked;
+    for (const QByteArray &file : unlistedConffiles(*conffiles, etcFiles)) {
+        *conffiles += '/' + file + '\n';
+        marked << QLatin1Char('/') + displayName(file);
+    }
+    if (*conffiles == own)
+        return Result::done();
+    Result written = writeFileAtomically(debian + QStringLiteral("/conffiles"), *conffiles, 0644);
+    if (!marked.isEmpty())
+        written.warnings << QStringLiteral("Файлы из /etc отмечены в DEBIAN/conffiles как файлы настроек: dpkg "
+                                           "сохранит их правку пользователем при обновлении пакета:\n")
+                                + marked.join(QLatin1Char('\n'));
+    return written;
 }
 
 // Writes the md5sums lines the staging pass made, with the lines of the
@@ -118,9 +131,15 @@ Result prepareControlArea(const QString &staging, const AccessRules &rules, cons
 {
     const PhaseTimer timer(BuildPhase::Control);
     const QString debian = staging + QStringLiteral("/DEBIAN");
+    QByteArray conffiles;
     Result prepared = runSteps(
         {[&] { return setMode(debian, 0755); }, [&] { return setControlFiles(debian); },
-         [&] { return endConffilesLine(debian); }, [&] { return writeStagedChecksums(staging, staged.md5sums); },
+         [&] { return markConffiles(debian, staged.etcFiles, &conffiles); },
+         [&] {
+             // Conffiles, whose sums dpkg keeps itself, are left out, as dh_md5sums does.
+             return writeStagedChecksums(
+                 staging, conffiles.isEmpty() ? staged.md5sums : checksumsWithoutConffiles(staged.md5sums, conffiles));
+         },
          [&] { return setInstalledSize(debian + QStringLiteral("/control"), staged.installedSizeKiB); }});
     prepared.warnings = overriddenAccessLines(rules) + prepared.warnings;
     return prepared;

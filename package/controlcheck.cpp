@@ -460,14 +460,11 @@ Result checkControlFiles(const QString &workDir)
     if (read.failed())
         return read;
     ControlVerdict verdict = checkControlText(control);
-    const QString conffilesPath = workDir + QStringLiteral("/DEBIAN/conffiles");
     QByteArray conffiles;
-    if (QFileInfo::exists(conffilesPath)) {
-        const Result listed = readRegularFile(conffilesPath, &conffiles);
-        if (listed.failed())
-            return listed;
-        verdict.errors << conffilesProblems(workDir, conffiles);
-    }
+    const Result listed = readConffiles(workDir + QStringLiteral("/DEBIAN"), &conffiles);
+    if (listed.failed())
+        return listed;
+    verdict.errors << conffilesProblems(workDir, conffiles);
     Result result = verdict.errors.isEmpty() ? Result::done()
                                              : Result::failure(QStringLiteral("dpkg-deb не примет файлы DEBIAN:\n")
                                                                + verdict.errors.join(QLatin1Char('\n')));
@@ -479,6 +476,39 @@ Result checkControlFiles(const QString &workDir)
     if (isValidPackageName(package))
         result.warnings << documentWarnings(workDir, package, paragraph.value(QStringLiteral("Version")).trimmed());
     return result;
+}
+
+Result checkStagedArchitecture(const QString &staging, const QStringList &elfFiles)
+{
+    QByteArray text;
+    const Result read = readRegularFile(staging + QStringLiteral("/DEBIAN/control"), &text);
+    if (read.failed())
+        return read;
+    const ControlParagraph paragraph = parseControl(text);
+    const QString architecture = paragraph.value(QStringLiteral("Architecture")).trimmed();
+    if (architecture == QLatin1String("all") && !elfFiles.isEmpty()) {
+        QStringList named;
+        for (const QString &file : elfFiles.mid(0, 5))
+            named << file.mid(staging.size());
+        if (elfFiles.size() > named.size())
+            named << QStringLiteral("и ещё %1").arg(elfFiles.size() - named.size());
+        return Result::doneWith({QStringLiteral("DEBIAN/control: «Architecture: all», но в пакете есть программы и "
+                                                "библиотеки ELF, которые работают только на своей архитектуре: "
+                                                "укажите её (например, amd64):\n")
+                                 + named.join(QLatin1Char('\n'))});
+    }
+    static const QRegularExpression nothingToRun(
+        QStringLiteral("transitional package|meta[ -]?package|(?:dependency|dummy|empty) package"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression taskSection(QStringLiteral("(?:^|/)(?:tasks|metapackages)$"));
+    if (architecture.isEmpty() || architecture == QLatin1String("all") || !elfFiles.isEmpty()
+        || nothingToRun.match(paragraph.value(QStringLiteral("Description"))).hasMatch()
+        || taskSection.match(paragraph.value(QStringLiteral("Section")).trimmed()).hasMatch())
+        return Result::done();
+    return Result::doneWith({QStringLiteral("DEBIAN/control: «Architecture: %1», но в пакете нет программ и "
+                                            "библиотек ELF, которые зависели бы от архитектуры: укажите "
+                                            "«Architecture: all»")
+                                 .arg(architecture)});
 }
 
 QStringList placeholderWarnings(const QString &file, const QByteArray &text)

@@ -75,6 +75,13 @@ QStringList placeholderWarnings(const QString &file, const QByteArray &text);
 // top version is not version. Each warning names the file below workDir.
 QStringList documentWarnings(const QString &workDir, const QString &package, const QString &version);
 
+// What lintian says of the staged package's Architecture against its ELF
+// files (elfFiles: their staged paths): "all" with ELF files in the package,
+// or a concrete architecture with none, where "all" would do (a transitional
+// or meta package aside, as lintian sees them). The warnings name the files
+// below the package root.
+Result checkStagedArchitecture(const QString &staging, const QStringList &elfFiles);
+
 // Checks workDir + "/DEBIAN/control" and DEBIAN/conffiles (a missing final
 // line break is no problem: the build adds it). A refusal lists every
 // problem at once; what lintian would say, placeholders left in control and

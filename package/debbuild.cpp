@@ -118,7 +118,8 @@ Result stageAndBuild(const QString &workDir, const QString &privateDir, const QS
     const auto removeFiles = qScopeGuard([&] { removeStagedFiles(staging, data); });
     const Result staged = runSteps({[&] { return stagePackage(workDir, staging, own, rules, &data); },
                                     [&] { return prepareControlArea(staging, rules, data); },
-                                    [&] { return checkSharedLibraries(staging, data.elfFiles); }});
+                                    [&] { return checkSharedLibraries(staging, data.elfFiles); },
+                                    [&] { return checkStagedArchitecture(staging, data.elfFiles); }});
     // The staging copy is gone once the user reads the messages, failures and warnings alike: its files are
     // named where the user has them.
     QString named = workDir;

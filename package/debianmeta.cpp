@@ -19,6 +19,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -203,6 +204,60 @@ QByteArray withInstalledSize(const QByteArray &text, qint64 sizeKiB)
     return result;
 }
 
+namespace {
+
+// The files a conffiles text lists, leading "/" cut; the lines with a flag
+// name files the package no longer ships.
+QSet<QByteArray> listedConffiles(const QByteArray &conffiles)
+{
+    QSet<QByteArray> listed;
+    for (QByteArray line : conffiles.split('\n')) {
+        if (!line.startsWith('/'))
+            continue;
+        while (line.startsWith('/'))
+            line.remove(0, 1);
+        if (!line.isEmpty())
+            listed.insert(line);
+    }
+    return listed;
+}
+
+} // namespace
+
+Result readConffiles(const QString &debianDir, QByteArray *conffiles)
+{
+    const QString path = debianDir + QStringLiteral("/conffiles");
+    return QFileInfo::exists(path) ? readRegularFile(path, conffiles) : Result::done();
+}
+
+QByteArray checksumsWithoutConffiles(const QByteArray &lines, const QByteArray &conffiles)
+{
+    const QSet<QByteArray> listed = listedConffiles(conffiles);
+    QByteArray kept;
+    kept.reserve(lines.size());
+    int start = 0;
+    while (start < lines.size()) {
+        const int newline = lines.indexOf('\n', start);
+        const int end = newline < 0 ? lines.size() : newline + 1;
+        const int path = lines.indexOf("  ", start) + 2;
+        const QByteArray relative = lines.mid(path, (newline < 0 ? end : newline) - path);
+        if (path <= 1 || path > end || !(relative.startsWith("etc/") || listed.contains(relative)))
+            kept += lines.mid(start, end - start);
+        start = end;
+    }
+    return kept;
+}
+
+QList<QByteArray> unlistedConffiles(const QByteArray &conffiles, QList<QByteArray> etcFiles)
+{
+    const QSet<QByteArray> listed = listedConffiles(conffiles);
+    etcFiles.erase(std::remove_if(etcFiles.begin(), etcFiles.end(),
+                                  [&listed](const QByteArray &file) { return listed.contains(file); }),
+                   etcFiles.end());
+    std::sort(etcFiles.begin(), etcFiles.end());
+    return etcFiles;
+}
+
 Result writeChecksums(const QString &workDir)
 {
     if (!QFileInfo(workDir).isDir())
@@ -210,7 +265,12 @@ Result writeChecksums(const QString &workDir)
     const QString debianDir = workDir + QStringLiteral("/DEBIAN");
     if (!QFileInfo(debianDir).isDir())
         return Result::failure(QStringLiteral("Файл md5sums не найден"));
-    const ChecksumList list = checksumLines(workDir);
+    QByteArray conffiles;
+    const Result listed = readConffiles(debianDir, &conffiles);
+    if (listed.failed())
+        return listed;
+    ChecksumList list = checksumLines(workDir);
+    list.content = checksumsWithoutConffiles(list.content, conffiles);
     // From here md5sums is written: a cancel that comes later is refused.
     if (!commitJob())
         return Result::failure(cancelledText());

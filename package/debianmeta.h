@@ -3,6 +3,7 @@
 #include "common/result.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -84,7 +85,21 @@ bool hasInstalledSizeLine(const QByteArray &text);
 // "Installed-Size: " + sizeKiB + "\n"; all other lines stay byte for byte.
 QByteArray withInstalledSize(const QByteArray &text, qint64 sizeKiB);
 
-// Rewrites W/DEBIAN/md5sums with the checksum lines. Without the work
+// Reads debianDir + "/conffiles" into *conffiles; without that file the
+// package lists none and *conffiles stays as it is.
+Result readConffiles(const QString &debianDir, QByteArray *conffiles);
+
+// md5sums lines without those of the conffiles: the files conffiles lists
+// ("/path" lines, as dh_md5sums reads them) and every file under etc/, which
+// the package build marks as conffiles. dpkg keeps their sums itself.
+QByteArray checksumsWithoutConffiles(const QByteArray &lines, const QByteArray &conffiles);
+
+// The files of etcFiles (paths below the package root) that conffiles does
+// not list yet, sorted by their bytes, as dh_installdeb marks them.
+QList<QByteArray> unlistedConffiles(const QByteArray &conffiles, QList<QByteArray> etcFiles);
+
+// Rewrites W/DEBIAN/md5sums with the checksum lines, conffiles left out
+// (W/DEBIAN/conffiles and the files under etc/). Without the work
 // directory it fails saying that the directory is missing, without a DEBIAN
 // directory with "Файл md5sums не найден"; when the file cannot be
 // written it fails with the reason; once written, files left out of it (line

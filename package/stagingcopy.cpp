@@ -626,6 +626,8 @@ private:
                                   .arg(displayName(file.relative));
             else
                 staged->md5sums += md5sumsLine(file.digest.md5, file.relative);
+            if (file.relative.startsWith("etc/") && !file.relative.contains('\n'))
+                staged->etcFiles << file.relative;
             if (file.digest.elf)
                 staged->elfFiles << file.relative;
         }

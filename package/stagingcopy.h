@@ -3,6 +3,7 @@
 #include "common/result.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -25,16 +26,18 @@ struct LinkedFile
 // What the staging pass learnt of the data it staged.
 struct StagedData
 {
-    QByteArray md5sums; // the lines of DEBIAN/md5sums, in walk order
+    QByteArray md5sums; // a line per data file md5sums can list, in walk order, conffiles still in
     qint64 installedSizeKiB = 0; // as dpkg-gencontrol counts it
     QStringList elfFiles; // staged paths of the files that begin with the ELF magic
+    QList<QByteArray> etcFiles; // the regular files under etc/ md5sums lists, in walk order
     std::vector<LinkedFile> linked;
     std::vector<QByteArray> copied; // the other data files
 };
 
 // Stages the work directory source at target, which must not exist yet, in
 // one walk: the copy dpkg-deb packs, and with it the md5sums lines, the
-// installed size and the ELF files, each file's bytes read once.
+// installed size, the ELF files and the files under etc/, each file's bytes
+// read once.
 //
 // A link is staged as a link with the same target, never followed, and hard
 // links stay hard links; times are kept. Each entry's mode is decided before

@@ -125,6 +125,7 @@ private slots:
                          "(права в пакете: 755): /DEBIAN/postinst: 644",
                          "(права в пакете: 644): /DEBIAN/templates: 755", "(права в пакете: 755): /DEBIAN: 700",
                          "Пустой сценарий DEBIAN/preinst не включён в пакет",
+                         "«Architecture: all», но в пакете есть программы и библиотеки ELF",
                          "Сценарий DEBIAN/prerm не начинается со строки «#!»",
                          "Временный файл незавершённой записи " + unfinished.at(0) + " в пакет не включён",
                          "Временный файл незавершённой записи " + unfinished.at(1) + " в пакет не включён"}
@@ -207,8 +208,8 @@ private slots:
         const QString area = linked == "DEBIAN" ? outside + "/DEBIAN" : work + "/DEBIAN";
         // Modes the build would change, a blank script it leaves out, conffiles without its last line break.
         const QList<QPair<QString, QByteArray>> files{
-            {"control", "Package: linked\nVersion: 1\nArchitecture: all\nMaintainer: T <t@e>\nDescription: d\n d\n"},
-            {"conffiles", "/etc/linked.conf"},
+            {"control", "Package: linked\nVersion: 1\nArchitecture: amd64\nMaintainer: T <t@e>\nDescription: d\n d\n"},
+            {"conffiles", "remove-on-upgrade /etc/old.conf\n/usr/share/kept\n/etc/linked.conf"},
             {"md5sums", "stale\n"},
             {"postinst", "#!/bin/sh\n"},
             {"preinst", " \n"}};
@@ -216,7 +217,10 @@ private slots:
             writeFile(area + '/' + file.first, file.second);
             QVERIFY(::chmod(QFile::encodeName(area + '/' + file.first), file.first == "postinst" ? 0700 : 0600) == 0);
         }
-        writeFile(work + "/etc/linked.conf", "x=1\n");
+        // Every regular file under etc/ becomes a conffile, after the user's lines; a link there does not.
+        for (const char *file : {"/etc/linked.conf", "/etc/b.conf", "/etc/a b.conf", "/etc/Я/c", "/usr/share/kept"})
+            writeFile(work + file, "x=1\n");
+        QVERIFY(QFile::link("b.conf", work + "/etc/link"));
         QVERIFY(::chmod(QFile::encodeName(area), 0700) == 0);
         const QString name = linked.mid(QString("DEBIAN/").size());
         if (linked != "DEBIAN")
@@ -227,14 +231,19 @@ private slots:
         const QStringList before = treeSnapshot(outside);
         QVERIFY(QDir().mkpath(output));
         const Result built = buildPackage(work, output);
-        QVERIFY2(built.success, qPrintable(built.message));
+        QVERIFY2(built.success && built.message.contains("\n/etc/a b.conf\n/etc/b.conf\n/etc/Я/c\n")
+                     && built.message.contains("«Architecture: amd64», но в пакете нет программ"),
+                 qPrintable(built.message));
         QCOMPARE(treeSnapshot(outside), before);
-        QVERIFY(runProcess("dpkg-deb", {"--control", output + "/linked_1_all.deb", control}).succeeded());
+        QVERIFY(runProcess("dpkg-deb", {"--control", output + "/linked_1_amd64.deb", control}).succeeded());
         QCOMPARE(QDir(control).entryList(QDir::Files | QDir::System),
                  QStringList({"conffiles", "control", "md5sums", "postinst"}));
         QVERIFY(!QFileInfo(control + "/postinst").isSymLink() && QFileInfo(control + "/postinst").isExecutable());
-        QCOMPARE(readFile(control + "/conffiles") + readFile(control + "/md5sums").mid(32),
-                 QByteArray("/etc/linked.conf\n  etc/linked.conf\n"));
+        // md5sums leaves the conffiles out, as dh_md5sums does.
+        QCOMPARE(readFile(control + "/conffiles"), QString("remove-on-upgrade /etc/old.conf\n/usr/share/kept\n"
+                                                           "/etc/linked.conf\n/etc/a b.conf\n/etc/b.conf\n/etc/Я/c\n")
+                                                       .toUtf8());
+        QCOMPARE(readFile(control + "/md5sums"), QByteArray());
     }
 
     void compressions_data()

@@ -30,7 +30,9 @@ QByteArray md5sumReference(const QString &w)
     QProcessEnvironment byBytes = QProcessEnvironment::systemEnvironment();
     byBytes.insert("LC_ALL", "C");
     sort.setProcessEnvironment(byBytes);
-    find.start("find", {".", "-type", "f", "-not", "-path", "./DEBIAN*", "-not", "-name", "*\n*", "-printf", "%P\\0"});
+    // Conffiles left out too: every file under etc/ and the one DEBIAN/conffiles lists.
+    find.start("find", {".", "-type", "f", "-not", "-path", "./DEBIAN*", "-not", "-name", "*\n*", "-not", "-path",
+                        "./etc/*", "-not", "-path", "./usr/share/conf", "-printf", "%P\\0"});
     sort.start("sort", {"-z"});
     md5sum.start("xargs", {"-r0", "md5sum", "-z"});
     find.waitForFinished();
@@ -207,6 +209,9 @@ private slots:
         writeFile(w + "/DEBIAN.old/control", "old");
         writeFile(w + "/usr/DEBIAN/kept", "kept");
         writeFile(w + "/usr/share/bad\nname", "nl");
+        writeFile(deb("conffiles"), "remove-on-upgrade /usr/share/x\n//usr/share/conf");
+        for (const char *file : {"/usr/share/conf", "/usr/share/confx", "/etc/a.conf", "/etc/Я/b"})
+            writeFile(w + file, file);
         for (const char *name : {"b", "Z", "a.b", "a", "ё", "_", "a-b", "\xff"}) // the walk meets them out of order
             writeFile(w + "/usr/share/" + QFile::decodeName(name), name);
         QVERIFY(QFile::link(w + "/usr/bin/мой tool\\x", w + "/usr/link") && QFile::link(w + "/usr", w + "/usr/loop"));
@@ -234,7 +239,8 @@ private slots:
         window->control.updateMd5sum->click();
         const QByteArray written = readFile(deb("md5sums"));
         QCOMPARE(written, md5sumReference(w));
-        QVERIFY(written.contains("  usr/bin/мой tool\\x\n") && written.contains("  usr/DEBIAN/kept\n"));
+        QVERIFY(written.contains("  usr/bin/мой tool\\x\n") && written.contains("  usr/DEBIAN/kept\n")
+                && written.contains("  usr/share/confx\n") && !written.contains("etc/"));
         QCOMPARE(window->textEditControl->toPlainText(), QString::fromUtf8(written));
         const QString question = "question: Обновление контрольных сумм / Внимание!\nБудет выполнен перерасчет "
                                  "контрольных сумм.\nФайл md5sums будет перезаписан. Вы согласны?";

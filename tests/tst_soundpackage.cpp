@@ -1,6 +1,7 @@
 // A package made only with the program, in the order the program suggests,
 // through the real handlers and tools: it builds, lintian finds nothing once
-// the documents are made, and as root it installs, verifies and goes again.
+// the documents are made, and as root it installs, verifies, upgrades keeping
+// the user's edit of its conffile, and goes again.
 #include "app/ui/bexlorwindow.h"
 #include "common/paths.h"
 #include "common/processrunner.h"
@@ -85,7 +86,9 @@ private slots:
         const QString package = "bexlor-sound-check";
         const QString project = root.path() + "/проект $x", work = root.path() + "/work dir/" + package;
         const QString output = root.path() + "/out";
+        const QString conffile = "/etc/" + package + ".conf";
         QVERIFY(QDir().mkpath(work + "/usr/bin") && QDir().mkpath(output) && QDir().mkpath(dataDirectoryPath()));
+        writeFile(work + conffile, "version = 1\n");
         // A module of its own, a Debian package's module and data read through __file__.
         writeFile(project + "/sound-check.py",
                   "import json\nimport pathlib\nimport sys\n\nimport storage\nimport yaml\n\n\ndef main():\n"
@@ -146,12 +149,18 @@ private slots:
                                         QString("/usr/share/metainfo/org.example.sound_check.metainfo.xml")})
             QCOMPARE(documentProblems(work + document), QString());
         for (const bool accessList : {false, true}) {
-            if (accessList) {
+            QVERIFY(QDir(output).removeRecursively() && QDir().mkpath(output));
+            QString result;
+            if (accessList) { // and through the command line
                 window.editAccess();
                 window.newWindow->close();
+                QProcess cli;
+                cli.start(qEnvironmentVariable("BEXLOR_BUILD"), {"deb", work, output, "--lint"});
+                QVERIFY(cli.waitForFinished(300000) && cli.exitCode() == 0);
+                result = "information: Выполнено! / " + QString::fromUtf8(cli.readAllStandardError()).trimmed();
+            } else {
+                result = build(window, dialogs, true);
             }
-            QVERIFY(QDir(output).removeRecursively() && QDir().mkpath(output));
-            const QString result = build(window, dialogs, true);
             QVERIFY2(result.startsWith("information: Выполнено! / "), qPrintable(result));
             const QString lint = result.mid(result.indexOf("Проверка lintian:"));
             QStringList tags = lint.split('\n').mid(1);
@@ -159,9 +168,15 @@ private slots:
             QVERIFY2(lint.startsWith("Проверка lintian: ошибок — 0, ") && tags.isEmpty(), qPrintable(lint));
         }
 
-        // The next version: the documents step adds its entry in front of the first one, the build warns of
-        // the entry's line to fill in.
-        QVERIFY(QFile::rename(output + "/" + package + "_1.0-1_" + architecture + ".deb", root.path() + "/1.0-1.deb"));
+        // The file under etc/ is a conffile, and md5sums leaves it out.
+        const QString first = root.path() + "/1.0-1.deb";
+        QVERIFY(QFile::rename(output + "/" + package + "_1.0-1_" + architecture + ".deb", first));
+        QCOMPARE(runProcess("dpkg-deb", {"-I", first, "conffiles"}).standardOutput, conffile + "\n");
+        QVERIFY(!runProcess("dpkg-deb", {"-I", first, "md5sums"}).standardOutput.contains(" etc/"));
+
+        // The next version, with a changed conffile: the documents step adds its entry in front of the first
+        // one, the build warns of the entry's line to fill in.
+        writeFile(work + conffile, "version = 2\n");
         writeFile(work + "/DEBIAN/control", readFile(work + "/DEBIAN/control").replace("1.0-1", "1.1-1"));
         window.ui->pushButtonDocs->click();
         QVERIFY(dialogs.take().last().contains("добавлена запись версии 1.1-1"));
@@ -178,10 +193,15 @@ private slots:
         if (::geteuid() != 0)
             QSKIP("Installing the package needs root: dpkg -i, --verify and -r not run");
         const auto purge = qScopeGuard([&package] { runProcess("dpkg", {"--purge", package}); });
-        const ProcessResult install = runProcess("dpkg", {"-i", output + "/" + debs.first()});
+        const ProcessResult install = runProcess("dpkg", {"-i", first});
         QVERIFY2(install.succeeded(), qPrintable(install.failureText()));
         const ProcessResult verify = runProcess("dpkg", {"--verify", package});
         QVERIFY2(verify.succeeded() && verify.standardOutput.isEmpty(), qPrintable(verify.warnings()));
+        // The user's edit of the conffile outlives the upgrade that changes it, dpkg's question answered "keep".
+        writeFile(conffile, "version = 1\n# правка\n");
+        const ProcessResult upgrade = runProcess("dpkg", {"-i", "--force-confold", output + "/" + debs.first()});
+        QVERIFY2(upgrade.succeeded(), qPrintable(upgrade.failureText()));
+        QCOMPARE(readFile(conffile), QString("version = 1\n# правка\n").toUtf8());
         // Started by its bare name where files are named like a standard-library module and like its own: it
         // behaves as the interpreter did.
         const QString elsewhere = root.path() + "/elsewhere";
@@ -193,7 +213,7 @@ private slots:
         QVERIFY2(remove.succeeded() && !QFileInfo::exists("/usr/bin/" + package)
                      && !QFileInfo::exists("/usr/share/doc/" + package) && !QFileInfo::exists("/usr/share/" + package),
                  qPrintable(remove.warnings()));
-        QVERIFY(runProcess("dpkg", {"--purge", package}).succeeded());
+        QVERIFY(runProcess("dpkg", {"--purge", package}).succeeded() && !QFileInfo::exists(conffile));
         QVERIFY(!runProcess("dpkg-query", {"-W", "-f", "${Status}", package}).standardOutput.contains("installed"));
     }
 };
