@@ -10,6 +10,7 @@
 #include "exebuild/objectcache.h"
 #include "exebuild/programsource.h"
 #include "exebuild/pythondeps.h"
+#include "exebuild/scriptnames.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"
@@ -339,6 +340,16 @@ private slots:
         addRow("relations", "relations", "a (>= 1), b | c:any, d [amd64],, a", "a b c d");
         addRow("dependencies", "dependencies", "yaml /y|six /s ?|json /j|local /usr/local/x.py|six /s ?|ab /a ?|ab2 /a",
                "Depends: libpython3.11, pa, python3-yaml|Recommends: python3-six|/usr/local/x.py");
+        // The binary name and the C file offered for a script.
+        addRow("names, dash", "names", "/home/u/proj/my-tool.py", "my-tool|/home/u/proj/my_tool.c");
+        addRow("names, several dashes", "names", "/my-dir/a-b-c.py", "a-b-c|/my-dir/a_b_c.c");
+        addRow("names, pyw keeps a point", "names", "/p/prog.pyw", "prog.|/p/prog.pc");
+        addRow("names, four characters", "names", "b.py", "b|b.c");
+        addRow("names, three characters", "names", "a.p", "|ac");
+        addRow("names, none", "names", "", "|c");
+        // Runtimes: the entries beginning with "python", case-sensitive; a missing directory gives none.
+        addRow("runtime names", "runtime names", "python3.7 openssl Python3 python3.7m pytho", "python3.7 python3.7m");
+        addRow("runtime names, missing directory", "runtime names", "", "");
         addRow("cache keys", "keys", "ab c|a bc|ab c", "2 distinct");
         addRow("runtime, none installed", "runtime", "", "Не найдено ни одной среды Python");
         addRow("scan, syntax error", "scan",
@@ -374,6 +385,17 @@ private slots:
             sorted.runtimePackage = "libpython3.11";
             got =
                 (controlLines(sorted) + QStringList{sorted.warnings.join(';').section(' ', 4, 4).chopped(1)}).join('|');
+        } else if (rule == "names") {
+            QCOMPARE(binaryNameFor(input) + '|' + scriptNames(input).cFile, expected);
+            return;
+        } else if (rule == "runtime names") {
+            QTemporaryDir include;
+            for (const QString &entry : input.split(' ', Qt::SkipEmptyParts))
+                QVERIFY(QDir(include.path()).mkdir(entry));
+            QStringList found = runtimeNames(input.isEmpty() ? "/nonexistent/include/" : include.path() + '/');
+            found.sort();
+            QCOMPARE(found.join(' '), expected);
+            return;
         } else if (rule == "keys") {
             QSet<QString> keys;
             for (const QString &parts : input.split('|'))
