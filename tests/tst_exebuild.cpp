@@ -259,10 +259,7 @@ private slots:
             const JobScope scope(&job);
             return buildExecutable(fields(script, root.path() + "/отмена/bin"));
         });
-        QElapsedTimer waited;
-        waited.start();
-        while (cAndObjects(temporary).filter(".c").isEmpty() && !running.isFinished() && !waited.hasExpired(60000))
-            QThread::msleep(20);
+        QTRY_VERIFY_WITH_TIMEOUT(!cAndObjects(temporary).filter(".c").isEmpty() || running.isFinished(), 60000);
         job.cancel();
         QCOMPARE(running.result().message, cancelledText());
         QCOMPARE(cAndObjects(root.path() + "/отмена"), QStringList());
