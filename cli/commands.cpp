@@ -348,10 +348,9 @@ Result packageDocs(const QString &workDir, const CommandLine &line)
 Result runCommand(const CommandLine &line)
 {
     const bool save = line.flags.contains(saveOption);
-    // The profiles, the access lists the build applies and the one --save
-    // writes live below HOME.
-    if (line.values.contains(profileOption) || line.command == QLatin1String("deb")
-        || (line.command == QLatin1String("access") && save)) {
+    // The access lists the build applies and the one --save writes live below
+    // HOME; the profiles do too, which checkSettingsFile sees to.
+    if (line.command == QLatin1String("deb") || (line.command == QLatin1String("access") && save)) {
         const Result home = requireHome();
         if (home.failed())
             return home;

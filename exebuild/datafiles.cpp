@@ -68,8 +68,8 @@ QList<QByteArray> dataFiles(const QString &scriptDir, const QStringList &skipped
 Result copyDataFiles(const QString &scriptDir, const QList<QByteArray> &files, const QString &executable)
 {
     const QString dataDir = dataDirectoryFor(executable);
+    // The data directory lies below root, so a target is root and the way below it.
     const QString root = QFileInfo(QFileInfo(executable).path()).path();
-    const QString below = dataDir.mid(root.size() + (root.endsWith(QLatin1Char('/')) ? 0 : 1));
     QStringList warnings;
     for (const QByteArray &file : files) {
         const QString relative = QFile::decodeName(file);
@@ -82,7 +82,7 @@ Result copyDataFiles(const QString &scriptDir, const QList<QByteArray> &files, c
         struct stat status;
         QByteArray bytes;
         const Result copied = runSteps({
-            [&] { return refuseLinksBelow(root, below + QLatin1Char('/') + relative); },
+            [&] { return refuseLinksBelow(root, target.mid(root.size())); },
             [&] { return makePath(QFileInfo(target).path(), 0755); },
             [&] { return readRegularFile(source, &bytes); },
             [&] {

@@ -43,11 +43,12 @@ private slots:
         const QByteArray partialOutput = "while [ \"$1\" != -o ]; do shift; done; printf partial > \"$2\"\n";
         // The executable build's stand-ins answer its questions (versions, the runtime library) as the real tools.
         const QByteArray answers =
-            "case \"$1\" in --version|-print-file-name=*) exec /usr/bin/$(basename \"$0\") \"$@\";; "
-            "esac\n";
+            "case \"$1\" in --version|-print-file-name=*) exec /usr/bin/$(basename \"$0\") \"$@\";; esac\n";
         const QByteArray partialPackage = "for last; do :; done; printf partial > \"$last/mytool_1.0_all.deb\"\n";
+        addRow("executable, scanning imports", "exe", "python3.11", answers, "ready");
         addRow("executable, translating", "exe", "cython3", answers, "ready");
         addRow("executable, compiling", "exe", "gcc", answers + partialOutput, "ready");
+        addRow("executable, stripping", "exe", "strip", QByteArray(), "ready");
         addRow("package, copying", "deb", "", QByteArray(), "0");
         addRow("package, building", "deb", "fakeroot", partialPackage, "ready");
         addRow("package, TERM ignored", "deb", "fakeroot", "trap '' TERM\n" + partialPackage, "ready");
