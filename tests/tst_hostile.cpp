@@ -352,7 +352,7 @@ private slots:
     // The access list of ".../mytool/" is the one the package build applies; only md5sums offers regeneration.
     void namesFromPaths()
     {
-        for (const QString &work : {"/x/mytool/", "/x/mytool//"})
+        for (const QString &work : QStringList{"/x/mytool/", "/x/mytool//"})
             QCOMPARE(accessRightsPath(packageName(work)), dataDirectoryPath() + "/mytool");
         QVERIFY(offersChecksums("md5sums") && !offersChecksums("control") && !offersChecksums("md5sums~"));
     }

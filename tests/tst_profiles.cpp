@@ -88,9 +88,9 @@ private slots:
     {
         const QString general = "Имя настроек %1 файл настроек не отличает от General: выберите другое имя";
         const QString refused = "Имя настроек не может содержать символы «/» и «\\»: ";
-        for (const QString &name : {"general", "GENERAL"})
+        for (const QString &name : QStringList{"general", "GENERAL"})
             QCOMPARE(saveProfile(name, {}).message, general.arg(name));
-        for (const QString &name : {"a/b", "a\\b", "/"})
+        for (const QString &name : QStringList{"a/b", "a\\b", "/"})
             QCOMPARE(saveProfile(name, {}).message, refused + name);
         QCOMPARE(storedGroups(), QStringList());
     }

@@ -35,7 +35,7 @@ QString writePicture(const QString &path, Qt::GlobalColor colour)
 {
     QImage image(300, 100, QImage::Format_RGB32);
     image.fill(colour);
-    QVERIFY2(image.save(path), qPrintable(path));
+    QTest::qVerify(image.save(path), "image.save(path)", qPrintable(path), __FILE__, __LINE__);
     return path;
 }
 
