@@ -93,7 +93,7 @@ private slots:
         QVERIFY(window && window->isVisible() && window->control.updateMd5sum->isHidden()
                 && window->control.checkBox->isHidden());
         const QStringList standard = {"control", "postinst", "postrm", "preinst", "prerm"};
-        QCOMPARE(QDir(deb("")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), standard);
+        QCOMPARE(entries(deb("")), standard);
         for (const QString &name : standard)
             QVERIFY(QFileInfo(deb(name)).size() == 0 && window->comboBox->findText(name) >= 0);
 
@@ -129,7 +129,7 @@ private slots:
 
         const QString shipped = m_dir->path() + "/shipped";
         QStringList copied{"-a"};
-        for (const QString &entry : QDir(work()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System))
+        for (const QString &entry : entries(work()))
             copied << (entry.startsWith("DEBIAN") ? QStringList() : QStringList{work() + '/' + entry});
         QVERIFY(QDir().mkdir(shipped) && QProcess::execute("cp", copied << shipped) == 0);
         const QString sized = "Installed-Size: %1\nInstalled-Size: %1\n Installed-Size: 3\nX: y\nInstalled-Size: %1\n";

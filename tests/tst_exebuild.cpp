@@ -74,7 +74,7 @@ private slots:
         qputenv("TMPDIR", QFile::encodeName(temporary));
     }
     void init() { clearToolsForTesting(); }
-    void cleanup() { QCOMPARE(QDir(temporary).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList()); }
+    void cleanup() { QCOMPARE(entries(temporary), QStringList()); }
 
     void programs_data()
     {
@@ -272,12 +272,12 @@ private slots:
         const QString script = writeProgram(root.path() + "/кэш", "=== main.py\nimport word\nprint(word.w())\n"
                                                                   "=== word.py\ndef w():\n    return 'first'\n");
         const QString cache = home.path() + "/.cache/bexlor-builder", binary = root.path() + "/кэш/tool";
-        const auto entries = [&] { return QDir(cache).entryList(QDir::Files).size(); };
+        const auto cached = [&] { return QDir(cache).entryList(QDir::Files).size(); };
         QVERIFY(buildExecutable(fields(script, root.path() + "/кэш")).success);
-        const int first = entries();
+        const int first = cached();
         QVERIFY(first >= 3);
         QVERIFY(buildExecutable(fields(script, root.path() + "/кэш")).success);
-        QCOMPARE(entries(), first);
+        QCOMPARE(cached(), first);
         QCOMPARE(runProcess(binary, {}).standardOutput, QString("first\n"));
 
         QFile word(root.path() + "/кэш/word.py");
@@ -287,7 +287,7 @@ private slots:
         word.close();
         QVERIFY(buildExecutable(fields(script, root.path() + "/кэш")).success);
         QCOMPARE(runProcess(binary, {}).standardOutput, QString("other\n"));
-        QVERIFY(entries() > first);
+        QVERIFY(cached() > first);
     }
 
     // The data files are the regular files that are neither code nor hidden, cached or another tree; they are copied
@@ -310,7 +310,7 @@ private slots:
         const Result linked = copyDataFiles(project, files, work + "/usr/bin/tool");
         QVERIFY2(linked.failed() && linked.message.startsWith(work + "/usr/share - символическая ссылка"),
                  qPrintable(linked.message));
-        QCOMPARE(QDir(outside).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+        QCOMPARE(entries(outside), QStringList());
         QVERIFY(QFile::remove(work + "/usr/share") && copyDataFiles(project, files, work + "/usr/bin/tool").success);
         QCOMPARE(QFileInfo(work + "/usr/share/tool/sub/run.sh").permissions() & 0x7077,
                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

@@ -85,9 +85,7 @@ private slots:
             QVERIFY(random.open(QIODevice::ReadOnly));
             writeFile(project + "/usr/share/mytool/random", random.read(8 << 20));
         }
-        QImage picture(300, 100, QImage::Format_RGB32);
-        picture.fill(Qt::red);
-        QVERIFY(picture.save(base + "/picture.png"));
+        writePicture(base + "/picture.png");
         if (!tool.isEmpty()) {
             writeFile(tools + '/' + tool, "#!/bin/sh\n" + script + hangingTool);
             QVERIFY(QFile::setPermissions(tools + '/' + tool, QFile::ReadOwner | QFile::ExeOwner));

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -28,6 +29,19 @@ void writeFile(const QString &path, const QByteArray &content)
     QFile file(path);
     QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
     file.write(content);
+}
+
+QString writePicture(const QString &path, Qt::GlobalColor colour)
+{
+    QImage image(300, 100, QImage::Format_RGB32);
+    image.fill(colour);
+    QTest::qVerify(image.save(path), "image.save(path)", qPrintable(path), __FILE__, __LINE__);
+    return path;
+}
+
+QStringList entries(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
 }
 
 QByteArray readFile(const QString &path)

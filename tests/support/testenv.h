@@ -26,6 +26,12 @@ private:
 void writeFile(const QString &path, const QByteArray &content);
 QByteArray readFile(const QString &path);
 
+// A 300x100 picture of one colour saved at path, its kind from the extension; the path.
+QString writePicture(const QString &path, Qt::GlobalColor colour = Qt::red);
+
+// The names in dir, hidden ones and system entries (FIFOs, sockets) included, "." and ".." left out.
+QStringList entries(const QString &dir);
+
 // The entries of a package as `dpkg-deb --contents` lists them, sorted, each
 // "type+mode path" (with " -> target" for a link); owner, size and date left out.
 QStringList packageListing(const QString &package);
