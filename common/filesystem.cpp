@@ -271,21 +271,27 @@ mode_t creationMode()
 // the step that failed. A full disk shows here, not only at close.
 int writeAllAndSync(int fd, const QByteArray &data)
 {
-    const char *next = data.constData();
-    qint64 left = data.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, next, size_t(left));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return written < 0 ? errno : ENOSPC;
-        next += written;
-        left -= written;
-    }
+    const int error = writeAll(fd, data.constData(), data.size());
+    if (error != 0)
+        return error;
     return ::fsync(fd) == 0 ? 0 : errno;
 }
 
 } // namespace
+
+int writeAll(int fd, const char *data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size_t(size));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return written < 0 ? errno : ENOSPC;
+        data += written;
+        size -= written;
+    }
+    return 0;
+}
 
 Result writeFileAtomically(const QString &path, const QByteArray &data, int mode)
 {

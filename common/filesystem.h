@@ -88,6 +88,10 @@ Result setMode(const QString &path, unsigned mode);
 // nobody holds (the pid now belongs to another process).
 Result writeFileAtomically(const QString &path, const QByteArray &data, int mode = -1);
 
+// Writes all size bytes at data to the open file fd, going on after a short
+// write or a signal; 0 or the errno (ENOSPC when nothing more is taken).
+int writeAll(int fd, const char *data, qint64 size);
+
 // Whether name (a name, not a path) is one of writeFileAtomically's
 // temporaries, finished or not; no package ever ships one.
 bool isWriterTemporary(const QByteArray &name);

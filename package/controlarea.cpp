@@ -84,14 +84,6 @@ Result markConffiles(const QString &debian, const QList<QByteArray> &etcFiles, Q
     return written;
 }
 
-// Writes the md5sums lines the staging pass made, with the lines of the
-// editor's refresh.
-Result writeStagedChecksums(const QString &staging, const QByteArray &lines)
-{
-    const QString path = staging + QStringLiteral("/DEBIAN/md5sums");
-    return writeMd5sums(path, lines, 0644);
-}
-
 } // namespace
 
 bool isMaintainerScript(const QString &name)
@@ -137,8 +129,8 @@ Result prepareControlArea(const QString &staging, const AccessRules &rules, cons
          [&] { return markConffiles(debian, staged.etcFiles, &conffiles); },
          [&] {
              // Conffiles, whose sums dpkg keeps itself, are left out, as dh_md5sums does.
-             return writeStagedChecksums(
-                 staging, conffiles.isEmpty() ? staged.md5sums : checksumsWithoutConffiles(staged.md5sums, conffiles));
+             return writeMd5sums(debian + QStringLiteral("/md5sums"),
+                                 checksumsWithoutConffiles(staged.md5sums, conffiles), 0644);
          },
          [&] { return setInstalledSize(debian + QStringLiteral("/control"), staged.installedSizeKiB); }});
     prepared.warnings = overriddenAccessLines(rules) + prepared.warnings;

@@ -388,6 +388,15 @@ bool ControlParagraph::has(const QString &name) const
     return field(name) != nullptr;
 }
 
+Result readControl(const QString &path, ControlParagraph *paragraph)
+{
+    QByteArray text;
+    const Result read = readRegularFile(path, &text);
+    if (read.success)
+        *paragraph = parseControl(text);
+    return read;
+}
+
 ControlParagraph parseControl(const QByteArray &text)
 {
     ControlParagraph paragraph;
@@ -478,13 +487,8 @@ Result checkControlFiles(const QString &workDir)
     return result;
 }
 
-Result checkStagedArchitecture(const QString &staging, const QStringList &elfFiles)
+Result checkStagedArchitecture(const ControlParagraph &paragraph, const QString &staging, const QStringList &elfFiles)
 {
-    QByteArray text;
-    const Result read = readRegularFile(staging + QStringLiteral("/DEBIAN/control"), &text);
-    if (read.failed())
-        return read;
-    const ControlParagraph paragraph = parseControl(text);
     const QString architecture = paragraph.value(QStringLiteral("Architecture")).trimmed();
     if (architecture == QLatin1String("all") && !elfFiles.isEmpty()) {
         QStringList named;

@@ -116,10 +116,12 @@ Result stageAndBuild(const QString &workDir, const QString &privateDir, const QS
         return Result::failure(buildError + systemError(errno));
     StagedData data;
     const auto removeFiles = qScopeGuard([&] { removeStagedFiles(staging, data); });
+    ControlParagraph control;
     const Result staged = runSteps({[&] { return stagePackage(workDir, staging, own, rules, &data); },
                                     [&] { return prepareControlArea(staging, rules, data); },
-                                    [&] { return checkSharedLibraries(staging, data.elfFiles); },
-                                    [&] { return checkStagedArchitecture(staging, data.elfFiles); }});
+                                    [&] { return readControl(staging + QStringLiteral("/DEBIAN/control"), &control); },
+                                    [&] { return checkSharedLibraries(control, data.elfFiles); },
+                                    [&] { return checkStagedArchitecture(control, staging, data.elfFiles); }});
     // The staging copy is gone once the user reads the messages, failures and warnings alike: its files are
     // named where the user has them.
     QString named = workDir;

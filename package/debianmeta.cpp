@@ -29,18 +29,6 @@ namespace {
 
 const QByteArray installedSizeField = QByteArrayLiteral("Installed-Size");
 
-// Writes all of data to fd; 0 or the error number.
-int writeAll(int fd, const char *data, ssize_t size)
-{
-    for (ssize_t done = 0; done < size;) {
-        const ssize_t written = ::write(fd, data + done, size_t(size - done));
-        if (written < 0 && errno != EINTR)
-            return errno;
-        done += qMax<ssize_t>(written, 0);
-    }
-    return 0;
-}
-
 struct Digest
 {
     QByteArray hex;

@@ -14,16 +14,6 @@
 
 namespace {
 
-// The staged control file, which the build has already read and checked.
-Result stagedControl(const QString &staging, ControlParagraph *paragraph)
-{
-    QByteArray control;
-    const Result read = readRegularFile(staging + QStringLiteral("/DEBIAN/control"), &control);
-    if (read.success)
-        *paragraph = parseControl(control);
-    return read;
-}
-
 // The entries of a relationship value; none where it does not parse (the
 // control check has refused such a value before the build got here).
 QList<RelationGroup> relationGroups(const QByteArray &value)
@@ -102,16 +92,13 @@ QString dependsLine(const QString &depends, const QStringList &missing)
     return QStringLiteral("Depends: ") + (entries + missing).join(QStringLiteral(", "));
 }
 
-Result checkSharedLibraries(const QString &staging, const QStringList &files)
+Result checkSharedLibraries(const ControlParagraph &control, const QStringList &files)
 {
     if (files.isEmpty())
         return Result::done();
     const PhaseTimer timer(BuildPhase::Elf);
     QString output;
-    ControlParagraph control;
-    Result run = runShlibdeps(files, &output);
-    if (run.success)
-        run = stagedControl(staging, &control);
+    const Result run = runShlibdeps(files, &output);
     if (run.failed()) {
         return Result::doneWith(
             {QStringLiteral("Не удалось определить зависимости от библиотек (dpkg-shlibdeps): ") + run.message});

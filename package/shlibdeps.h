@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+struct ControlParagraph;
+
 // The shared-library dependencies of a staged package, found with
 // dpkg-shlibdeps, against what its control file declares in Depends.
 
@@ -27,4 +29,4 @@ QString dependsLine(const QString &depends, const QStringList &missing);
 // built by this program name in their note, and warns of what Depends lacks
 // with a ready line; a dpkg-shlibdeps failure becomes a warning too, never a
 // refusal.
-Result checkSharedLibraries(const QString &staging, const QStringList &files);
+Result checkSharedLibraries(const ControlParagraph &control, const QStringList &files);

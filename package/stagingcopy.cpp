@@ -621,13 +621,14 @@ private:
                 staged->copied.push_back(file.relative);
             if (!file.packed)
                 continue;
-            if (file.relative.contains('\n'))
+            if (file.relative.contains('\n')) {
                 m_warnings << QStringLiteral("Имя файла содержит перевод строки, в md5sums его нет: %1")
                                   .arg(displayName(file.relative));
-            else
+            } else {
                 staged->md5sums += md5sumsLine(file.digest.md5, file.relative);
-            if (file.relative.startsWith("etc/") && !file.relative.contains('\n'))
-                staged->etcFiles << file.relative;
+                if (file.relative.startsWith("etc/"))
+                    staged->etcFiles << file.relative;
+            }
             if (file.digest.elf)
                 staged->elfFiles << file.relative;
         }

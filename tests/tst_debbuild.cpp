@@ -181,8 +181,7 @@ private slots:
         QVERIFY(QDir().mkpath(again));
         QTest::qWait(1100); // a second later, so that any clock time would show
         QCOMPARE(QProcess::execute(qEnvironmentVariable("BEXLOR_BUILD"), {"deb", workDir, again}), 0);
-        QCOMPARE(QProcess::execute("cmp", {package, again + "/mytool_1.0_all.deb"}), 0);
-        QVERIFY(QDir(tmp).isEmpty());
+        QVERIFY(QProcess::execute("cmp", {package, again + "/mytool_1.0_all.deb"}) == 0 && QDir(tmp).isEmpty());
     }
 
     void controlAreaLinks_data()
@@ -217,10 +216,10 @@ private slots:
             QVERIFY(::chmod(QFile::encodeName(area + '/' + file.first), file.first == "postinst" ? 0700 : 0600) == 0);
         }
         // Every regular file under etc/ becomes a conffile, after the user's lines; a link there does not.
-        for (const char *file : {"/etc/linked.conf", "/etc/b.conf", "/etc/a b.conf", "/etc/Я/c", "/usr/share/kept"})
+        for (const char *file :
+             {"/etc/linked.conf", "/etc/b.conf", "/etc/a b.conf", "/etc/c\r", "/etc/Я/c", "/usr/share/kept"})
             writeFile(work + file, "x=1\n");
-        QVERIFY(QFile::link("b.conf", work + "/etc/link"));
-        QVERIFY(::chmod(QFile::encodeName(area), 0700) == 0);
+        QVERIFY(QFile::link("b.conf", work + "/etc/link") && ::chmod(QFile::encodeName(area), 0700) == 0);
         const QString name = linked.mid(QString("DEBIAN/").size());
         if (linked != "DEBIAN")
             QVERIFY(QDir().mkpath(outside) && QFile::rename(work + '/' + linked, outside + '/' + name));
@@ -230,7 +229,7 @@ private slots:
         const QStringList before = treeSnapshot(outside);
         QVERIFY(QDir().mkpath(output));
         const Result built = buildPackage(work, output);
-        QVERIFY2(built.success && built.message.contains("\n/etc/a b.conf\n/etc/b.conf\n/etc/Я/c\n")
+        QVERIFY2(built.success && built.message.contains("\n/etc/a b.conf\n/etc/b.conf\n/etc/c\r\n/etc/Я/c\n")
                      && built.message.contains("«Architecture: amd64», но в пакете нет программ"),
                  qPrintable(built.message));
         QCOMPARE(treeSnapshot(outside), before);
@@ -239,9 +238,10 @@ private slots:
                  QStringList({"conffiles", "control", "md5sums", "postinst"}));
         QVERIFY(!QFileInfo(control + "/postinst").isSymLink() && QFileInfo(control + "/postinst").isExecutable());
         // md5sums leaves the conffiles out, as dh_md5sums does.
-        QCOMPARE(readFile(control + "/conffiles"), QString("remove-on-upgrade /etc/old.conf\n/usr/share/kept\n"
-                                                           "/etc/linked.conf\n/etc/a b.conf\n/etc/b.conf\n/etc/Я/c\n")
-                                                       .toUtf8());
+        QCOMPARE(readFile(control + "/conffiles"),
+                 QString("remove-on-upgrade /etc/old.conf\n/usr/share/kept\n/etc/linked.conf\n"
+                         "/etc/a b.conf\n/etc/b.conf\n/etc/c\r\n/etc/Я/c\n")
+                     .toUtf8());
         QCOMPARE(readFile(control + "/md5sums"), QByteArray());
     }
 

@@ -210,7 +210,7 @@ private slots:
         writeFile(w + "/usr/DEBIAN/kept", "kept");
         writeFile(w + "/usr/share/bad\nname", "nl");
         writeFile(deb("conffiles"), "remove-on-upgrade /usr/share/x\n//usr/share/conf");
-        for (const char *file : {"/usr/share/conf", "/usr/share/confx", "/etc/a.conf", "/etc/Я/b"})
+        for (const char *file : {"/usr/share/conf", "/usr/share/confx", "/etc/a.conf", "/etc/Я/b", "/etc/\r"})
             writeFile(w + file, file);
         for (const char *name : {"b", "Z", "a.b", "a", "ё", "_", "a-b", "\xff"}) // the walk meets them out of order
             writeFile(w + "/usr/share/" + QFile::decodeName(name), name);
