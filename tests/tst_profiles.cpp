@@ -180,21 +180,6 @@ private slots:
         groups.sort();
         QCOMPARE(groups, remaining);
     }
-
-    // A store file that cannot be written is reported, never saved over.
-    void saveFailureIsReported()
-    {
-        QVERIFY(QFile::remove(settingsFilePath()) && QDir().mkpath(settingsFilePath()));
-        FakeDialogs dialogs;
-        saved(fields("", "tool"), 0, dialogs);
-        const QStringList shown = dialogs.take();
-        QVERIFY(QDir().rmdir(settingsFilePath()));
-        QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown[0].startsWith("critical: Ошибка / Не удалось сохранить настройки в файл " + settingsFilePath()),
-                 qPrintable(shown[0]));
-        saved(fields("", "tool"), 0, dialogs);
-        QCOMPARE(dialogs.take(), QStringList{"information: Выполнено! / Настройки сохранены"});
-    }
 };
 
 // With "--groups FILE" the executable only prints the groups of FILE, one a line, for storedGroups().
