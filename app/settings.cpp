@@ -40,8 +40,7 @@ Result checkSettingsFile()
     const Result home = requireHome();
     if (home.failed())
         return home;
-    const QFileInfo file(settingsFilePath());
-    return file.exists() || file.isSymLink() ? checkRegularFile(file.filePath()) : Result::done();
+    return entryExists(settingsFilePath()) ? checkRegularFile(settingsFilePath()) : Result::done();
 }
 
 void removeStaleSettingsLock()

@@ -356,6 +356,12 @@ Result writeMd5sums(const QString &path, const QByteArray &lines, int mode)
     return writeFileAtomically(path, content, mode);
 }
 
+bool entryExists(const QString &path)
+{
+    struct stat status;
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
+}
+
 Result checkRegularFile(const QString &path)
 {
     struct stat status;

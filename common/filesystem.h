@@ -109,6 +109,9 @@ inline QByteArray md5sumsLine(const QByteArray &hexDigest, const QByteArray &rel
 // writeFileAtomically takes it.
 Result writeMd5sums(const QString &path, const QByteArray &lines, int mode = -1);
 
+// Whether anything is at path, a link that leads nowhere included.
+bool entryExists(const QString &path);
+
 // Whether path can be read without blocking: a regular file, or a link to
 // one. A FIFO would block the window for ever, so anything else (a FIFO, a
 // device, a socket, a directory) is refused with a message naming it, and

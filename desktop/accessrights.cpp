@@ -141,8 +141,7 @@ AccessRules parseAccessRights(const QByteArray &text)
 
 Result readAccessRules(const QString &path, AccessRules *rules)
 {
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
+    if (!entryExists(path))
         return Result::done();
     QByteArray text;
     const Result read = readRegularFile(path, &text);

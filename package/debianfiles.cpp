@@ -1,5 +1,6 @@
 #include "package/debianfiles.h"
 
+#include "common/filesystem.h"
 #include "common/paths.h"
 #include "package/templates.h"
 
@@ -13,7 +14,7 @@ Result createStandardFiles(const QString &workDir)
     for (const char *name : {"control", "preinst", "postinst", "prerm", "postrm"}) {
         // Opening a FIFO would block, and an existing file keeps its text.
         QFile file(workDir + QStringLiteral("/DEBIAN/") + QLatin1String(name));
-        if (QFileInfo::exists(file.fileName()) || QFileInfo(file.fileName()).isSymLink())
+        if (entryExists(file.fileName()))
             continue;
         if (!file.open(QIODevice::Append))
             failures << file.fileName() + QStringLiteral(": ") + file.errorString();

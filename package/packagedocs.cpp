@@ -24,11 +24,6 @@ QString overridePath(const QString &workDir, const QString &package)
     return workDir + QStringLiteral("/usr/share/lintian/overrides/") + package;
 }
 
-bool present(const QString &path)
-{
-    return QFileInfo::exists(path) || QFileInfo(path).isSymLink();
-}
-
 // One document to write: where, and its bytes.
 struct Document
 {
@@ -82,7 +77,7 @@ public:
     }
 
 private:
-    bool wanted(const QString &path) const { return m_answers.replace || !present(path); }
+    bool wanted(const QString &path) const { return m_answers.replace || !entryExists(path); }
 
     Result makeMetainfo(const QByteArray &copyright, QList<Document> *documents, QStringList *notes) const
     {
@@ -126,7 +121,7 @@ Result makeChangelog(const QString &workDir, const DocsFields &fields, const QDa
 {
     const QString path = changelogPath(workDir, fields.package, fields.version);
     QByteArray existing;
-    if (present(path)) {
+    if (entryExists(path)) {
         const Result read = readChangelog(path, &existing);
         if (read.failed())
             return read;
@@ -162,15 +157,15 @@ Result planPackageDocs(const QString &workDir, DocsPlan *plan)
     if (read.failed())
         return read;
     const QString package = plan->fields.package;
-    plan->copyrightExists = present(copyrightPath(workDir, package));
+    plan->copyrightExists = entryExists(copyrightPath(workDir, package));
     plan->pages = programPages(workDir);
     plan->shortcut = launchedShortcut(workDir, package);
     if (plan->copyrightExists)
         plan->existing << copyrightPath(workDir, package);
-    if (present(overridePath(workDir, package)))
+    if (entryExists(overridePath(workDir, package)))
         plan->existing << overridePath(workDir, package);
     for (const ProgramPage &page : qAsConst(plan->pages)) {
-        if (present(workDir + QLatin1Char('/') + page.page))
+        if (entryExists(workDir + QLatin1Char('/') + page.page))
             plan->existing << workDir + QLatin1Char('/') + page.page;
     }
     if (plan->shortcut.isEmpty())
