@@ -108,17 +108,16 @@ private slots:
         // The box shows the first lines; the whole text and the lint tags are in its details.
         const QString text = details.contains("Команда сборки завершена") ? details : shown + "\n" + details;
         const QString link = "Ссылка /usr/share/my/link указывает на " + base + "/outside, которого нет в пакете";
-        for (const QString &note :
-             QStringList{"DEBIAN/control: нет поля «Description»", "stale: 600", "no separator", "mytool: 9",
-                         "passwd: 600", "(это ссылка): /usr/share/my/link: 4777", "(путь содержит нулевой байт)",
-                         "(путь проходит через ссылку): /usr/share/dir/key",
-                         "(права в пакете: 755): /DEBIAN/postinst: 644",
-                         "(права в пакете: 644): /DEBIAN/templates: 755", "(права в пакете: 755): /DEBIAN: 700",
-                         "Пустой сценарий DEBIAN/preinst не включён в пакет",
-                         "«Architecture: all», но в пакете есть программы и библиотеки ELF",
-                         "Сценарий DEBIAN/prerm не начинается со строки «#!»",
-                         "Временный файл незавершённой записи " + unfinished.at(0) + " в пакет не включён",
-                         "Временный файл незавершённой записи " + unfinished.at(1) + " в пакет не включён", link})
+        for (const QString &note : QStringList{
+                 "DEBIAN/control: нет поля «Description»", "stale: 600", "no separator", "mytool: 9", "passwd: 600",
+                 "(это ссылка): /usr/share/my/link: 4777", "(путь содержит нулевой байт)",
+                 "(путь проходит через ссылку): /usr/share/dir/key", "(права в пакете: 755): /DEBIAN/postinst: 644",
+                 "(права в пакете: 644): /DEBIAN/templates: 755", "(права в пакете: 755): /DEBIAN: 700",
+                 "Пустой сценарий DEBIAN/preinst не включён в пакет",
+                 "«Architecture: all», но в пакете есть программы и библиотеки ELF",
+                 "Сценарий DEBIAN/prerm не начинается со строки «#!»",
+                 "Временный файл незавершённой записи " + unfinished.at(0) + " в пакет не включён",
+                 "Временный файл незавершённой записи " + unfinished.at(1) + " в пакет не включён", link})
             QVERIFY2(text.contains(note), qPrintable(note));
         QCOMPARE(text.count("которого нет в пакете"), 1);
         // dpkg-deb's own warnings name the work directory's files, never the staging copy, gone by now.
