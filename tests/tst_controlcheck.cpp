@@ -175,9 +175,6 @@ private slots:
         // The build rewrites Installed-Size under any spelling of its name, and adds none.
         row("installed-size in lower case", good + "installed-size: 5\n", none, none);
         row("Installed-Size with blanks", good + "Installed-Size : x\n y\n", none, none);
-        row("all at once", "Package: my_tool\nVersion: x1\n\nArchitecture: all\nArchitecture: all\n",
-            {"строка 3: пустая строка", "строка 5: поле «Architecture» уже", "имя пакета «my_tool»", "версия «x1»"},
-            unnamed);
         // Package, Version, Architecture.
         for (const char *field : {"Package", "Version", "Architecture"})
             row(field, QByteArray(good).replace(QByteArray(field) + ':', "X-Gone:"),

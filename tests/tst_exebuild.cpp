@@ -349,9 +349,6 @@ private slots:
         addRow("runtime names, missing directory", "runtime names", "", "");
         addRow("cache keys", "keys", "ab c|a bc|ab c", "2 distinct");
         addRow("runtime, none installed", "runtime", "", "Не найдено ни одной среды Python");
-        addRow("scan, syntax error", "scan",
-               "{\"modules\": [], \"error\": {\"file\": \"/p/a b.py\", \"line\": 3, \"reason\": \"invalid syntax\"}}",
-               "Ошибка при сборке файла .c:\n/p/a b.py, строка 3: invalid syntax");
         addRow("scan, not JSON", "scan", "Traceback", "Не удалось прочитать список импортов программы");
     }
 

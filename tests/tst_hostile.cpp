@@ -5,7 +5,6 @@
 #include "app/ui/bexlorwindow.h"
 #include "common/filesystem.h"
 #include "common/paths.h"
-#include "common/processrunner.h"
 #include "common/wording.h"
 #include "desktop/accessrights.h"
 #include "desktop/ui/shortcutwindow.h"
@@ -306,7 +305,6 @@ private slots:
             addRow(qPrintable(QString("empty field refused: ") + handler.first), "empty field", "", handler.second);
         addRow("package build checks the output directory first", "check order", "", Handler());
         addRow("read-only DEBIAN with all files: no complaint", "read-only", "/пакет", Handler());
-        addRow("no child of a failed tool left behind", "children", "", Handler());
     }
 
     void heldRules()
@@ -335,11 +333,6 @@ private slots:
             }
             s.main.editFiles();
             QCOMPARE(s.dialogs.take(), QStringList());
-        } else if (rule == "children") {
-            const ProcessResult run = runProcess("sh", {"-c", "sleep 300 & echo $!; exit 1"});
-            QVERIFY(run.started && !run.succeeded());
-            const QString stat = "/proc/" + run.standardOutput.trimmed() + "/stat";
-            QTRY_VERIFY(!QFileInfo::exists(stat) || readFile(stat).contains(") Z "));
         } else {
             s.dialogs.answers.enqueue(true);
             s.dialogs.paths.enqueue(m_dir->path() + "/picture.png");

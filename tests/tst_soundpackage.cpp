@@ -56,31 +56,6 @@ class SoundPackageTest : public QObject
     }
 
 private slots:
-    // The path a new user takes without any of the new tools: the editor
-    // opened (empty scripts, DEBIAN less the umask), control written, the
-    // access list generated from those modes, then the build.
-    void defaultPathBuilds()
-    {
-        const QString work = root.path() + "/default path/mytool", output = root.path() + "/default out";
-        QVERIFY(QDir().mkpath(output) && QDir().mkpath(dataDirectoryPath()));
-        writeFile(work + "/usr/share/mytool/data.txt", "data\n");
-        BexlorWindow window;
-        FakeDialogs dialogs;
-        window.ui->lineEditProjectDir_2->setText(work), window.ui->lineEditDebDir->setText(output);
-        writeControl(window, QString());
-        window.editAccess();
-        window.newWindow->close();
-        QVERIFY(readFile(dataDirectoryPath() + "/mytool").contains("/DEBIAN/preinst: 6"));
-        dialogs.take();
-        // Without the documents lintian finds errors: the box still says the package was built, its text
-        // beginning with the error tags.
-        const QString shown = build(window, dialogs, true);
-        QVERIFY2(shown.startsWith("information: Выполнено! / E: mytool: ")
-                     && shown.contains("Пустой сценарий DEBIAN/preinst не включён в пакет"),
-                 qPrintable(shown));
-        QVERIFY(QFileInfo::exists(output + "/mytool_1.0-1_" + architecture + ".deb"));
-    }
-
     void soundPackage()
     {
         const QString package = "bexlor-sound-check";
