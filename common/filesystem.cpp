@@ -356,6 +356,18 @@ Result writeMd5sums(const QString &path, const QByteArray &lines, int mode)
     return writeFileAtomically(path, content, mode);
 }
 
+Result copyFileAtomically(const QString &source, const QString &target)
+{
+    QByteArray bytes;
+    const Result read = readRegularFile(source, &bytes);
+    if (read.failed())
+        return read;
+    struct stat status;
+    if (::stat(QFile::encodeName(source).constData(), &status) != 0)
+        return Result::failure(QStringLiteral("Файл %1 не найден").arg(source));
+    return writeFileAtomically(target, bytes, int(status.st_mode & 07777));
+}
+
 bool entryExists(const QString &path)
 {
     struct stat status;

@@ -109,6 +109,10 @@ inline QByteArray md5sumsLine(const QByteArray &hexDigest, const QByteArray &rel
 // writeFileAtomically takes it.
 Result writeMd5sums(const QString &path, const QByteArray &lines, int mode = -1);
 
+// Copies the regular file source (or what a link there leads to) to target
+// with its permission bits, as writeFileAtomically writes.
+Result copyFileAtomically(const QString &source, const QString &target);
+
 // Whether anything is at path, a link that leads nowhere included.
 bool entryExists(const QString &path);
 

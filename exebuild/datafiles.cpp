@@ -79,17 +79,10 @@ Result copyDataFiles(const QString &scriptDir, const QList<QByteArray> &files, c
         }
         const QString source = scriptDir + QLatin1Char('/') + relative;
         const QString target = dataDir + QLatin1Char('/') + relative;
-        struct stat status;
-        QByteArray bytes;
         const Result copied = runSteps({
             [&] { return refuseLinksBelow(root, target.mid(root.size())); },
             [&] { return makePath(QFileInfo(target).path(), 0755); },
-            [&] { return readRegularFile(source, &bytes); },
-            [&] {
-                if (::stat(QFile::encodeName(source).constData(), &status) != 0)
-                    return Result::failure(QStringLiteral("Файл %1 не найден").arg(source));
-                return writeFileAtomically(target, bytes, int(status.st_mode & 07777));
-            },
+            [&] { return copyFileAtomically(source, target); },
         });
         if (copied.failed())
             return copied;

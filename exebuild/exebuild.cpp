@@ -26,7 +26,6 @@
 #include <atomic>
 #include <numeric>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 Result checkRuntime(const QString &runtime, const QStringList &installed)
@@ -357,12 +356,7 @@ private:
 
     Result place()
     {
-        QByteArray bytes;
-        struct stat status;
-        const Result read = readRegularFile(m_linkedFile, &bytes);
-        if (read.failed() || ::stat(QFile::encodeName(m_linkedFile).constData(), &status) != 0)
-            return read.failed() ? read : Result::failure(QStringLiteral("Файл %1 не найден").arg(m_linkedFile));
-        const Result written = writeFileAtomically(m_executable, bytes, int(status.st_mode & 07777));
+        const Result written = copyFileAtomically(m_linkedFile, m_executable);
         if (written.failed())
             return written;
         report.controlLines = controlLines(m_dependencies);
