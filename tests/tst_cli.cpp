@@ -112,8 +112,10 @@ private slots:
         row("deb, no output directory", {"deb", "{W}"}, 1, "Необходимо выбрать каталог для deb-файла");
         row("deb, no work directory", {"deb", "", "{O}"}, 1, "Необходимо выбрать каталог с проектом");
         row("deb, output missing", {"deb", "{W}", "{O}/нет"}, 1, debError + "Каталог для deb-файла {O}/нет не найден");
-        row("deb, control a FIFO", build, 1, debError + "{W}/DEBIAN/control не является обычным файлом", "!" + deb, {},
-            "fifo control");
+        for (const char *name : {"control", "conffiles"})
+            row(qPrintable(QString("deb, %1 a FIFO").arg(name)), build, 1,
+                debError + "{W}/DEBIAN/" + name + " не является обычным файлом", "!" + deb, {},
+                QString("fifo ") + name);
         const QStringList lint = build + QStringList{"--lint"};
         // lintian's error tags fail the run, the package kept and the tags first.
         row("deb, lint finds errors", lint, 1,
@@ -290,10 +292,10 @@ private slots:
             for (const char *tool : {"fakeroot", "dpkg-deb", "tar", "xz", "lintian", "perl", "sh"})
                 put(base + "/planted/" + tool, "#!/bin/sh\necho \"$0\" >> \"${0%/*}/ran\"\n", 0755);
             environment.insert("PATH", base + "/planted:" + environment.value("PATH"));
-        } else if (prepare == "fifo control")
-            QVERIFY(QFile::remove(work + "/DEBIAN/control")
-                    && QProcess::execute("mkfifo", {work + "/DEBIAN/control"}) == 0);
-        else if (prepare == "data blocked")
+        } else if (prepare.startsWith("fifo ")) {
+            QFile::remove(work + "/DEBIAN/" + prepare.mid(5));
+            QCOMPARE(QProcess::execute("mkfifo", {work + "/DEBIAN/" + prepare.mid(5)}), 0);
+        } else if (prepare == "data blocked")
             QVERIFY(QDir(data).removeRecursively() && QFile(data).open(QIODevice::WriteOnly));
         if (prepare.startsWith("TMPDIR="))
             environment.insert("TMPDIR", fill(prepare.section(' ', 0, 0).mid(7)));
