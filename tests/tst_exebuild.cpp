@@ -2,6 +2,7 @@
 // from a directory full of impostor modules, against what the runtime's own interpreter prints; a cancel and the cache;
 // then the rules the build decides by, called directly.
 #include "app/ui/bexlorwindow.h"
+#include "common/filesystem.h"
 #include "common/job.h"
 #include "common/processrunner.h"
 #include "exebuild/datafiles.h"
@@ -17,6 +18,9 @@
 
 #include <QtConcurrent>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -75,6 +79,8 @@ private slots:
     }
     void init() { clearToolsForTesting(); }
     void cleanup() { QCOMPARE(entries(temporary), QStringList()); }
+    // QTemporaryDir cannot remove a name that is not UTF-8.
+    void cleanupTestCase() { QVERIFY(removeTree(root.path()).success); }
 
     void programs_data()
     {
@@ -302,16 +308,22 @@ private slots:
                      "=== pkg/usr/x.txt\n=== b c.txt\n");
         QVERIFY(QFile::setPermissions(project + "/sub/run.sh", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QCOMPARE(QProcess::execute("mkfifo", {project + "/sub/pipe"}), 0); // its copy would block
+        // A name that is not UTF-8 (Latin-1 "café") is found, and named as not copied.
+        QVERIFY(::close(::creat(QFile::encodeName(project + "/caf").append('\xe9').constData(), 0644)) == 0);
         QList<QByteArray> files = dataFiles(project, {});
         std::sort(files.begin(), files.end());
-        QCOMPARE(files, (QList<QByteArray>{"a.json", "b c.txt", "sub/run.sh"}));
+        QCOMPARE(files, (QList<QByteArray>{"a.json", "b c.txt", "caf\xe9", "sub/run.sh"}));
         QVERIFY(QDir().mkpath(work + "/usr/bin") && QDir().mkpath(outside));
         QVERIFY(QFile::link(outside, work + "/usr/share"));
         const Result linked = copyDataFiles(project, files, work + "/usr/bin/tool");
         QVERIFY2(linked.failed() && linked.message.startsWith(work + "/usr/share - символическая ссылка"),
                  qPrintable(linked.message));
         QCOMPARE(entries(outside), QStringList());
-        QVERIFY(QFile::remove(work + "/usr/share") && copyDataFiles(project, files, work + "/usr/bin/tool").success);
+        QVERIFY(QFile::remove(work + "/usr/share"));
+        const Result copied = copyDataFiles(project, files, work + "/usr/bin/tool");
+        QVERIFY2(copied.success && copied.warnings.size() == 1 && copied.warnings[0].startsWith("Файл данных caf")
+                     && copied.warnings[0].endsWith("не скопирован: его имя не в UTF-8"),
+                 qPrintable(copied.warnings.join('\n')));
         QCOMPARE(QFileInfo(work + "/usr/share/tool/sub/run.sh").permissions() & 0x7077,
                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(readFile(work + "/usr/share/tool/a.json"), QByteArray("{}\n"));

@@ -100,7 +100,7 @@ private slots:
     void fullDiskKeepsOldContent_data()
     {
         QTest::addColumn<QString>("target"); // control: the size rewrite on opening the DEBIAN editor
-        for (const char *target : {"control", "shortcut", "access", "icons", "profile"})
+        for (const char *target : {"control", "shortcut", "access", "icons", "profile", "executable"})
             addRow(target, target);
     }
 
@@ -136,6 +136,16 @@ private slots:
             QCOMPARE(s.dialogs.take().last(), QStringLiteral("information: Выполнено! / Файлы иконон созданы"));
             s.dialogs.paths.enqueue(writePicture(m_dir->path() + "/blue.png", Qt::blue));
             act = [&] { s.main.createIcon(); };
+        } else if (target == "executable") {
+            const QString source = m_dir->path() + "/src/tool.py";
+            writeFile(source, "print('new')\n");
+            writeFile(file = work + "/bin/tool", "old binary");
+            s.main.ui->lineEditProjectDir->setText(QFileInfo(source).path());
+            s.main.ui->lineEditPy->setText(source);
+            s.main.ui->labelOutputC->setText(m_dir->path() + "/src/tool.c");
+            s.main.ui->lineEditBinaryDir->setText(work + "/bin");
+            s.main.ui->lineEditBinary->setText("tool");
+            act = [&] { s.main.build(); };
         } else {
             QVERIFY(QDir().mkpath(disk + "/config") && QFile::link(disk + "/config", m_home.path() + "/.config"));
             file = settingsFilePath();
