@@ -1,8 +1,8 @@
 #!/bin/sh
 # The project packages itself: scripts/make-deb builds the .deb from BUILDDIR into a
-# temporary directory; lintian --pedantic finds no error and no warning in it; as root it
-# installs, the installed programs answer --help, its manual pages and metainfo pass man and
-# appstreamcli, and it is purged again, also when a check fails. 77: skipped.
+# temporary directory; lintian --pedantic finds no error and no warning in it; it installs,
+# the installed programs answer --help, its manual pages and metainfo pass man and
+# appstreamcli, and it is purged again, also when a check fails. Root only; 77: skipped.
 set -eu
 build=$1
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,7 +10,8 @@ if [ "$(id -u)" != 0 ]; then
     echo "Installing the package needs root: skipped"
     exit 77
 fi
-if dpkg-query -W -f '${Status}' bexlor-builder 2>/dev/null | grep -q installed; then
+installed() { dpkg-query -W -f '${db:Status-Status}' bexlor-builder 2>/dev/null | grep -qx installed; }
+if installed; then
     echo "bexlor-builder is installed on this machine already: not replaced by a test"
     exit 77
 fi
@@ -30,5 +31,5 @@ done
 appstreamcli validate --no-net /usr/share/metainfo/org.bexlor.builder.metainfo.xml
 dpkg --verify bexlor-builder
 dpkg --purge bexlor-builder
-! dpkg-query -W -f '${Status}' bexlor-builder 2>/dev/null | grep -q installed
+if installed; then echo "bexlor-builder is still installed after the purge"; exit 1; fi
 echo "bexlor-builder packaged itself, installed, ran and was purged"

@@ -189,7 +189,7 @@ private slots:
                      && !QFileInfo::exists("/usr/share/doc/" + package) && !QFileInfo::exists("/usr/share/" + package),
                  qPrintable(remove.warnings()));
         QVERIFY(runProcess("dpkg", {"--purge", package}).succeeded() && !QFileInfo::exists(conffile));
-        QVERIFY(!runProcess("dpkg-query", {"-W", "-f", "${Status}", package}).standardOutput.contains("installed"));
+        QVERIFY(runProcess("dpkg-query", {"-W", "-f", "${db:Status-Status}", package}).standardOutput != "installed");
     }
 };
 
