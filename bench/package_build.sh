@@ -41,7 +41,7 @@ bench_tree() {
     mkdir -p "$work/DEBIAN" "$out"
     printf 'Package: mytool\nVersion: 1.0\nArchitecture: all\nMaintainer: Bench <b@example.org>\nDescription: bench\n bench\n' \
         >"$work/DEBIAN/control"
-    /usr/bin/python3.11 - "$work" "$files" "$megabytes" <<'PY'
+    /usr/bin/python3 - "$work" "$files" "$megabytes" <<'PY'
 import os, sys
 root, files, megabytes = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 size = megabytes * 1024 * 1024 // files
