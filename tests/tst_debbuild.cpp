@@ -101,7 +101,7 @@ private slots:
         const QString details = dialogs.shown.isEmpty() ? QString() : dialogs.last().details;
         const QString shown = dialogs.take().join("\n---\n");
         QVERIFY2(shown.startsWith(box.replace("{W}", work)), qPrintable(shown));
-        QVERIFY(QDir(tmp).isEmpty() && !QFileInfo::exists("pwned") && !QFileInfo::exists("/tmp/mytool"));
+        QVERIFY(entries(tmp).isEmpty() && !QFileInfo::exists("pwned") && !QFileInfo::exists("/tmp/mytool"));
         const bool built = box.startsWith("information");
         QCOMPARE(entries(output), built ? QStringList{"mytool_1.0_all.deb"} : QStringList());
         if (!built)
@@ -169,7 +169,7 @@ private slots:
         QVERIFY(QDir().mkpath(again));
         QTest::qWait(1100); // a second later, so that any clock time would show
         QCOMPARE(QProcess::execute(qEnvironmentVariable("BEXLOR_BUILD"), {"deb", workDir, again}), 0);
-        QVERIFY(QProcess::execute("cmp", {package, again + "/mytool_1.0_all.deb"}) == 0 && QDir(tmp).isEmpty());
+        QVERIFY(QProcess::execute("cmp", {package, again + "/mytool_1.0_all.deb"}) == 0 && entries(tmp).isEmpty());
     }
 
     void controlAreaLinks_data()
@@ -324,7 +324,7 @@ private slots:
         }
         const QStringList debs = QDir(output).entryList({"*.deb"}, QDir::Files);
         QCOMPARE(entries(output), debs);
-        QVERIFY(QDir(elsewhere.path()).isEmpty() && QDir(here.path()).isEmpty());
+        QVERIFY(entries(elsewhere.path()).isEmpty() && entries(here.path()).isEmpty());
         QVERIFY2(built.success == outcome.startsWith("data.tar") && debs.size() == int(built.success),
                  qPrintable(built.message));
         if (edits) {

@@ -118,7 +118,7 @@ private slots:
         const QStringList shown = dialogs.take();
         QVERIFY2(shown.last().startsWith(box.replace("{W}", work)), qPrintable(shown.join('\n')));
         if (!box.startsWith("information")) {
-            QVERIFY(QDir(outside).isEmpty());
+            QVERIFY(entries(outside).isEmpty());
             QCOMPARE(readFile(doc + "copyright"), QByteArray(existing ? "old\n" : ""));
             QVERIFY(!QFileInfo::exists(doc + "changelog.Debian.gz"));
             return;
