@@ -120,3 +120,9 @@ ProcessResult runProcess(const QString &program, const QStringList &arguments, c
     result.exitCode = process.exitCode();
     return result;
 }
+
+ProcessResult runQuery(const QString &program, const QStringList &arguments, const QStringList &extra)
+{
+    const QuietOutput quiet;
+    return runProcess(program, arguments, QString(), extra);
+}

@@ -52,3 +52,8 @@ QStringList toolEnvironment(const QStringList &extra = QStringList());
 // characters.
 ProcessResult runProcess(const QString &program, const QStringList &arguments,
                          const QString &workingDirectory = QString(), const QStringList &extra = QStringList());
+
+// Runs a tool that only answers a question (a version, a flag, a file's
+// package, a check) as runProcess does, under QuietOutput: its answer is no
+// news for the user's log, and a cancel still reaches it.
+ProcessResult runQuery(const QString &program, const QStringList &arguments, const QStringList &extra = QStringList());

@@ -1,6 +1,6 @@
 #include "exebuild/pythondeps.h"
 
-#include "exebuild/shipready.h"
+#include "common/processrunner.h"
 
 #include <QFile>
 #include <QFileInfo>

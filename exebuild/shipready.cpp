@@ -1,6 +1,6 @@
 #include "exebuild/shipready.h"
 
-#include "common/job.h"
+#include "common/processrunner.h"
 
 #include <QRegularExpression>
 
@@ -53,10 +53,4 @@ QString runtimeLibrary(const QString &runtime)
                                          {QStringLiteral("-print-file-name=lib") + runtime + QStringLiteral(".so")});
     const QString path = found.standardOutput.trimmed();
     return found.succeeded() && path.startsWith(QLatin1Char('/')) ? path : QString();
-}
-
-ProcessResult runQuery(const QString &program, const QStringList &arguments, const QStringList &extra)
-{
-    const QuietOutput quiet;
-    return runProcess(program, arguments, QString(), extra);
 }

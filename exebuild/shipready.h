@@ -1,6 +1,5 @@
 #pragma once
 
-#include "common/processrunner.h"
 #include "common/result.h"
 
 #include <QString>
@@ -32,7 +31,3 @@ QStringList stripArguments(const QString &executable);
 // The runtime library the link of an executable against runtime uses, as
 // gcc finds it (-print-file-name), or the empty text.
 QString runtimeLibrary(const QString &runtime);
-
-// Runs a tool that only answers a question (a version, a flag, a file's
-// package) under QuietOutput: its answer is no news for the user's log.
-ProcessResult runQuery(const QString &program, const QStringList &arguments, const QStringList &extra = QStringList());

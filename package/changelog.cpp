@@ -1,7 +1,6 @@
 #include "package/changelog.h"
 
 #include "common/filesystem.h"
-#include "common/job.h"
 #include "common/privatedir.h"
 #include "common/processrunner.h"
 #include "package/gzipfiles.h"
@@ -75,9 +74,8 @@ Result checkChangelog(const QByteArray &text)
     if (written.failed())
         return written;
     // What it makes of a good changelog is no news to anyone watching the tools' output.
-    const JobScope quiet(nullptr);
-    const ProcessResult parsed = runProcess(QStringLiteral("dpkg-parsechangelog"),
-                                            {QStringLiteral("--all"), QStringLiteral("-l"), plain});
+    const ProcessResult parsed = runQuery(QStringLiteral("dpkg-parsechangelog"),
+                                          {QStringLiteral("--all"), QStringLiteral("-l"), plain});
     if (!parsed.succeeded() || !parsed.standardError.isEmpty()) {
         return Result::failure(QStringLiteral("dpkg-parsechangelog не принимает changelog, составленный по "
                                               "DEBIAN/control:\n")
