@@ -20,6 +20,11 @@
 
 namespace {
 
+// Called for a directory that enter let descend, after its content:
+// directoryFd of its parent, its relativePath, and 0 or the errno with which
+// it could not be opened or read.
+using LeaveDirectory = std::function<void(int, const QByteArray &, int)>;
+
 // Walks the directory open as fd below prefix; takes ownership of fd and
 // returns 0 or the errno with which it could not be read.
 int walkDirectory(int fd, const QByteArray &prefix, const EnterEntry &enter, const LeaveDirectory &leave)
@@ -66,11 +71,11 @@ int listDirectory(int fd, const std::function<void(int, const char *, unsigned c
     return error;
 }
 
-void walkTree(const QString &root, const EnterEntry &enter, const LeaveDirectory &leave)
+void walkTree(const QString &root, const EnterEntry &enter)
 {
     const int fd = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0)
-        walkDirectory(fd, QByteArray(), enter, leave);
+        walkDirectory(fd, QByteArray(), enter, {});
 }
 
 QByteArray lastName(const QByteArray &relative)
@@ -359,13 +364,9 @@ Result writeMd5sums(const QString &path, const QByteArray &lines, int mode)
 Result copyFileAtomically(const QString &source, const QString &target)
 {
     QByteArray bytes;
-    const Result read = readRegularFile(source, &bytes);
-    if (read.failed())
-        return read;
-    struct stat status;
-    if (::stat(QFile::encodeName(source).constData(), &status) != 0)
-        return Result::failure(QStringLiteral("Файл %1 не найден").arg(source));
-    return writeFileAtomically(target, bytes, int(status.st_mode & 07777));
+    unsigned mode = 0;
+    const Result read = readRegularFile(source, &bytes, &mode);
+    return read.failed() ? read : writeFileAtomically(target, bytes, int(mode));
 }
 
 bool entryExists(const QString &path)
@@ -384,16 +385,29 @@ Result checkRegularFile(const QString &path)
     return Result::done();
 }
 
-Result readRegularFile(const QString &path, QByteArray *bytes)
+Result readRegularFile(const QString &path, QByteArray *bytes, unsigned *mode)
 {
-    const Result regular = checkRegularFile(path);
-    if (regular.failed())
-        return regular;
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
+    // Opened without waiting and checked as opened: a FIFO put in the file's
+    // place meanwhile can neither block nor be read.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int error = errno;
+    struct stat status;
+    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        const Result regular = checkRegularFile(path);
+        return regular.failed() ? regular
+                                : Result::failure(QStringLiteral("Не удалось прочитать файл %1: %2")
+                                                      .arg(path, systemError(fd < 0 ? error : EINVAL)));
+    }
+    QFile file;
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         *bytes = file.readAll();
-        if (file.error() == QFileDevice::NoError)
+        if (file.error() == QFileDevice::NoError) {
+            if (mode)
+                *mode = status.st_mode & 07777;
             return Result::done();
+        }
     }
     return Result::failure(QStringLiteral("Не удалось прочитать файл %1: %2").arg(path, file.errorString()));
 }

@@ -7,10 +7,11 @@
 
 #include <functional>
 
-// The file-system module: every walk, listing, removal, mode change, write
-// and read of the core goes through here (the package build's parallel
-// staging pass alone keeps its own walk). Nothing here follows a link below
-// the path the user named.
+// The file-system module: every walk and removal of a tree, every mode
+// change, every write of a file the user keeps and every read of a file that
+// may not be regular goes through here (the package build's parallel staging
+// pass alone keeps its own walk). Nothing here follows a link below the path
+// the user named.
 
 // ---- Listing and walking ----
 
@@ -27,18 +28,15 @@ enum class Visit { Skip, Descend };
 // Called for every entry below root, before its content: directoryFd,
 // relativePath (the entry's name bytes below root, no leading "/") and type.
 using EnterEntry = std::function<Visit(int, const QByteArray &, unsigned char)>;
-// Called for a directory that enter let descend, after its content:
-// directoryFd of its parent, its relativePath, and 0 or the errno with which
-// it could not be opened or read.
-using LeaveDirectory = std::function<void(int, const QByteArray &, int)>;
 
 // Walks the tree below root depth first, in the order the listings return
-// the entries, calling enter before and leave after each directory's
-// content. Descends only into real directories for which enter answers
-// Descend: links are never followed, so the walk always ends and never
-// leaves root. root itself may be reached through a link, as the user named
-// it; a root that cannot be opened gives no call.
-void walkTree(const QString &root, const EnterEntry &enter, const LeaveDirectory &leave = {});
+// the entries, calling enter before each directory's content (removeTree
+// walks the same way, with a visit after it too). Descends only into real
+// directories for which enter answers Descend: links are never followed, so
+// the walk always ends and never leaves root. root itself may be reached
+// through a link, as the user named it; a root that cannot be opened gives
+// no call.
+void walkTree(const QString &root, const EnterEntry &enter);
 
 // The last piece of a relative path, for the *at calls on the directory fd.
 QByteArray lastName(const QByteArray &relative);
@@ -122,6 +120,8 @@ bool entryExists(const QString &path);
 // so is a missing path.
 Result checkRegularFile(const QString &path);
 
-// Reads the whole of a regular file into *bytes; anything else is refused as
-// checkRegularFile says, and a read that fails names the path and the reason.
-Result readRegularFile(const QString &path, QByteArray *bytes);
+// Reads the whole of a regular file into *bytes, and its permission bits
+// into *mode when asked; anything else is refused as checkRegularFile says,
+// also when it takes the file's place meanwhile, and a read that fails names
+// the path and the reason.
+Result readRegularFile(const QString &path, QByteArray *bytes, unsigned *mode = nullptr);
