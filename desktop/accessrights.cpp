@@ -61,7 +61,7 @@ Result removeAccessList(const QString &workDir)
 {
     const QString name = packageName(workDir);
     const QString path = accessRightsPath(name);
-    if (name.isEmpty() || !QFileInfo(path).isFile())
+    if (name.isEmpty() || !entryExists(path) || QFileInfo(path).isDir())
         return Result::failure(QStringLiteral("Файл настроек прав доступа не найден"));
     QFile file(path);
     if (!file.remove())
