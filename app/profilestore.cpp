@@ -115,9 +115,7 @@ bool storedOnDisk(const QString &name, const Profile &profile)
     // A private directory, so that a kill meanwhile leaves nothing behind for good.
     const PrivateDirectory scratch;
     const QString copy = scratch.path() + QStringLiteral("/settings.ini");
-    QByteArray bytes;
-    if (scratch.made().failed() || readRegularFile(settingsFilePath(), &bytes).failed()
-        || writeFileAtomically(copy, bytes).failed())
+    if (scratch.made().failed() || copyFileAtomically(settingsFilePath(), copy).failed())
         return false;
     QSettings disk(copy, QSettings::IniFormat);
     disk.setIniCodec("UTF-8");

@@ -111,8 +111,7 @@ Result makeWorkingCopy(const QString &script, const QString &workingCopy)
 {
     if (leftoverCopy(script, workingCopy))
         QFile::remove(workingCopy);
-    const QFileInfo existing(workingCopy);
-    if (existing.exists() || existing.isSymLink())
+    if (entryExists(workingCopy))
         return Result::failure(QStringLiteral("Файл %1 уже существует: сборка удалила бы его. "
                                               "Переименуйте этот файл и повторите сборку.")
                                    .arg(workingCopy));
