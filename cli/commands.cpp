@@ -7,6 +7,7 @@
 #include "desktop/accessrights.h"
 #include "desktop/iconset.h"
 #include "exebuild/scriptnames.h"
+#include "package/compression.h"
 #include "package/debbuild.h"
 #include "package/debianmeta.h"
 #include "package/packagedocs.h"
@@ -290,6 +291,12 @@ Result writeStandardOutput(const QByteArray &bytes)
     return Result::done();
 }
 
+namespace {
+
+// The compression of the package build: the arguments win over the profile,
+// and a compressor given on the command line brings its own level (its
+// default unless --level is given). A level that is no number is refused;
+// the range is the build's to check.
 Result packageCompression(const CommandLine &line, const Profile &profile, Compression *compression)
 {
     const bool own = line.values.contains(compressionOption);
@@ -304,8 +311,6 @@ Result packageCompression(const CommandLine &line, const Profile &profile, Compr
                                    .arg(value(line, levelOption)));
     return Result::done();
 }
-
-namespace {
 
 // The list is saved before it is printed, so that a reader that stops early
 // (head) costs nothing but the rest of the output.

@@ -3,7 +3,6 @@
 #include "app/profilestore.h"
 #include "common/result.h"
 #include "exebuild/exebuild.h"
-#include "package/compression.h"
 
 #include <QMap>
 #include <QSet>
@@ -35,12 +34,6 @@ QString helpText(const QString &command);
 // runtimes, or the first one; the output directory is the current one when
 // neither gives one; --bytecode or the profile's Bytecode asks for bytecode.
 ExecutableBuild executableBuild(const CommandLine &line, const Profile &profile, const QStringList &runtimes);
-
-// The compression of the package build: the arguments win over the profile,
-// and a compressor given on the command line brings its own level (its
-// default unless --level is given). A level that is no number is refused;
-// the range is the build's to check.
-Result packageCompression(const CommandLine &line, const Profile &profile, Compression *compression);
 
 // Does what the command line asks and reports it; the access list goes to
 // standard output.

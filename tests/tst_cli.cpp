@@ -260,7 +260,7 @@ private slots:
         writePicture(picture);
 
         Profile profile;
-        profile.projectDir = source, profile.py = script, profile.outputC = source + "/my_tool.c";
+        profile.projectDir = source, profile.py = script;
         profile.binaryDir = out, profile.binary = "из профиля", profile.projectDirDeb = work, profile.debDir = out;
         profile.bytecode = true;
         profile.compression = "gzip", profile.compressionLevel = 1;
