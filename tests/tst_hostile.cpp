@@ -160,14 +160,14 @@ private slots:
         }
         const QByteArray before = readFile(file);
         QVERIFY(!before.isEmpty());
-        const QStringList entries = QDir(QFileInfo(file).path()).entryList(QDir::Files | QDir::Hidden);
+        const QStringList listed = entries(QFileInfo(file).path());
         fillDisk(disk);
         act();
         const QStringList shown = s.dialogs.take().filter(QRegularExpression("^(critical|information)"));
         QVERIFY2(shown.size() == 1 && shown[0].startsWith("critical: Ошибка / ") && shown[0].contains(file),
                  qPrintable(shown.join('|')));
         QCOMPARE(readFile(file), before);
-        QCOMPARE(QDir(QFileInfo(file).path()).entryList(QDir::Files | QDir::Hidden), entries);
+        QCOMPARE(entries(QFileInfo(file).path()), listed);
     }
 
     void nothingLeftBehind_data()
