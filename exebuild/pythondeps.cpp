@@ -53,13 +53,15 @@ QByteArray bexlorNote(const QString &path)
             || section.sh_type != SHT_NOTE || section.sh_size > (1 << 20) || !file.seek(qint64(section.sh_offset)))
             continue;
         const QByteArray notes = file.read(qint64(section.sh_size));
-        for (int at = 0; at + 12 <= notes.size();) {
+        for (qint64 at = 0; at + 12 <= notes.size();) {
             Elf64_Nhdr note;
             std::memcpy(&note, notes.constData() + at, sizeof note);
-            const int name = at + 12, description = name + int((note.n_namesz + 3) / 4 * 4);
-            at = description + int((note.n_descsz + 3) / 4 * 4);
-            if (at <= notes.size() && notes.mid(name, int(note.n_namesz)) == QByteArray("Bexlor", 7))
-                return notes.mid(description, int(note.n_descsz));
+            // The sizes are 32 bits, rounded up in 64: a damaged note moves on
+            // and ends the loop, and nothing is read outside the section.
+            const qint64 name = at + 12, description = name + (qint64(note.n_namesz) + 3) / 4 * 4;
+            at = description + (qint64(note.n_descsz) + 3) / 4 * 4;
+            if (at <= notes.size() && notes.mid(int(name), int(note.n_namesz)) == QByteArray("Bexlor", 7))
+                return notes.mid(int(description), int(note.n_descsz));
         }
     }
     return QByteArray();

@@ -347,6 +347,8 @@ private slots:
                "diversion by x to: /e\nlocal diversion from: /f\na, b:i386: /s",
                "/j=libpython3.11-stdlib /s=a,b /y=python3-yaml");
         addRow("relations", "relations", "a (>= 1), b | c:any, d [amd64],, a", "a b c d");
+        // A damaged note (a description size that wraps the offset round) ends the reading.
+        addRow("note, damaged sizes", "note", "00000000f4ffffff01000000", "[]");
         addRow("dependencies", "dependencies", "yaml /y|six /s ?|json /j|local /usr/local/x.py|six /s ?|ab /a ?|ab2 /a",
                "Depends: libpython3.11, pa, python3-yaml|Recommends: python3-six|/usr/local/x.py");
         // The binary name and the C file offered for a script.
@@ -379,6 +381,11 @@ private slots:
             const QMap<QString, QStringList> owners = fileOwners(input);
             for (auto it = owners.begin(); it != owners.end(); ++it)
                 got += (got.isEmpty() ? "" : " ") + it.key() + '=' + it.value().join(',');
+        } else if (rule == "note") {
+            const QString elf = root.path() + "/note";
+            writeFile(elf + ".bin", QByteArray::fromHex(input.toLatin1()));
+            QVERIFY(runProcess("objcopy", {"--add-section", ".note.x=" + elf + ".bin", "/bin/true", elf}).succeeded());
+            got = '[' + notedDepends({elf}).join(' ') + ']';
         } else if (rule == "relations") {
             got = relationNames(input).join(' ');
         } else if (rule == "dependencies") {
