@@ -64,7 +64,9 @@ BuiltModule compile(const ModuleSetup &setup, const QString &c, const QString &o
 
 QList<QByteArray> keyParts(const ModuleSetup &setup, const QByteArray &kind)
 {
-    QList<QByteArray> parts{kind};
+    // The first part names how this program translates, patches and renames
+    // a module: change it with any of them, so that no older object is used.
+    QList<QByteArray> parts{"bexlor-module-1", kind};
     parts << setup.versions;
     for (const QString &flag : setup.compileFlags)
         parts << flag.toUtf8();
