@@ -65,13 +65,14 @@ QList<QByteArray> dataFiles(const QString &scriptDir, const QStringList &skipped
     return files;
 }
 
-Result copyDataFiles(const QString &scriptDir, const QList<QByteArray> &files, const QString &executable)
+Result copyDataFiles(const QString &scriptDir, QList<QByteArray> *files, const QString &executable)
 {
     const QString dataDir = dataDirectoryFor(executable);
     // The data directory lies below root, so a target is root and the way below it.
     const QString root = QFileInfo(QFileInfo(executable).path()).path();
     QStringList warnings;
-    for (const QByteArray &file : files) {
+    QList<QByteArray> copied;
+    for (const QByteArray &file : qAsConst(*files)) {
         const QString relative = QFile::decodeName(file);
         if (QFile::encodeName(relative) != file) {
             warnings << QStringLiteral("Файл данных %1 не скопирован: его имя не в UTF-8").arg(displayName(file));
@@ -79,13 +80,15 @@ Result copyDataFiles(const QString &scriptDir, const QList<QByteArray> &files, c
         }
         const QString source = scriptDir + QLatin1Char('/') + relative;
         const QString target = dataDir + QLatin1Char('/') + relative;
-        const Result copied = runSteps({
+        const Result made = runSteps({
             [&] { return refuseLinksBelow(root, target.mid(root.size())); },
             [&] { return makePath(QFileInfo(target).path(), 0755); },
             [&] { return copyFileAtomically(source, target); },
         });
-        if (copied.failed())
-            return copied;
+        if (made.failed())
+            return made;
+        copied << file;
     }
+    *files = copied;
     return Result::doneWith(warnings);
 }

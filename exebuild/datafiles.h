@@ -28,8 +28,10 @@ bool placesData(const QString &outputDir);
 // (the executable, its directory, the data directory), are left out.
 QList<QByteArray> dataFiles(const QString &scriptDir, const QStringList &skipped);
 
-// Copies each file from scriptDir into the data directory of executable
+// Copies each of *files from scriptDir into the data directory of executable
 // (its real path) under the same relative path and with its mode, each copy
 // written atomically; never writes through a link on the way from the
 // executable's parent directory (a linked usr/share would lead elsewhere).
-Result copyDataFiles(const QString &scriptDir, const QList<QByteArray> &files, const QString &executable);
+// A name that is not UTF-8 is not copied, with a warning; *files keeps the
+// names copied.
+Result copyDataFiles(const QString &scriptDir, QList<QByteArray> *files, const QString &executable);

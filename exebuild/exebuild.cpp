@@ -76,7 +76,7 @@ Result reportBuild(const BuildReport &report)
     if (report.dataPlaced && !report.dataFiles.isEmpty()) {
         QStringList files;
         for (const QByteArray &file : report.dataFiles)
-            files << QFile::decodeName(file);
+            files << displayName(file);
         done.details = QStringLiteral("Файлы данных в %1:\n").arg(report.dataDirectory) + files.join(QLatin1Char('\n'));
     }
     return done;
@@ -348,7 +348,7 @@ private:
             return Result::done();
         }
         report.dataFiles = dataFiles(scriptDir, {m_executable, outputDir, report.dataDirectory});
-        const Result copied = copyDataFiles(scriptDir, report.dataFiles, m_executable);
+        const Result copied = copyDataFiles(scriptDir, &report.dataFiles, m_executable);
         report.notes << copied.warnings;
         return copied;
     }

@@ -315,13 +315,14 @@ private slots:
         QCOMPARE(files, (QList<QByteArray>{"a.json", "b c.txt", "caf\xe9", "sub/run.sh"}));
         QVERIFY(QDir().mkpath(work + "/usr/bin") && QDir().mkpath(outside));
         QVERIFY(QFile::link(outside, work + "/usr/share"));
-        const Result linked = copyDataFiles(project, files, work + "/usr/bin/tool");
+        const Result linked = copyDataFiles(project, &files, work + "/usr/bin/tool");
         QVERIFY2(linked.failed() && linked.message.startsWith(work + "/usr/share - символическая ссылка"),
                  qPrintable(linked.message));
         QCOMPARE(entries(outside), QStringList());
         QVERIFY(QFile::remove(work + "/usr/share"));
-        const Result copied = copyDataFiles(project, files, work + "/usr/bin/tool");
-        QVERIFY2(copied.success && copied.warnings.size() == 1 && copied.warnings[0].startsWith("Файл данных caf")
+        const Result copied = copyDataFiles(project, &files, work + "/usr/bin/tool");
+        QVERIFY2(copied.success && files.size() == 3 && copied.warnings.size() == 1
+                     && copied.warnings[0].startsWith("Файл данных caf")
                      && copied.warnings[0].endsWith("не скопирован: его имя не в UTF-8"),
                  qPrintable(copied.warnings.join('\n')));
         QCOMPARE(QFileInfo(work + "/usr/share/tool/sub/run.sh").permissions() & 0x7077,
