@@ -84,8 +84,6 @@ Result reportBuild(const BuildReport &report)
 
 namespace {
 
-const QString compileError = QStringLiteral("Ошибка при сборке бинарного файла:\n");
-
 Result cancelled()
 {
     return Result::failure(cancelledText());
@@ -185,8 +183,10 @@ QList<BuiltModule> buildOnEveryCore(const ModuleSetup &setup, const QList<Module
     std::atomic<int> done{0};
     QVector<int> order(tasks.size());
     std::iota(order.begin(), order.end(), 0);
-    const auto size = [&](int index) { return QFileInfo(setup.scriptDirectory + tasks.at(index).module.path).size(); };
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return size(a) > size(b); });
+    QVector<qint64> size(tasks.size());
+    for (int index = 0; index < tasks.size(); ++index)
+        size[index] = QFileInfo(setup.scriptDirectory + tasks.at(index).module.path).size();
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return size[a] > size[b]; });
     QVector<QFuture<BuiltModule>> running(tasks.size());
     for (const int index : qAsConst(order)) {
         running[index] = QtConcurrent::run(&pool, [&, index] {
@@ -238,8 +238,9 @@ private:
     Result scan()
     {
         const QString directory = m_work + QStringLiteral("/scan");
-        if (!QDir().mkdir(directory))
-            return Result::failure(QStringLiteral("Не удалось создать каталог %1").arg(directory));
+        const Result made = makePath(directory, 0700);
+        if (made.failed())
+            return made;
         const Result scanned = scanProgram(m_build.runtime, m_build.script, directory, &m_scan);
         report.toolWarnings << scanned.warnings;
         return scanned;

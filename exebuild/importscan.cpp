@@ -303,7 +303,7 @@ Result scanProgram(const QString &interpreter, const QString &script, const QStr
                 ? cancelledText()
                 : QStringLiteral("Не удалось найти импорты программы (%1):\n%2").arg(interpreter, run.failureText()));
     Result parsed = parseScan(json, scan);
-    if (parsed.success && !run.warnings().isEmpty())
+    if (parsed.success)
         parsed.warnings << run.warnings();
     return parsed;
 }

@@ -9,10 +9,11 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+const QString compileError = QStringLiteral("Ошибка при сборке бинарного файла:\n");
+
 namespace {
 
 const QString unexpectedError = QStringLiteral("Непредвиденная ошибка:\n");
-const QString compileError = QStringLiteral("Ошибка при сборке бинарного файла:\n");
 
 // Writes a file of the private directory, which goes with the build: it
 // needs no sync to the disk, as a file the user keeps does.
@@ -143,13 +144,13 @@ QString refusalReason(const QString &translatorOutput)
 
 BuiltModule buildModule(const ModuleSetup &setup, const ModuleTask &task)
 {
+    if (!task.bytecodeReason.isEmpty())
+        return asBytecode(setup, task, task.bytecodeReason, {});
     const bool main = !task.workingCopy.isEmpty();
     QByteArray source;
     const Result read = readRegularFile(main ? task.workingCopy : setup.scriptDirectory + task.module.path, &source);
     if (read.failed())
         return failed(read);
-    if (!task.bytecodeReason.isEmpty())
-        return asBytecode(setup, task, task.bytecodeReason, {});
 
     const QString key = cacheKey(keyParts(setup, "module")
                                  << task.module.name.toUtf8() << lastComponent(task.workingCopy).toUtf8() << source);
@@ -207,9 +208,7 @@ BuiltModule buildModule(const ModuleSetup &setup, const ModuleTask &task)
                                   + QStringLiteral("в файле %1 нет функции инициализации модуля").arg(cFile));
     if (patched.failed())
         return failed(patched);
-    QStringList warnings;
-    if (!translation.warnings().isEmpty())
-        warnings << translation.warnings();
+    QStringList warnings{translation.warnings()};
     // The script is translated where the user can edit it: an object made
     // from bytes other than those under the key must not be kept.
     QByteArray translated = source;

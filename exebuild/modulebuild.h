@@ -15,6 +15,9 @@
 // by gcc into an object, or, where the translator cannot be trusted with
 // it, its bytecode compiled into one. Many run at once, one a core.
 
+// How a failure of the build's tools begins.
+extern const QString compileError;
+
 // What every module's build shares.
 struct ModuleSetup
 {

@@ -205,7 +205,6 @@ private slots:
             setToolForTesting("cython3", QString());
         window.ui->lineEditProjectDir->setText(project);
         window.ui->lineEditPy->setText(script);
-        window.ui->labelOutputC->setText(script.chopped(2).replace('-', '_') + 'c');
         QVERIFY(QDir().mkpath(base + '/' + output));
         window.ui->lineEditBinaryDir->setText(base + '/' + output);
         window.ui->lineEditBinary->setText("my tool $x");
