@@ -485,8 +485,8 @@ private:
             if (file.firstName < 0)
                 continue;
             // A further name of a file of the tree: a hard link to its first
-            // one, which is a copy of this build's own (its inode has more
-            // than one name), so its mode may change.
+            // one, which is a copy of this build's own (the walk met its
+            // inode with more than one name), so its mode may change.
             const StagedFile &first = m_files.at(size_t(file.firstName));
             if (::linkat(m_targetRoot.get(), first.relative.constData(), m_targetRoot.get(), file.relative.constData(),
                          0)
@@ -523,7 +523,11 @@ private:
             return QStringLiteral("Не удалось прочитать файл %1: %2").arg(shown(file.relative), systemError(errno));
         if (status.st_dev != file.device || status.st_ino != file.inode)
             return QStringLiteral("Файл %1 заменён во время сборки").arg(shown(file.relative));
-        if (m_linking && status.st_nlink == 1 && (status.st_mode & 07777) == file.mode) {
+        // An inode the walk met with several names is always copied, even if
+        // it has one name left now: its further names in the tree are linked
+        // to this copy, and may get other modes.
+        if (m_linking && status.st_nlink == 1 && !m_firstNames.contains({file.device, file.inode})
+            && (status.st_mode & 07777) == file.mode) {
             const QString linked = link(source.get(), file);
             if (!linked.isEmpty() || file.linked)
                 return linked;
