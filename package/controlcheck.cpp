@@ -388,15 +388,6 @@ bool ControlParagraph::has(const QString &name) const
     return field(name) != nullptr;
 }
 
-Result readControl(const QString &path, ControlParagraph *paragraph)
-{
-    QByteArray text;
-    const Result read = readRegularFile(path, &text);
-    if (read.success)
-        *paragraph = parseControl(text);
-    return read;
-}
-
 ControlParagraph parseControl(const QByteArray &text)
 {
     ControlParagraph paragraph;

@@ -38,9 +38,6 @@ struct ControlParagraph
 
 ControlParagraph parseControl(const QByteArray &text);
 
-// Reads the control file at path (a regular file, nothing else) and parses it.
-Result readControl(const QString &path, ControlParagraph *paragraph);
-
 // The name of the field that line starts ("Field: value", blanks allowed
 // before the colon), or the empty text for a continuation line or a line
 // that starts no field.

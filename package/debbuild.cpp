@@ -118,8 +118,7 @@ Result stageAndBuild(const QString &workDir, const QString &privateDir, const QS
     const auto removeFiles = qScopeGuard([&] { removeStagedFiles(staging, data); });
     ControlParagraph control;
     const Result staged = runSteps({[&] { return stagePackage(workDir, staging, own, rules, &data); },
-                                    [&] { return prepareControlArea(staging, rules, data); },
-                                    [&] { return readControl(staging + QStringLiteral("/DEBIAN/control"), &control); },
+                                    [&] { return prepareControlArea(staging, rules, data, &control); },
                                     [&] { return checkSharedLibraries(control, data.elfFiles); },
                                     [&] { return checkStagedArchitecture(control, staging, data.elfFiles); }});
     // The staging copy is gone once the user reads the messages, failures and warnings alike: its files are

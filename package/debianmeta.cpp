@@ -297,15 +297,19 @@ namespace {
 
 // Rewrites the control file at path with the text change gives for its
 // text, unless that is the same; nothing but a regular file is read (a FIFO
-// would block the read for ever).
-Result rewriteControl(const QString &path, const std::function<QByteArray(const QByteArray &)> &change)
+// would block the read for ever). The text change gives goes to *updated
+// when that is given.
+Result rewriteControl(const QString &path, const std::function<QByteArray(const QByteArray &)> &change,
+                      QByteArray *updated = nullptr)
 {
     QByteArray text;
     const Result read = readRegularFile(path, &text);
     if (read.failed())
         return read;
-    const QByteArray updated = change(text);
-    return updated == text ? Result::done() : writeFileAtomically(path, updated);
+    const QByteArray changed = change(text);
+    if (updated)
+        *updated = changed;
+    return changed == text ? Result::done() : writeFileAtomically(path, changed);
 }
 
 } // namespace
@@ -317,7 +321,8 @@ Result refreshInstalledSize(const QString &workDir)
     });
 }
 
-Result setInstalledSize(const QString &path, qint64 sizeKiB)
+Result setInstalledSize(const QString &path, qint64 sizeKiB, QByteArray *control)
 {
-    return rewriteControl(path, [&](const QByteArray &text) { return withInstalledSizeSet(text, sizeKiB); });
+    return rewriteControl(
+        path, [&](const QByteArray &text) { return withInstalledSizeSet(text, sizeKiB); }, control);
 }

@@ -116,5 +116,6 @@ QByteArray withInstalledSizeSet(const QByteArray &control, qint64 sizeKiB);
 Result refreshInstalledSize(const QString &workDir);
 
 // Sets the Installed-Size of the control file at path to sizeKiB, adding the
-// field when it is missing, as the package build does on its staged copy.
-Result setInstalledSize(const QString &path, qint64 sizeKiB);
+// field when it is missing, as the package build does on its staged copy;
+// the text the file then holds goes to *control.
+Result setInstalledSize(const QString &path, qint64 sizeKiB, QByteArray *control);
