@@ -29,7 +29,7 @@ struct FileDigest
 {
     QByteArray md5; // hexadecimal, as md5sums lists it; empty after a failure
     bool elf = false; // begins with the ELF magic
-    int error = 0; // errno of the failed read or write; ECANCELED when the job was cancelled
+    int error = 0; // errno of the failed open, read or write; ECANCELED when the job was cancelled
 };
 
 // Reads fd from its current offset to its end, hashing the bytes, looking
