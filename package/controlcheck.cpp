@@ -478,13 +478,13 @@ Result checkControlFiles(const QString &workDir)
     return result;
 }
 
-Result checkStagedArchitecture(const ControlParagraph &paragraph, const QString &staging, const QStringList &elfFiles)
+Result checkStagedArchitecture(const ControlParagraph &paragraph, const QStringList &elfFiles)
 {
     const QString architecture = paragraph.value(QStringLiteral("Architecture")).trimmed();
     if (architecture == QLatin1String("all") && !elfFiles.isEmpty()) {
         QStringList named;
         for (const QString &file : elfFiles.mid(0, 5))
-            named << file.mid(staging.size());
+            named << QLatin1Char('/') + file;
         if (elfFiles.size() > named.size())
             named << QStringLiteral("и ещё %1").arg(elfFiles.size() - named.size());
         return Result::doneWith({QStringLiteral("DEBIAN/control: «Architecture: all», но в пакете есть программы и "

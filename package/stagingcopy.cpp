@@ -683,8 +683,6 @@ Result stagePackage(const QString &source, const QString &target, const struct s
     const QString error = pass.stage(target, staged);
     if (!error.isEmpty())
         return Result::failure(error);
-    for (QString &file : staged->elfFiles)
-        file.prepend(target + QLatin1Char('/'));
     return Result::doneWith(pass.warnings());
 }
 

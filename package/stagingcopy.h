@@ -28,7 +28,7 @@ struct StagedData
 {
     QByteArray md5sums; // a line per data file md5sums can list, in walk order, conffiles still in
     qint64 installedSizeKiB = 0; // as dpkg-gencontrol counts it
-    QStringList elfFiles; // staged paths of the files that begin with the ELF magic
+    QStringList elfFiles; // the files that begin with the ELF magic, below the package root
     QList<QByteArray> etcFiles; // the regular files under etc/ md5sums lists, in walk order
     std::vector<LinkedFile> linked;
     std::vector<QByteArray> copied; // the other data files
