@@ -24,15 +24,16 @@
 #include <cerrno>
 #include <optional>
 
+namespace {
+
+const QString buildError = QStringLiteral("Ошибка при сборке проекта:\n");
+
+// Arguments of fakeroot for building the staging copy into outputDir.
 QStringList packageArguments(const QString &staging, const QString &outputDir, const Compression &compression)
 {
     return QStringList{QStringLiteral("dpkg-deb")} + compressionArguments(compression)
            + QStringList{QStringLiteral("--build"), operandPath(staging), operandPath(outputDir)};
 }
-
-namespace {
-
-const QString buildError = QStringLiteral("Ошибка при сборке проекта:\n");
 
 // dpkg-deb writes into a private directory inside the output directory, and
 // the package moves up to its own name there only when it is complete,
