@@ -261,13 +261,16 @@ public:
             return QStringLiteral("Не удалось прочитать каталог %1: %2").arg(m_source, systemError(errno));
         if (!S_ISDIR(status.st_mode))
             return QStringLiteral("%1 не является каталогом").arg(m_source);
-        // The work directory itself may be reached through a link, as the user named it.
+        // The work directory itself may be reached through a link, as the user
+        // named it; the walk and the pool both go through this one descriptor.
         m_sourceRoot.reset(::open(sourceName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!m_sourceRoot.valid() || ::fstat(m_sourceRoot.get(), &status) != 0)
+            return QStringLiteral("Не удалось прочитать каталог %1: %2").arg(m_source, systemError(errno));
         QString error;
         {
             const PhaseTimer timer(BuildPhase::Walk);
-            error = stageDirectory(AT_FDCWD, sourceName.constData(), 0, AT_FDCWD, targetName.constData(), status,
-                                   QByteArray(), true);
+            error = stageDirectory(m_sourceRoot.get(), ".", 0, AT_FDCWD, targetName.constData(), status, QByteArray(),
+                                   true);
         }
         if (error.isEmpty())
             error = stageFiles();
