@@ -389,7 +389,9 @@ private:
             else
                 m_firstNames.insert(inode, int(m_files.size()));
         }
-        m_total += file.size + costPerFile;
+        // The pool stages and counts first names alone: further ones are linked after it.
+        if (file.firstName < 0)
+            m_total += file.size + costPerFile;
         m_files.push_back(std::move(file));
     }
 
