@@ -87,7 +87,8 @@ Result checkChangelog(const QByteArray &text)
 QString changelogPath(const QString &workDir, const QString &package, const QString &version)
 {
     // A native package (a version without a Debian revision) is its own upstream: its changelog is the only one.
-    const bool native = !version.section(QLatin1Char(':'), -1).contains(QLatin1Char('-'));
+    DebianVersion parsed;
+    const bool native = parseDebianVersion(version.toUtf8(), &parsed).failed() || parsed.revision.isEmpty();
     return docDirectory(workDir, package)
            + (native ? QStringLiteral("/changelog.gz") : QStringLiteral("/changelog.Debian.gz"));
 }

@@ -44,7 +44,8 @@ Result checkChangelog(const QByteArray &text);
 
 // Where workDir's changelog of package at version lies: changelog.Debian.gz
 // in its documents' directory, changelog.gz when the version has no Debian
-// revision (a native package), as lintian wants.
+// revision (a native package), as lintian wants; a version dpkg refuses
+// counts as native.
 QString changelogPath(const QString &workDir, const QString &package, const QString &version);
 
 // The changelog of the package at path, decompressed.

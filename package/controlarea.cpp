@@ -4,6 +4,7 @@
 #include "common/paths.h"
 #include "desktop/accessrights.h"
 #include "package/buildphases.h"
+#include "package/controlcheck.h"
 #include "package/debianmeta.h"
 #include "package/stagingcopy.h"
 
@@ -119,11 +120,12 @@ bool isBlankScript(const QByteArray &content)
     return content.trimmed().isEmpty();
 }
 
-Result prepareControlArea(const QString &staging, const AccessRules &rules, const StagedData &staged)
+Result prepareControlArea(const QString &staging, const AccessRules &rules, const StagedData &staged,
+                          ControlParagraph *control)
 {
     const PhaseTimer timer(BuildPhase::Control);
     const QString debian = staging + QStringLiteral("/DEBIAN");
-    QByteArray conffiles;
+    QByteArray conffiles, text;
     Result prepared = runSteps(
         {[&] { return setMode(debian, 0755); }, [&] { return setControlFiles(debian); },
          [&] { return markConffiles(debian, staged.etcFiles, &conffiles); },
@@ -132,7 +134,8 @@ Result prepareControlArea(const QString &staging, const AccessRules &rules, cons
              return writeMd5sums(debian + QStringLiteral("/md5sums"),
                                  checksumsWithoutConffiles(staged.md5sums, conffiles), 0644);
          },
-         [&] { return setInstalledSize(debian + QStringLiteral("/control"), staged.installedSizeKiB); }});
+         [&] { return setInstalledSize(debian + QStringLiteral("/control"), staged.installedSizeKiB, &text); }});
+    *control = parseControl(text);
     prepared.warnings = overriddenAccessLines(rules) + prepared.warnings;
     return prepared;
 }

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 struct AccessRules;
+struct ControlParagraph;
 struct StagedData;
 
 // The control area of a staged package, made what dpkg accepts whatever the
@@ -31,5 +32,7 @@ bool isBlankScript(const QByteArray &content);
 // Prepares staging + "/DEBIAN" once the staging pass made it: DEBIAN 0755,
 // maintainer scripts 0755 and other files 0644, blank maintainer scripts
 // left out, md5sums and Installed-Size from what the pass learnt of the
-// staged data. What the user should know comes back as warnings.
-Result prepareControlArea(const QString &staging, const AccessRules &rules, const StagedData &staged);
+// staged data. The staged control file, as written, goes parsed to
+// *control. What the user should know comes back as warnings.
+Result prepareControlArea(const QString &staging, const AccessRules &rules, const StagedData &staged,
+                          ControlParagraph *control);

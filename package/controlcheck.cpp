@@ -388,15 +388,6 @@ bool ControlParagraph::has(const QString &name) const
     return field(name) != nullptr;
 }
 
-Result readControl(const QString &path, ControlParagraph *paragraph)
-{
-    QByteArray text;
-    const Result read = readRegularFile(path, &text);
-    if (read.success)
-        *paragraph = parseControl(text);
-    return read;
-}
-
 ControlParagraph parseControl(const QByteArray &text)
 {
     ControlParagraph paragraph;
@@ -487,13 +478,13 @@ Result checkControlFiles(const QString &workDir)
     return result;
 }
 
-Result checkStagedArchitecture(const ControlParagraph &paragraph, const QString &staging, const QStringList &elfFiles)
+Result checkStagedArchitecture(const ControlParagraph &paragraph, const QStringList &elfFiles)
 {
     const QString architecture = paragraph.value(QStringLiteral("Architecture")).trimmed();
     if (architecture == QLatin1String("all") && !elfFiles.isEmpty()) {
         QStringList named;
         for (const QString &file : elfFiles.mid(0, 5))
-            named << file.mid(staging.size());
+            named << QLatin1Char('/') + file;
         if (elfFiles.size() > named.size())
             named << QStringLiteral("и ещё %1").arg(elfFiles.size() - named.size());
         return Result::doneWith({QStringLiteral("DEBIAN/control: «Architecture: all», но в пакете есть программы и "

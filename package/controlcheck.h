@@ -38,9 +38,6 @@ struct ControlParagraph
 
 ControlParagraph parseControl(const QByteArray &text);
 
-// Reads the control file at path (a regular file, nothing else) and parses it.
-Result readControl(const QString &path, ControlParagraph *paragraph);
-
 // The name of the field that line starts ("Field: value", blanks allowed
 // before the colon), or the empty text for a continuation line or a line
 // that starts no field.
@@ -79,11 +76,12 @@ QStringList placeholderWarnings(const QString &file, const QByteArray &text);
 QStringList documentWarnings(const QString &workDir, const QString &package, const QString &version);
 
 // What lintian says of the staged package's Architecture (control: its
-// control file) against its ELF files (elfFiles: their staged paths below
-// staging): "all" with ELF files in the package, or a concrete architecture
-// with none, where "all" would do (a transitional or meta package aside, as
-// lintian sees them). The warnings name the files below the package root.
-Result checkStagedArchitecture(const ControlParagraph &control, const QString &staging, const QStringList &elfFiles);
+// control file) against its ELF files (elfFiles: their paths below the
+// package root): "all" with ELF files in the package, or a concrete
+// architecture with none, where "all" would do (a transitional or meta
+// package aside, as lintian sees them). The warnings name the files as
+// installed, "/" first.
+Result checkStagedArchitecture(const ControlParagraph &control, const QStringList &elfFiles);
 
 // Checks workDir + "/DEBIAN/control" and DEBIAN/conffiles (a missing final
 // line break is no problem: the build adds it). A refusal lists every

@@ -24,15 +24,16 @@
 #include <cerrno>
 #include <optional>
 
+namespace {
+
+const QString buildError = QStringLiteral("Ошибка при сборке проекта:\n");
+
+// Arguments of fakeroot for building the staging copy into outputDir.
 QStringList packageArguments(const QString &staging, const QString &outputDir, const Compression &compression)
 {
     return QStringList{QStringLiteral("dpkg-deb")} + compressionArguments(compression)
            + QStringList{QStringLiteral("--build"), operandPath(staging), operandPath(outputDir)};
 }
-
-namespace {
-
-const QString buildError = QStringLiteral("Ошибка при сборке проекта:\n");
 
 // dpkg-deb writes into a private directory inside the output directory, and
 // the package moves up to its own name there only when it is complete,
@@ -117,11 +118,15 @@ Result stageAndBuild(const QString &workDir, const QString &privateDir, const QS
     StagedData data;
     const auto removeFiles = qScopeGuard([&] { removeStagedFiles(staging, data); });
     ControlParagraph control;
+    const auto stagedPaths = [&](QStringList files) {
+        for (QString &file : files)
+            file.prepend(staging + QLatin1Char('/'));
+        return files;
+    };
     const Result staged = runSteps({[&] { return stagePackage(workDir, staging, own, rules, &data); },
-                                    [&] { return prepareControlArea(staging, rules, data); },
-                                    [&] { return readControl(staging + QStringLiteral("/DEBIAN/control"), &control); },
-                                    [&] { return checkSharedLibraries(control, data.elfFiles); },
-                                    [&] { return checkStagedArchitecture(control, staging, data.elfFiles); }});
+                                    [&] { return prepareControlArea(staging, rules, data, &control); },
+                                    [&] { return checkSharedLibraries(control, stagedPaths(data.elfFiles)); },
+                                    [&] { return checkStagedArchitecture(control, data.elfFiles); }});
     // The staging copy is gone once the user reads the messages, failures and warnings alike: its files are
     // named where the user has them.
     QString named = workDir;

@@ -4,11 +4,6 @@
 #include "package/compression.h"
 
 #include <QString>
-#include <QStringList>
-
-// Arguments of fakeroot for building the staging copy into outputDir.
-QStringList packageArguments(const QString &staging, const QString &outputDir,
-                             const Compression &compression = Compression());
 
 // Builds the package of workDir into outputDir: a private staging copy
 // made in one pass (stagePackage: links kept as links, the recorded access

@@ -29,25 +29,16 @@ namespace {
 
 const QByteArray installedSizeField = QByteArrayLiteral("Installed-Size");
 
-struct Digest
+FileDigest md5Of(const QByteArray &path, const Job *job)
 {
-    QByteArray hex;
-    QString error;
-};
-
-Digest md5Of(const QByteArray &path, const Job *job)
-{
-    Digest digest;
     const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        digest.error = systemError(errno);
-        return digest;
+        FileDigest failed;
+        failed.error = errno;
+        return failed;
     }
-    const FileDigest read = readDigest(fd, job);
+    const FileDigest digest = readDigest(fd, job);
     ::close(fd);
-    digest.hex = read.md5;
-    if (read.error != 0)
-        digest.error = read.error == ECANCELED ? cancelledText() : systemError(read.error);
     return digest;
 }
 
@@ -56,14 +47,14 @@ Digest md5Of(const QByteArray &path, const Job *job)
 // the files done; QtConcurrent needs the result type named.
 struct HashBelow
 {
-    using result_type = Digest;
+    using result_type = FileDigest;
     QByteArray root;
     Job *job;
     std::shared_ptr<std::atomic<qint64>> done;
     qint64 total;
-    Digest operator()(const QByteArray &relative) const
+    FileDigest operator()(const QByteArray &relative) const
     {
-        const Digest digest = md5Of(root + relative, job);
+        const FileDigest digest = md5Of(root + relative, job);
         if (job)
             job->reportProgress(++*done, total);
         return digest;
@@ -139,15 +130,17 @@ ChecksumList checksumLines(const QString &workDir)
         return Visit::Descend;
     });
 
-    const QVector<Digest> digests = QtConcurrent::blockingMapped<QVector<Digest>>(
+    const QVector<FileDigest> digests = QtConcurrent::blockingMapped<QVector<FileDigest>>(
         files, HashBelow{root, Job::current(), std::make_shared<std::atomic<qint64>>(0), files.size()});
 
     for (int i = 0; i < files.size(); ++i) {
-        const Digest &digest = digests.at(i);
-        if (digest.hex.isEmpty())
-            list.unreadable << displayName(files.at(i)) + QStringLiteral(": ") + digest.error;
-        else
-            list.content += md5sumsLine(digest.hex, files.at(i));
+        const FileDigest &digest = digests.at(i);
+        if (digest.error != 0) {
+            list.unreadable << displayName(files.at(i)) + QStringLiteral(": ")
+                                   + (digest.error == ECANCELED ? cancelledText() : systemError(digest.error));
+        } else {
+            list.content += md5sumsLine(digest.md5, files.at(i));
+        }
     }
     return list;
 }
@@ -297,15 +290,19 @@ namespace {
 
 // Rewrites the control file at path with the text change gives for its
 // text, unless that is the same; nothing but a regular file is read (a FIFO
-// would block the read for ever).
-Result rewriteControl(const QString &path, const std::function<QByteArray(const QByteArray &)> &change)
+// would block the read for ever). The text change gives goes to *updated
+// when that is given.
+Result rewriteControl(const QString &path, const std::function<QByteArray(const QByteArray &)> &change,
+                      QByteArray *updated = nullptr)
 {
     QByteArray text;
     const Result read = readRegularFile(path, &text);
     if (read.failed())
         return read;
-    const QByteArray updated = change(text);
-    return updated == text ? Result::done() : writeFileAtomically(path, updated);
+    const QByteArray changed = change(text);
+    if (updated)
+        *updated = changed;
+    return changed == text ? Result::done() : writeFileAtomically(path, changed);
 }
 
 } // namespace
@@ -317,7 +314,8 @@ Result refreshInstalledSize(const QString &workDir)
     });
 }
 
-Result setInstalledSize(const QString &path, qint64 sizeKiB)
+Result setInstalledSize(const QString &path, qint64 sizeKiB, QByteArray *control)
 {
-    return rewriteControl(path, [&](const QByteArray &text) { return withInstalledSizeSet(text, sizeKiB); });
+    return rewriteControl(
+        path, [&](const QByteArray &text) { return withInstalledSizeSet(text, sizeKiB); }, control);
 }

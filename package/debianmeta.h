@@ -29,7 +29,7 @@ struct FileDigest
 {
     QByteArray md5; // hexadecimal, as md5sums lists it; empty after a failure
     bool elf = false; // begins with the ELF magic
-    int error = 0; // errno of the failed read or write; ECANCELED when the job was cancelled
+    int error = 0; // errno of the failed open, read or write; ECANCELED when the job was cancelled
 };
 
 // Reads fd from its current offset to its end, hashing the bytes, looking
@@ -116,5 +116,6 @@ QByteArray withInstalledSizeSet(const QByteArray &control, qint64 sizeKiB);
 Result refreshInstalledSize(const QString &workDir);
 
 // Sets the Installed-Size of the control file at path to sizeKiB, adding the
-// field when it is missing, as the package build does on its staged copy.
-Result setInstalledSize(const QString &path, qint64 sizeKiB);
+// field when it is missing, as the package build does on its staged copy;
+// the text the file then holds goes to *control.
+Result setInstalledSize(const QString &path, qint64 sizeKiB, QByteArray *control);

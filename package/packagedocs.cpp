@@ -46,7 +46,7 @@ public:
     {
         const DocsFields &fields = m_plan.fields;
         const QString copyright = copyrightPath(m_workDir, fields.package);
-        QByteArray copyrightText;
+        QByteArray copyrightText; // the copyright file written here, if any
         if (wanted(copyright)) {
             copyrightText =
                 copyrightTemplate(fields.package, fields.maintainer, m_time.date().year(), m_answers.licence).toUtf8();
@@ -54,8 +54,6 @@ public:
             if (m_answers.licence == otherLicence())
                 *notes << QStringLiteral("Впишите лицензию в файл copyright вместо заготовки «%1».")
                               .arg(licencePlaceholders().first());
-        } else if (readRegularFile(copyright, &copyrightText).failed()) {
-            copyrightText.clear(); // the metainfo then goes without a licence, and says so
         }
         const QString override = overridePath(m_workDir, fields.package);
         if (wanted(override))
@@ -79,7 +77,7 @@ public:
 private:
     bool wanted(const QString &path) const { return m_answers.replace || !entryExists(path); }
 
-    Result makeMetainfo(const QByteArray &copyright, QList<Document> *documents, QStringList *notes) const
+    Result makeMetainfo(const QByteArray &written, QList<Document> *documents, QStringList *notes) const
     {
         if (m_plan.shortcut.isEmpty())
             return Result::done();
@@ -95,6 +93,16 @@ private:
         if (read.failed())
             return read;
         source.names = readShortcutNames(shortcut);
+        // The licence comes from the copyright file written here, else from
+        // the one that stays: one that cannot be read (a FIFO, a link that
+        // leads nowhere) fails the step, as the shortcut does, rather than
+        // pass for a file without a licence.
+        QByteArray copyright = written;
+        if (copyright.isEmpty()) {
+            const Result readCopyright = readRegularFile(copyrightPath(m_workDir, m_plan.fields.package), &copyright);
+            if (readCopyright.failed())
+                return readCopyright;
+        }
         const QString licence = filesLicence(copyright);
         source.licence = spdxExpression(licence);
         if (licence.isEmpty())

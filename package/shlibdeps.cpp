@@ -98,19 +98,19 @@ Result checkSharedLibraries(const ControlParagraph &control, const QStringList &
         return Result::done();
     const PhaseTimer timer(BuildPhase::Elf);
     QString output;
+    QStringList warnings;
     const Result run = runShlibdeps(files, &output);
-    if (run.failed()) {
-        return Result::doneWith(
-            {QStringLiteral("Не удалось определить зависимости от библиотек (dpkg-shlibdeps): ") + run.message});
-    }
-    // Executables built here carry the Python packages they import.
+    if (run.failed())
+        warnings << QStringLiteral("Не удалось определить зависимости от библиотек (dpkg-shlibdeps): ") + run.message;
+    // Executables built here carry the Python packages they import, compared even when dpkg-shlibdeps failed.
     const QStringList missing = missingEntries(
         shlibsEntries(output) + notedDepends(files),
         {control.raw(QStringLiteral("Depends")), control.raw(QStringLiteral("Pre-Depends"))});
-    if (missing.isEmpty())
-        return Result::done();
-    return Result::doneWith(
-        {QStringLiteral("Программам пакета нужны пакеты, которых не обеспечивают поля Depends и "
-                        "Pre-Depends: %1.\nСтрока для DEBIAN/control:\n%2")
-             .arg(missing.join(QStringLiteral(", ")), dependsLine(control.value(QStringLiteral("Depends")), missing))});
+    if (!missing.isEmpty()) {
+        warnings << QStringLiteral("Программам пакета нужны пакеты, которых не обеспечивают поля Depends и "
+                                   "Pre-Depends: %1.\nСтрока для DEBIAN/control:\n%2")
+                        .arg(missing.join(QStringLiteral(", ")),
+                             dependsLine(control.value(QStringLiteral("Depends")), missing));
+    }
+    return Result::doneWith(warnings);
 }

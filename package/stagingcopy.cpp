@@ -261,13 +261,16 @@ public:
             return QStringLiteral("Не удалось прочитать каталог %1: %2").arg(m_source, systemError(errno));
         if (!S_ISDIR(status.st_mode))
             return QStringLiteral("%1 не является каталогом").arg(m_source);
-        // The work directory itself may be reached through a link, as the user named it.
+        // The work directory itself may be reached through a link, as the user
+        // named it; the walk and the pool both go through this one descriptor.
         m_sourceRoot.reset(::open(sourceName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!m_sourceRoot.valid() || ::fstat(m_sourceRoot.get(), &status) != 0)
+            return QStringLiteral("Не удалось прочитать каталог %1: %2").arg(m_source, systemError(errno));
         QString error;
         {
             const PhaseTimer timer(BuildPhase::Walk);
-            error = stageDirectory(AT_FDCWD, sourceName.constData(), 0, AT_FDCWD, targetName.constData(), status,
-                                   QByteArray(), true);
+            error = stageDirectory(m_sourceRoot.get(), ".", 0, AT_FDCWD, targetName.constData(), status, QByteArray(),
+                                   true);
         }
         if (error.isEmpty())
             error = stageFiles();
@@ -386,7 +389,9 @@ private:
             else
                 m_firstNames.insert(inode, int(m_files.size()));
         }
-        m_total += file.size + costPerFile;
+        // The pool stages and counts first names alone: further ones are linked after it.
+        if (file.firstName < 0)
+            m_total += file.size + costPerFile;
         m_files.push_back(std::move(file));
     }
 
@@ -485,8 +490,8 @@ private:
             if (file.firstName < 0)
                 continue;
             // A further name of a file of the tree: a hard link to its first
-            // one, which is a copy of this build's own (its inode has more
-            // than one name), so its mode may change.
+            // one, which is a copy of this build's own (the walk met its
+            // inode with more than one name), so its mode may change.
             const StagedFile &first = m_files.at(size_t(file.firstName));
             if (::linkat(m_targetRoot.get(), first.relative.constData(), m_targetRoot.get(), file.relative.constData(),
                          0)
@@ -523,7 +528,11 @@ private:
             return QStringLiteral("Не удалось прочитать файл %1: %2").arg(shown(file.relative), systemError(errno));
         if (status.st_dev != file.device || status.st_ino != file.inode)
             return QStringLiteral("Файл %1 заменён во время сборки").arg(shown(file.relative));
-        if (m_linking && status.st_nlink == 1 && (status.st_mode & 07777) == file.mode) {
+        // An inode the walk met with several names is always copied, even if
+        // it has one name left now: its further names in the tree are linked
+        // to this copy, and may get other modes.
+        if (m_linking && status.st_nlink == 1 && !m_firstNames.contains({file.device, file.inode})
+            && (status.st_mode & 07777) == file.mode) {
             const QString linked = link(source.get(), file);
             if (!linked.isEmpty() || file.linked)
                 return linked;
@@ -679,8 +688,6 @@ Result stagePackage(const QString &source, const QString &target, const struct s
     const QString error = pass.stage(target, staged);
     if (!error.isEmpty())
         return Result::failure(error);
-    for (QString &file : staged->elfFiles)
-        file.prepend(target + QLatin1Char('/'));
     return Result::doneWith(pass.warnings());
 }
 

@@ -28,7 +28,7 @@ struct StagedData
 {
     QByteArray md5sums; // a line per data file md5sums can list, in walk order, conffiles still in
     qint64 installedSizeKiB = 0; // as dpkg-gencontrol counts it
-    QStringList elfFiles; // staged paths of the files that begin with the ELF magic
+    QStringList elfFiles; // the files that begin with the ELF magic, below the package root
     QList<QByteArray> etcFiles; // the regular files under etc/ md5sums lists, in walk order
     std::vector<LinkedFile> linked;
     std::vector<QByteArray> copied; // the other data files
@@ -43,15 +43,15 @@ struct StagedData
 // links stay hard links; times are kept. Each entry's mode is decided before
 // it is staged: directories 0755, a regular file 0755 when its own mode has
 // any execute bit and 0644 otherwise, the top its own mode; then the mode
-// the access rules record for its path. A data file whose own mode is the
-// mode it gets is staged as a hard link to it where the file system allows,
-// any other file is copied (copy_file_range). The control area alone is
-// staged as what links lead to: a linked DEBIAN as its directory, a link in
-// it as its file (one leading elsewhere is refused), and always as copies,
-// so that what the build changes there never reaches outside. FIFOs, sockets
-// and devices are refused. Left out: the directory skipped (the staging
-// directory itself, when the work directory holds the temporary directory)
-// and the temporaries of unfinished writes.
+// the access rules record for its path. A data file with a single name
+// whose own mode is the mode it gets is staged as a hard link to it where
+// the file system allows, any other file is copied (copy_file_range). The
+// control area alone is staged as what links lead to: a linked DEBIAN as
+// its directory, a link in it as its file (one leading elsewhere is
+// refused), and always as copies, so that what the build changes there never
+// reaches outside. FIFOs, sockets and devices are refused. Left out: the
+// directory skipped (the staging directory itself, when the work directory
+// holds the temporary directory) and the temporaries of unfinished writes.
 //
 // The files are staged and read by a pool of threads sized to the cores;
 // progress goes to the current job, whose cancel stops the pass. The
