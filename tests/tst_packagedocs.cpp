@@ -67,6 +67,10 @@ private slots:
         addRow("menu entry: a bad id", good, false, false, QStringList{"MIT", "my-tool"},
                "critical: Ошибка / Не удалось создать документы пакета:\nИдентификатор AppStream «my-tool» не в "
                "обратной записи домена");
+        // A copyright file kept that cannot be read gives the menu entry's metainfo no licence: refused.
+        addRow(
+            "menu entry: copyright a link to nothing", good, false, false, QStringList{"org.example.my_tool"},
+            "critical: Ошибка / Не удалось создать документы пакета:\nФайл {W}/usr/share/doc/my-tool/copyright не найден");
         addRow("no control", QByteArray(), false, false, mit, "critical: Ошибка / Файл DEBIAN/control не найден");
         addRow("no Maintainer", QByteArray("Package: t\nVersion: 1\n"), false, false, mit,
                "critical: Ошибка / В файле DEBIAN/control нет поля «Maintainer»");
@@ -97,6 +101,8 @@ private slots:
         const QString tag = QTest::currentDataTag(), outside = root.path() + "/" + tag + " outside";
         if (tag.startsWith("menu entry"))
             writeFile(work + "/usr/share/applications/my-tool.desktop", desktopTemplate("my-tool").toUtf8());
+        if (tag.endsWith("link to nothing"))
+            QVERIFY(QDir().mkpath(doc) && QFile::link(root.path() + "/nothing", doc + "copyright"));
         if (tag == "linked usr/share")
             QVERIFY(QDir().mkpath(outside) && QDir().mkpath(work + "/usr")
                     && QFile::link(outside, work + "/usr/share"));
