@@ -140,6 +140,7 @@ private slots:
         row("deb, hung up while packing", build, 1, cancelled, {}, {}, "signal HUP");
         row("deb, interrupted while checking", lint, 1, cancelled, {}, {}, "signal INT lintian");
         row("deb, killed while packing", build, -1, {}, deb, "debian-binary", "signal KILL");
+        row("exe, killed while compiling", exe, -1, {}, "!{D}/my_tool.py", {}, "signal KILL cc1");
         // A temporary directory that cannot be made is named, and so is TMPDIR when it is the cause.
         const QString noTemporary = debError + "Не удалось создать временный каталог в ",
                       fromTmpdir = " (каталог из переменной TMPDIR): ";
@@ -283,6 +284,8 @@ private slots:
             put(work + "/usr/share/doc/mytool/random", random.read(8 << 20), 0644);
             environment.insert("TMPDIR", tmp);
             writeFile(older, "old package");
+            if (arguments.first() == "exe") // a module gcc takes seconds over
+                writeFile(script, readFile(script) + QByteArray("v = [1] * 2\n").repeated(3000));
         }
         if (prepare == "planted") {
             for (const char *tool : {"fakeroot", "dpkg-deb", "tar", "xz", "lintian", "perl", "sh"})
@@ -323,8 +326,8 @@ private slots:
             if (signalled) {
                 const QStringList words = prepare.split(' ');
                 if (words.size() > 2) { // once the tool runs
-                    QTRY_VERIFY_WITH_TIMEOUT(
-                        !processesWith(QFile::encodeName(base)).filter("/usr/bin/" + words[2]).isEmpty(), 120000);
+                    QTRY_VERIFY_WITH_TIMEOUT(!processesWith(QFile::encodeName(base)).filter("/" + words[2]).isEmpty(),
+                                             120000);
                 } else { // once dpkg-deb packs
                     program.setReadChannel(QProcess::StandardError);
                     while (!early.contains("building package") && program.waitForReadyRead(30000))
@@ -348,12 +351,12 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(processesWith(QFile::encodeName(base)).isEmpty(), 5000);
             QCOMPARE(readFile(older), QByteArray("old package"));
             const QStringList leftOver = entries(tmp) + entries(out).filter("bexlor-");
-            QCOMPARE(leftOver.size(), code == -1 ? 2 : 0);
+            QCOMPARE(leftOver.size(), code == -1 ? (arguments.first() == "exe" ? 1 : 2) : 0);
             if (code == -1) {
                 Program again;
                 start(again);
                 QVERIFY(again.waitForFinished(300000) && again.exitCode() == 0);
-                QCOMPARE(entries(tmp) + entries(out), QStringList{"mytool_1.0_all.deb"});
+                QVERIFY(entries(tmp).isEmpty() && entries(out).filter("bexlor-").isEmpty());
             }
         }
         if (code == 0 && output.isEmpty())
