@@ -298,16 +298,29 @@ private slots:
             QVERIFY(QDir(data).removeRecursively() && QFile(data).open(QIODevice::WriteOnly));
         if (prepare.startsWith("TMPDIR="))
             environment.insert("TMPDIR", fill(prepare.section(' ', 0, 0).mid(7)));
-        // Mode 0555 stops every user but root: run as root, the program runs as nobody.
-        if (prepare.endsWith("read-only"))
+        // Mode 0555 stops every user but root: run as root, the program runs as nobody, from a copy in the
+        // row's own directory, since the build tree may lie in a checkout only its owner can enter.
+        QString binary = qEnvironmentVariable("BEXLOR_BUILD");
+        if (prepare.endsWith("read-only")) {
             QVERIFY(::chmod(QFile::encodeName(out).constData(), 0555) == 0
                     && ::chmod(QFile::encodeName(m_root.path()).constData(), 0755) == 0);
+            if (::geteuid() == 0) {
+                const QString copy = m_root.path() + "/bexlor-build";
+                QVERIFY(QFileInfo::exists(copy)
+                        || (QFile::copy(binary, copy) && ::chmod(QFile::encodeName(copy).constData(), 0755) == 0));
+                binary = copy;
+                for (QString up = m_root.path(); up.size() > 1; up = QFileInfo(up).path()) {
+                    if (!(QFileInfo(up).permissions() & QFileDevice::ExeOther))
+                        QSKIP(qPrintable(up + " is closed to other users: the program cannot run as nobody"));
+                }
+            }
+        }
 
         const auto start = [&](Program &program) {
             program.prepare = prepare.toUtf8();
             program.setProcessEnvironment(environment);
             program.setWorkingDirectory(base);
-            program.start(qEnvironmentVariable("BEXLOR_BUILD"), fillAll(arguments));
+            program.start(binary, fillAll(arguments));
         };
         QString standardError, standardOutput;
         if (prepare.startsWith("stand-in ")) {

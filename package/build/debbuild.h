@@ -1,0 +1,22 @@
+#pragma once
+
+#include "common/result.h"
+#include "package/build/compression.h"
+
+#include <QString>
+
+// Builds the package of workDir into outputDir: a private staging copy
+// made in one pass (stagePackage: links kept as links, the recorded access
+// modes, md5sums and Installed-Size), then fakeroot dpkg-deb --build with
+// the compression; a hard-linked file that changed meanwhile fails the
+// build; the staging directory is removed whatever happened. A compression
+// that is not the default is named in the message, and zstd warned of. With
+// lint, lintian then checks the new package before it takes its place in
+// outputDir: its counts end the message and its tags are the details (error
+// tags lead the message and fail the check, see withLintReport); a lintian
+// that could not do its check (missing, crashed, failed on its own) makes
+// the result a failure, with the package in place. A
+// cancel, lint included, leaves outputDir as it was. The result carries the
+// text of the box to show.
+Result buildPackage(const QString &workDir, const QString &outputDir, bool lint = false,
+                    const Compression &compression = Compression());

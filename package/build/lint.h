@@ -1,0 +1,37 @@
+#pragma once
+
+#include "common/result.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// lintian on a newly built package.
+
+// True if lintian can be run.
+bool lintianInstalled();
+
+// What lintian reported.
+struct LintSummary
+{
+    int errors = 0;
+    int warnings = 0;
+    QStringList tags; // the "E:" and "W:" lines as lintian wrote them
+};
+
+LintSummary summarizeLintian(const QString &output);
+
+// The counts as the message, the tags as its details. When lintian found
+// tags at its failing level (failing), the message begins with the error
+// tags and says that the package was made all the same and where it is,
+// and checkFailed is set.
+Result lintReport(const LintSummary &summary, bool failing, const QString &package);
+
+// The build's result with lintian's report: appended to it, or in front of
+// it when the check failed.
+Result withLintReport(Result build, const Result &lint);
+
+// Runs lintian on the package file. The result says whether lintian did its
+// check: its message is the counts and its details the tags; or why the
+// check was not done (lintian missing, crashed or failed on its own).
+Result lintPackage(const QString &package);
