@@ -4,7 +4,8 @@
 //   bench_debian_tools size DIR           prints the installed size of DIR in KiB
 // The last two take RUNS (default 5) from the environment and print the
 // fastest run in milliseconds on standard error, process start left out.
-#include "package/debianmeta.h"
+#include "package/control/checksums.h"
+#include "package/control/installedsize.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -7,10 +7,11 @@
 #include "desktop/accessrights.h"
 #include "desktop/iconset.h"
 #include "exebuild/scriptnames.h"
-#include "package/compression.h"
-#include "package/debbuild.h"
-#include "package/debianmeta.h"
-#include "package/packagedocs.h"
+#include "package/build/compression.h"
+#include "package/build/debbuild.h"
+#include "package/control/checksums.h"
+#include "package/control/installedsize.h"
+#include "package/docs/packagedocs.h"
 
 #include <array>
 #include <cerrno>

@@ -3,7 +3,9 @@
 #include "common/result.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -21,6 +23,27 @@
 // listing does not give it. Takes ownership of fd. Returns 0, or the errno
 // of a directory that could not be read.
 int listDirectory(int fd, const std::function<void(int, const char *, unsigned char)> &each);
+
+// One directory entry: its name as the file system holds it, the text that
+// shows it, and whether that text names it (decodes back to the same bytes).
+// A name that does not, not being UTF-8, shows its stray bytes as \xNN.
+struct EntryName
+{
+    QByteArray bytes;
+    QString text;
+    bool showable = true;
+};
+
+// The entries of a directory in the order the file system returns them:
+// hidden entries, sub-directories and broken links included, "." and ".."
+// left out. A missing or unreadable directory gives none.
+QList<EntryName> directoryEntryNames(const QString &directory);
+
+// The texts of directoryEntryNames.
+QStringList directoryEntries(const QString &directory);
+
+// The texts of the entries whose names cannot be shown, for a message.
+QStringList unshowableNames(const QList<EntryName> &entries);
 
 // What a walk callback decides about a directory entry.
 enum class Visit { Skip, Descend };

@@ -1,7 +1,5 @@
 #include "common/paths.h"
 
-#include "common/filesystem.h"
-
 #include <QFile>
 
 #include <fcntl.h>
@@ -106,54 +104,4 @@ QString systemError(int error)
 QString operandPath(const QString &path)
 {
     return path.startsWith(QLatin1Char('-')) ? QStringLiteral("./") + path : path;
-}
-
-namespace {
-
-QString escapedName(const QByteArray &bytes)
-{
-    QString text;
-    for (const char byte : bytes) {
-        const uchar code = uchar(byte);
-        text += code >= 0x20 && code < 0x7f ? QString(QLatin1Char(byte))
-                                            : QStringLiteral("\\x%1").arg(code, 2, 16, QLatin1Char('0'));
-    }
-    return text;
-}
-
-} // namespace
-
-QList<EntryName> directoryEntryNames(const QString &directory)
-{
-    QList<EntryName> entries;
-    const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return entries;
-    listDirectory(fd, [&entries](int, const char *name, unsigned char) {
-        const QByteArray bytes(name);
-        const QString text = QFile::decodeName(bytes);
-        if (QFile::encodeName(text) == bytes)
-            entries.append({bytes, text, true});
-        else
-            entries.append({bytes, escapedName(bytes), false});
-    });
-    return entries;
-}
-
-QStringList directoryEntries(const QString &directory)
-{
-    QStringList texts;
-    for (const EntryName &entry : directoryEntryNames(directory))
-        texts << entry.text;
-    return texts;
-}
-
-QStringList unshowableNames(const QList<EntryName> &entries)
-{
-    QStringList texts;
-    for (const EntryName &entry : entries) {
-        if (!entry.showable)
-            texts << entry.text;
-    }
-    return texts;
 }

@@ -53,24 +53,3 @@ QString systemError(int error);
 // A path handed to a tool as an operand: a relative path that starts with "-"
 // gets "./" in front, so that the tool cannot take it for an option.
 QString operandPath(const QString &path);
-
-// One directory entry: its name as the file system holds it, the text that
-// shows it, and whether that text names it (decodes back to the same bytes).
-// A name that does not, not being UTF-8, shows its stray bytes as \xNN.
-struct EntryName
-{
-    QByteArray bytes;
-    QString text;
-    bool showable = true;
-};
-
-// The entries of a directory in the order the file system returns them:
-// hidden entries, sub-directories and broken links included, "." and ".."
-// left out. A missing or unreadable directory gives none.
-QList<EntryName> directoryEntryNames(const QString &directory);
-
-// The texts of directoryEntryNames.
-QStringList directoryEntries(const QString &directory);
-
-// The texts of the entries whose names cannot be shown, for a message.
-QStringList unshowableNames(const QList<EntryName> &entries);

@@ -1,5 +1,6 @@
 #include "exebuild/scriptnames.h"
 
+#include "common/filesystem.h"
 #include "common/paths.h"
 
 ScriptNames scriptNames(const QString &scriptPath)

@@ -1,8 +1,8 @@
 // The DEBIAN file editor driven through the main window, checked on disk and in its boxes.
 #include "app/ui/bexlorwindow.h"
 #include "common/processrunner.h"
-#include "package/controlcheck.h"
-#include "package/debianmeta.h"
+#include "package/control/checksums.h"
+#include "package/control/controlcheck.h"
 #include "package/ui/editwindow.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"

@@ -8,7 +8,7 @@
 #include "common/wording.h"
 #include "desktop/accessrights.h"
 #include "desktop/ui/shortcutwindow.h"
-#include "package/debianfiles.h"
+#include "package/editor/debianeditor.h"
 #include "package/ui/editwindow.h"
 #include "package/ui/removecontroltwindow.h"
 #include "support/fakedialogs.h"

@@ -1,8 +1,8 @@
 #include "app/ui/bexlorwindow.h"
 #include "common/ui/dialogs.h"
 #include "common/ui/progressdialog.h"
-#include "package/compression.h"
-#include "package/debbuild.h"
+#include "package/build/compression.h"
+#include "package/build/debbuild.h"
 #include "ui_bexlorBuilderGui.h"
 
 void BexlorWindow::buidDeb()

@@ -1,7 +1,7 @@
 #include "app/ui/bexlorwindow.h"
 #include "common/ui/dialogs.h"
-#include "package/licences.h"
-#include "package/packagedocs.h"
+#include "package/docs/licences.h"
+#include "package/docs/packagedocs.h"
 
 void BexlorWindow::createDocs()
 {

@@ -1,6 +1,6 @@
 #include "common/ui/toolform.h"
 
-#include "common/paths.h"
+#include "common/filesystem.h"
 #include "common/ui/dialogs.h"
 #include "ui_control.h"
 

@@ -6,8 +6,9 @@
 #include "common/ui/progressdialog.h"
 #include "common/ui/toolform.h"
 #include "common/ui/unsavedtext.h"
-#include "package/debianfiles.h"
-#include "package/debianmeta.h"
+#include "package/control/checksums.h"
+#include "package/control/installedsize.h"
+#include "package/editor/debianeditor.h"
 
 #include <QComboBox>
 #include <QFileInfo>

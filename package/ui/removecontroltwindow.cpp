@@ -1,8 +1,9 @@
 #include "package/ui/removecontroltwindow.h"
 
+#include "common/filesystem.h"
 #include "common/paths.h"
 #include "common/ui/dialogs.h"
-#include "package/removal.h"
+#include "package/editor/removal.h"
 
 #include <QFileInfo>
 
