@@ -4,7 +4,7 @@
 #include "common/filesystem.h"
 #include "common/paths.h"
 #include "common/privatedir.h"
-#include "package/build/lint.h"
+#include "package/debbuild/lint.h"
 
 #include <QFile>
 #include <QSettings>

@@ -10,8 +10,8 @@
 // phases of the staging pass (walk, copy, hash) run on a pool of threads:
 // their times are summed over the threads.
 #include "common/job.h"
-#include "package/build/buildphases.h"
-#include "package/build/debbuild.h"
+#include "package/debbuild/buildphases.h"
+#include "package/debbuild/debbuild.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

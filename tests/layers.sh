@@ -26,9 +26,9 @@ expect() { # tree, texts the failure must name
         esac
     done
 }
-plant upward common/low.cpp package/build/high.h
-plant upward package/build/high.h common/low.h
-expect upward "common/low.cpp includes package/build/high.h: a header of a higher layer"
+plant upward common/low.cpp package/debbuild/high.h
+plant upward package/debbuild/high.h common/low.h
+expect upward "common/low.cpp includes package/debbuild/high.h: a header of a higher layer"
 plant circle package/docs/one.cpp package/docs/two.h
 plant circle package/docs/two.cpp package/docs/three.h
 plant circle package/docs/three.cpp package/docs/one.h

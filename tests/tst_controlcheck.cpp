@@ -1,7 +1,7 @@
 // The check of DEBIAN/control before a package build, with dpkg-deb as the oracle: for every control file
 // both must refuse or both accept what the build hands dpkg-deb. Versions and relationships against dpkg.
 #include "desktop/shortcuts.h"
-#include "package/build/shlibdeps.h"
+#include "package/debbuild/shlibdeps.h"
 #include "package/control/controlcheck.h"
 #include "package/control/installedsize.h"
 #include "package/control/relations.h"

@@ -4,7 +4,7 @@
 #include "common/paths.h"
 #include "common/processrunner.h"
 #include "desktop/accessrights.h"
-#include "package/build/debbuild.h"
+#include "package/debbuild/debbuild.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
 #include "ui_bexlorBuilderGui.h"

@@ -7,7 +7,7 @@
 #include "common/ui/progressdialog.h"
 #include "desktop/iconset.h"
 #include "exebuild/exebuild.h"
-#include "package/build/debbuild.h"
+#include "package/debbuild/debbuild.h"
 #include "package/control/checksums.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"

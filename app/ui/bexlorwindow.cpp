@@ -4,7 +4,7 @@
 #include "common/paths.h"
 #include "common/ui/dialogs.h"
 #include "exebuild/scriptnames.h"
-#include "package/build/lint.h"
+#include "package/debbuild/lint.h"
 #include "ui_bexlorBuilderGui.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "app/ui/bexlorwindow.h"
 #include "common/ui/dialogs.h"
 #include "common/ui/progressdialog.h"
-#include "package/build/compression.h"
-#include "package/build/debbuild.h"
+#include "package/debbuild/compression.h"
+#include "package/debbuild/debbuild.h"
 #include "ui_bexlorBuilderGui.h"
 
 void BexlorWindow::buidDeb()

@@ -1,7 +1,7 @@
 #include "app/profilestore.h"
 #include "app/ui/bexlorwindow.h"
 #include "common/ui/dialogs.h"
-#include "package/build/compression.h"
+#include "package/debbuild/compression.h"
 #include "ui_bexlorBuilderGui.h"
 
 void BexlorWindow::saveProject()

@@ -1,4 +1,4 @@
-#include "package/build/lint.h"
+#include "package/debbuild/lint.h"
 
 #include "common/privatedir.h"
 #include "common/processrunner.h"

@@ -1,10 +1,10 @@
-#include "package/build/stagingcopy.h"
+#include "package/debbuild/stagingcopy.h"
 
 #include "common/filesystem.h"
 #include "common/job.h"
 #include "common/paths.h"
 #include "desktop/accessrights.h"
-#include "package/build/buildphases.h"
+#include "package/debbuild/buildphases.h"
 #include "package/control/packedfiles.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/result.h"
-#include "package/build/compression.h"
+#include "package/debbuild/compression.h"
 
 #include <QString>
 

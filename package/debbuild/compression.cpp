@@ -1,4 +1,4 @@
-#include "package/build/compression.h"
+#include "package/debbuild/compression.h"
 
 QStringList compressionNames()
 {

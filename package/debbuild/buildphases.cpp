@@ -1,4 +1,4 @@
-#include "package/build/buildphases.h"
+#include "package/debbuild/buildphases.h"
 
 #include <array>
 #include <atomic>

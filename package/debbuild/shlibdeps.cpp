@@ -1,10 +1,10 @@
-#include "package/build/shlibdeps.h"
+#include "package/debbuild/shlibdeps.h"
 
 #include "common/filesystem.h"
 #include "common/privatedir.h"
 #include "common/processrunner.h"
 #include "exebuild/pythondeps.h"
-#include "package/build/buildphases.h"
+#include "package/debbuild/buildphases.h"
 #include "package/control/paragraph.h"
 #include "package/control/relations.h"
 

@@ -1,10 +1,10 @@
-#include "package/build/controlarea.h"
+#include "package/debbuild/controlarea.h"
 
 #include "common/filesystem.h"
 #include "common/paths.h"
 #include "desktop/accessrights.h"
-#include "package/build/buildphases.h"
-#include "package/build/stagingcopy.h"
+#include "package/debbuild/buildphases.h"
+#include "package/debbuild/stagingcopy.h"
 #include "package/control/conffiles.h"
 #include "package/control/installedsize.h"
 #include "package/control/paragraph.h"
