@@ -36,5 +36,5 @@ void BexlorWindow::createDocs()
         if (answers.appStreamId.isEmpty())
             return;
     }
-    showResult(writePackageDocs(workDir, plan, answers, QDateTime::currentDateTime()));
+    showResult(writePackageDocs(workDir, plan, answers));
 }

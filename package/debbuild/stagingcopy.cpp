@@ -315,8 +315,8 @@ private:
             m_targetRoot.reset(::fcntl(target.get(), F_DUPFD_CLOEXEC, 0));
         if (packed && !relative.isEmpty()) // the count starts with the root
             m_size.add(status);
-        const mode_t base = relative.isEmpty() ? status.st_mode & 07777 : 0755;
-        m_directories.push_back({relative, modeFor(relative, base), status.st_atim, status.st_mtim});
+        // The root too: its own mode depends on the umask it was made under.
+        m_directories.push_back({relative, modeFor(relative, 0755), status.st_atim, status.st_mtim});
 
         const QByteArray prefix = relative.isEmpty() ? relative : relative + '/';
         while (const dirent *entry = source.next()) {

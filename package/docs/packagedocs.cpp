@@ -1,5 +1,6 @@
 #include "package/docs/packagedocs.h"
 
+#include "common/buildtime.h"
 #include "common/filesystem.h"
 #include "common/paths.h"
 #include "package/docs/appstream.h"
@@ -220,11 +221,13 @@ Result checkDocsAnswers(const DocsPlan &plan, const DocsAnswers &answers, bool o
     return Result::done();
 }
 
-Result writePackageDocs(const QString &workDir, const DocsPlan &plan, const DocsAnswers &answers, const QDateTime &time)
+Result writePackageDocs(const QString &workDir, const DocsPlan &plan, const DocsAnswers &answers)
 {
     QList<Document> documents;
     QStringList notes;
+    QDateTime time;
     const Result made = runSteps({[&] { return checkDocsAnswers(plan, answers, false); },
+                                  [&] { return sourceDateTime(&time); },
                                   [&] { return makeChangelog(workDir, plan.fields, time, &documents, &notes); },
                                   [&] { return DocsMaker(workDir, plan, answers, time).make(&documents, &notes); }});
     if (made.failed())

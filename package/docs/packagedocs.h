@@ -60,6 +60,6 @@ Result checkDocsAnswers(const DocsPlan &plan, const DocsAnswers &answers, bool o
 // for a newer version, see updateChangelog) and checked with
 // dpkg-parsechangelog; the other documents where they are missing, or
 // replaced when answers say so. Nothing is written when any of them cannot
-// be made. The message lists what was written and what to fill in.
-Result writePackageDocs(const QString &workDir, const DocsPlan &plan, const DocsAnswers &answers,
-                        const QDateTime &time);
+// be made. The message lists what was written and what to fill in. The
+// documents are dated sourceDateTime.
+Result writePackageDocs(const QString &workDir, const DocsPlan &plan, const DocsAnswers &answers);
