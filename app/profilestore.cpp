@@ -46,9 +46,9 @@ struct ProfileKey
     ProfileMember member;
 };
 
-const std::array<ProfileKey, 12> &profileKeys()
+const std::array<ProfileKey, 13> &profileKeys()
 {
-    static const std::array<ProfileKey, 12> keys{{
+    static const std::array<ProfileKey, 13> keys{{
         {"ProjectDir", &Profile::projectDir},
         {"Py", &Profile::py},
         {"OutputC", &Profile::outputC},
@@ -61,6 +61,7 @@ const std::array<ProfileKey, 12> &profileKeys()
         {"Compression", &Profile::compression},
         {"CompressionLevel", &Profile::compressionLevel},
         {"Bytecode", &Profile::bytecode},
+        {"CheckReproducible", &Profile::checkReproducible},
     }};
     return keys;
 }

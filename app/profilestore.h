@@ -18,6 +18,7 @@ struct Profile
     QString projectDirDeb; // ProjectDirDeb
     QString debDir; // DebDir
     bool lint = true; // Lint: lintian after the package build
+    bool checkReproducible = false; // CheckReproducible: the package built twice and compared
     bool bytecode = false; // Bytecode: the whole program as bytecode
     QString compression = Compression().name; // Compression: of the package's data
     int compressionLevel = Compression().level; // CompressionLevel: -1 for the compressor's default

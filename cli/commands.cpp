@@ -7,10 +7,10 @@
 #include "desktop/accessrights.h"
 #include "desktop/iconset.h"
 #include "exebuild/scriptnames.h"
-#include "package/debbuild/compression.h"
-#include "package/debbuild/debbuild.h"
 #include "package/control/checksums.h"
 #include "package/control/installedsize.h"
+#include "package/debbuild/compression.h"
+#include "package/debbuild/debbuild.h"
 #include "package/docs/packagedocs.h"
 
 #include <array>
@@ -31,6 +31,7 @@ const QString licenceOption = QStringLiteral("--licence");
 const QString appStreamIdOption = QStringLiteral("--appstream-id");
 const QString replaceOption = QStringLiteral("--replace");
 const QString bytecodeOption = QStringLiteral("--bytecode");
+const QString reproducibleOption = QStringLiteral("--check-reproducible");
 
 // What a subcommand accepts: the options its operands stand for, in order,
 // the further options with a value, the options without one, and its help.
@@ -73,9 +74,9 @@ const std::array<CommandSyntax, 7> &commandSyntaxes()
         {"deb",
          {workDirOption, outputDirOption},
          {compressionOption, levelOption},
-         {lintOption},
+         {lintOption, reproducibleOption},
          "Использование: bexlor-build deb [КАТАЛОГ [ВЫХОД]] [--lint] [--compression СПОСОБ [--level N]]\n"
-         "                                [--profile ИМЯ]\n"
+         "                                [--check-reproducible] [--profile ИМЯ]\n"
          "Проверяет DEBIAN/control и собирает пакет .deb из копии рабочего каталога (fakeroot\n"
          "dpkg-deb --build) с правами доступа из ~/.bexlor/builder/ИМЯ_ПАКЕТА, свежими md5sums и\n"
          "Installed-Size; файлы в etc/ отмечает в DEBIAN/conffiles, как dh_installdeb; называет\n"
@@ -89,10 +90,14 @@ const std::array<CommandSyntax, 7> &commandSyntaxes()
          "                                   dpkg до версии 1.21.18 (Debian 11 и более ранние) не установит\n"
          "  --level N                        уровень сжатия: xz 0-9, zstd 1-19, gzip 1-9; по умолчанию\n"
          "                                   уровень, который выбирает dpkg-deb\n"
-         "  --profile ИМЯ                    поля ProjectDirDeb, DebDir, Lint, Compression и\n"
-         "                                   CompressionLevel профиля\n\n"
-         "С переменной SOURCE_DATE_EPOCH пакет воспроизводим: тот же рабочий каталог даёт\n"
-         "тот же файл, что и кнопка сборки в окне.\n"},
+         "  --check-reproducible             собрать пакет второй раз из копии рабочего каталога в\n"
+         "                                   другом каталоге, с другими umask, TZ и языком, и сравнить:\n"
+         "                                   если файлы различаются, код завершения 1 и первое различие\n"
+         "                                   (член пакета и смещение) в сообщении\n"
+         "  --profile ИМЯ                    поля ProjectDirDeb, DebDir, Lint, Compression,\n"
+         "                                   CompressionLevel и CheckReproducible профиля\n\n"
+         "С переменной SOURCE_DATE_EPOCH пакет воспроизводим: тот же рабочий каталог в любом\n"
+         "каталоге, при любых umask, часовом поясе и языке даёт тот же файл, что и кнопка сборки в окне.\n"},
         {"docs",
          {workDirOption},
          {licenceOption, appStreamIdOption},
@@ -346,7 +351,7 @@ Result packageDocs(const QString &workDir, const CommandLine &line)
     answers.licence = value(line, licenceOption);
     answers.appStreamId = value(line, appStreamIdOption);
     const Result answered = checkDocsAnswers(plan, answers, true);
-    return answered.failed() ? answered : writePackageDocs(workDir, plan, answers, QDateTime::currentDateTime());
+    return answered.failed() ? answered : writePackageDocs(workDir, plan, answers);
 }
 
 } // namespace
@@ -380,9 +385,10 @@ Result runCommand(const CommandLine &line)
         const Result chosen = packageCompression(line, profile, &compression);
         if (chosen.failed())
             return chosen;
+        const bool fromProfile = line.values.contains(profileOption);
         return buildPackage(workDir, value(line, outputDirOption, profile.debDir),
-                            line.flags.contains(lintOption) || (line.values.contains(profileOption) && profile.lint),
-                            compression);
+                            line.flags.contains(lintOption) || (fromProfile && profile.lint), compression,
+                            line.flags.contains(reproducibleOption) || (fromProfile && profile.checkReproducible));
     }
     const Result chosen = requireWorkDirectory(workDir);
     if (chosen.failed())

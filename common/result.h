@@ -63,3 +63,17 @@ inline Result runSteps(std::initializer_list<std::function<Result()>> steps)
     }
     return Result::doneWith(warnings);
 }
+
+// The result of some work with the report of a check the user asked for
+// (lint, reproducibility): the report follows the work's message, or leads
+// it when the check failed; its details are added to the work's, and a
+// failed check fails the whole.
+inline Result withCheckReport(Result work, const Result &check)
+{
+    work.message = check.checkFailed ? check.message + QStringLiteral("\n\n") + work.message
+                                     : work.message + QStringLiteral("\n\n") + check.message;
+    if (!check.details.isEmpty())
+        work.details += (work.details.isEmpty() ? QString() : QStringLiteral("\n\n")) + check.details;
+    work.checkFailed = work.checkFailed || check.checkFailed;
+    return work;
+}

@@ -8,11 +8,10 @@
 void BexlorWindow::buidDeb()
 {
     const QString workDir = ui->lineEditProjectDir_2->text(), outputDir = ui->lineEditDebDir->text();
-    const bool lint = ui->checkBoxLint->isChecked();
+    const bool lint = ui->checkBoxLint->isChecked(), reproducible = ui->checkBoxReproducible->isChecked();
     const Compression compression = chosenCompression();
-    showResult(runWithProgress(this, QStringLiteral("Сборка пакета"), [workDir, outputDir, lint, compression] {
-        return buildPackage(workDir, outputDir, lint, compression);
-    }));
+    showResult(runWithProgress(this, QStringLiteral("Сборка пакета"),
+                               [=] { return buildPackage(workDir, outputDir, lint, compression, reproducible); }));
 }
 
 // The level box offers the compressor's own levels; its lowest value, shown

@@ -21,6 +21,7 @@ void BexlorWindow::saveProject()
     profile.projectDirDeb = ui->lineEditProjectDir_2->text();
     profile.debDir = ui->lineEditDebDir->text();
     profile.lint = ui->checkBoxLint->isChecked();
+    profile.checkReproducible = ui->checkBoxReproducible->isChecked();
     profile.bytecode = ui->checkBoxBytecode->isChecked();
     const Compression compression = chosenCompression();
     profile.compression = compression.name;
@@ -42,6 +43,7 @@ void BexlorWindow::loadProject()
     ui->lineEditProjectDir_2->setText(profile.projectDirDeb);
     ui->lineEditDebDir->setText(profile.debDir);
     ui->checkBoxLint->setChecked(profile.lint);
+    ui->checkBoxReproducible->setChecked(profile.checkReproducible);
     ui->checkBoxBytecode->setChecked(profile.bytecode);
     showCompression({profile.compression, profile.compressionLevel});
     ui->comboBoxSource->setCurrentIndex(profile.source);

@@ -1,17 +1,20 @@
 #include "package/debbuild/debbuild.h"
 
+#include "common/filesystem.h"
 #include "common/job.h"
 #include "common/paths.h"
 #include "common/privatedir.h"
 #include "common/processrunner.h"
+#include "common/reproducibility.h"
 #include "desktop/accessrights.h"
+#include "package/control/controlcheck.h"
 #include "package/debbuild/architecturecheck.h"
 #include "package/debbuild/buildphases.h"
 #include "package/debbuild/controlarea.h"
+#include "package/debbuild/debmembers.h"
 #include "package/debbuild/lint.h"
 #include "package/debbuild/shlibdeps.h"
 #include "package/debbuild/stagingcopy.h"
-#include "package/control/controlcheck.h"
 #include "package/docs/documentchecks.h"
 
 #include <QDir>
@@ -72,7 +75,7 @@ public:
     Result lint() const
     {
         const PhaseTimer timer(BuildPhase::Lint);
-        Result checked = lintPackage(m_directory.path() + QLatin1Char('/') + m_name);
+        Result checked = lintPackage(unpublished());
         checked.message = outside(checked.message);
         return checked;
     }
@@ -92,6 +95,9 @@ public:
 
     // Where the package lies once published.
     QString path() const { return m_outputDir + QLatin1Char('/') + m_name; }
+    // Where it lies until then.
+    QString unpublished() const { return m_directory.path() + QLatin1Char('/') + m_name; }
+    QString outputDir() const { return m_outputDir; }
 
 private:
     // The tools name the private directory; the user knows the output one.
@@ -158,9 +164,62 @@ Result stageAndBuild(const QString &workDir, const QString &privateDir, const QS
                         + QStringLiteral("\nПредупреждения при сборке:\n") + warnings);
 }
 
+// Stages the package of workDir (named name) in privateDir and packs it into
+// package, left unpublished; the staging copy is removed whatever happened.
+Result makePackage(const QString &workDir, const QString &name, const AccessRules &rules,
+                   const Compression &compression, const QStringList &notes, const PrivateDirectory &privateDir,
+                   UnfinishedPackage *package)
+{
+    // Hard links need the work directory's file system: with TMPDIR on
+    // another one, the copy is staged in a private directory of the output
+    // directory when that is on it, which the next build cleans up the same
+    // way after a kill.
+    std::optional<PrivateDirectory> beside;
+    if (!onFileSystemOf(privateDir.path(), workDir) && onFileSystemOf(package->outputDir(), workDir))
+        beside.emplace(package->outputDir());
+    const PrivateDirectory &staging = beside && beside->made().success ? *beside : privateDir;
+    const QString staged = staging.path() + QLatin1Char('/') + name;
+    Result result = stageAndBuild(workDir, staging.path(), staged, rules, compression, notes, package);
+    const PhaseTimer cleaning(BuildPhase::Cleanup);
+    const Result removed = beside ? beside->remove() : removeTree(staged);
+    if (removed.failed())
+        result.message += QStringLiteral("\n\n") + removed.message;
+    return result;
+}
+
+// Builds the package of workDir a second time, from a copy in another
+// directory and under VariedConditions, and compares it with first, the
+// package of the first build.
+Result compareWithVariedBuild(const QString &workDir, const QString &name, const AccessRules &rules,
+                              const Compression &compression, const QString &first)
+{
+    PrivateDirectory scratch;
+    if (scratch.made().failed())
+        return scratch.made();
+    const QString copies = scratch.path() + QStringLiteral("/copy");
+    const Result made = makePath(copies, 0700);
+    if (made.failed())
+        return made;
+    const ProcessResult copied = runProcess(QStringLiteral("cp"),
+                                            {QStringLiteral("-PR"), QStringLiteral("--preserve=mode,timestamps,links"),
+                                             operandPath(workDir), copies + QLatin1Char('/') + name});
+    if (!copied.succeeded())
+        return Result::failure(QStringLiteral("Не удалось скопировать рабочий каталог: ") + copied.failureText());
+    const VariedConditions varied;
+    UnfinishedPackage second(scratch.path());
+    if (second.made().failed())
+        return second.made();
+    const Result built = makePackage(copies + QLatin1Char('/') + name, name, rules, compression, {}, scratch, &second);
+    if (built.failed())
+        return Result::failure(QStringLiteral("вторая сборка не удалась: ") + built.message);
+    return compareBuilds(first, second.unpublished(), varied.description(),
+                         [&first](qint64 offset) { return debPlaceOf(first, offset); });
+}
+
 } // namespace
 
-Result buildPackage(const QString &workDir, const QString &outputDir, bool lint, const Compression &compression)
+Result buildPackage(const QString &workDir, const QString &outputDir, bool lint, const Compression &compression,
+                    bool checkReproducible)
 {
     std::optional<PhaseTimer> checking(BuildPhase::Check);
     if (outputDir.isEmpty())
@@ -188,40 +247,42 @@ Result buildPackage(const QString &workDir, const QString &outputDir, bool lint,
         return Result::failure(buildError + read.message);
     checking.reset();
 
+    // Both builds of a check stamp the same time.
+    std::optional<FixedSourceDate> date;
+    if (checkReproducible)
+        date.emplace();
     PrivateDirectory privateDir;
     if (privateDir.made().failed())
         return Result::failure(buildError + privateDir.made().message);
     UnfinishedPackage package(outputDir);
     if (package.made().failed())
         return Result::failure(buildError + package.made().message);
-    // Hard links need the work directory's file system: with TMPDIR on
-    // another one, the copy is staged in a private directory of the output
-    // directory when that is on it, which the next build cleans up the same
-    // way after a kill.
-    std::optional<PrivateDirectory> beside;
-    if (!onFileSystemOf(privateDir.path(), workDir) && onFileSystemOf(outputDir, workDir))
-        beside.emplace(outputDir);
-    const PrivateDirectory &staging = beside && beside->made().success ? *beside : privateDir;
-    Result result = stageAndBuild(workDir, staging.path(), staging.path() + QLatin1Char('/') + name, rules, compression,
-                                  control.warnings, &package);
-    std::optional<PhaseTimer> cleaning(BuildPhase::Cleanup);
-    const Result removed = runSteps(
-        {[&] { return beside ? beside->remove() : Result::done(); }, [&] { return privateDir.remove(); }});
-    cleaning.reset();
-    if (removed.failed())
-        result.message += QStringLiteral("\n\n") + removed.message;
+    Result result = makePackage(workDir, name, rules, compression, control.warnings, privateDir, &package);
     if (result.failed())
         return result;
 
+    const Result reproducible = checkReproducible
+                                    ? compareWithVariedBuild(workDir, name, rules, compression, package.unpublished())
+                                    : Result::done();
     const Result checked = lint ? package.lint() : Result::done();
     const Result published = package.publish();
     if (published.failed())
         return Result::failure(buildError + published.message);
-    // The check the user asked for was not done: the package stays, and the
+    // A check the user asked for was not done: the package stays, and the
     // build fails with a message that says so.
+    if (reproducible.failed())
+        return Result::failure(QStringLiteral("Пакет %1 собран, но проверка воспроизводимости не выполнена: %2\n\n")
+                                   .arg(package.path(), reproducible.message)
+                               + result.message);
     if (checked.failed())
         return Result::failure(QStringLiteral("Пакет %1 собран, но проверка lintian не выполнена: %2\n\n")
                                    .arg(package.path(), checked.message)
                                + result.message);
-    return lint ? withLintReport(result, checked) : result;
+    if (checkReproducible) {
+        Result verdict = reproducible;
+        if (!date->note().isEmpty())
+            verdict.message += QLatin1Char('\n') + date->note();
+        result = withCheckReport(result, verdict);
+    }
+    return lint ? withCheckReport(result, checked) : result;
 }

@@ -42,15 +42,6 @@ Result lintReport(const LintSummary &summary, bool failing, const QString &packa
     return report;
 }
 
-Result withLintReport(Result build, const Result &lint)
-{
-    build.message = lint.checkFailed ? lint.message + QStringLiteral("\n\n") + build.message
-                                     : build.message + QStringLiteral("\n\n") + lint.message;
-    build.details = lint.details;
-    build.checkFailed = lint.checkFailed;
-    return build;
-}
-
 namespace {
 
 // lintian decodes a temporary directory's path that is not ASCII twice and

@@ -27,10 +27,6 @@ LintSummary summarizeLintian(const QString &output);
 // and checkFailed is set.
 Result lintReport(const LintSummary &summary, bool failing, const QString &package);
 
-// The build's result with lintian's report: appended to it, or in front of
-// it when the check failed.
-Result withLintReport(Result build, const Result &lint);
-
 // Runs lintian on the package file. The result says whether lintian did its
 // check: its message is the counts and its details the tags; or why the
 // check was not done (lintian missing, crashed or failed on its own).
