@@ -1,5 +1,6 @@
 #include "common/filesystem.h"
 
+#include "common/job.h"
 #include "common/paths.h"
 
 #include <QFile>
@@ -17,6 +18,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -272,33 +274,10 @@ mode_t creationMode()
     return 0644;
 }
 
-// Writes all of data to fd, then forces it to the disk; 0 or the errno of
-// the step that failed. A full disk shows here, not only at close.
-int writeAllAndSync(int fd, const QByteArray &data)
-{
-    const int error = writeAll(fd, data.constData(), data.size());
-    if (error != 0)
-        return error;
-    return ::fsync(fd) == 0 ? 0 : errno;
-}
-
-} // namespace
-
-int writeAll(int fd, const char *data, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size_t(size));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return written < 0 ? errno : ENOSPC;
-        data += written;
-        size -= written;
-    }
-    return 0;
-}
-
-Result writeFileAtomically(const QString &path, const QByteArray &data, int mode)
+// Writes a file at path through a temporary beside it that fill fills (0 or
+// the errno of what failed), that is then forced to the disk and only then
+// renamed over the target, as writeFileAtomically describes.
+Result writeThroughTemporary(const QString &path, int mode, const std::function<int(int)> &fill)
 {
     const QByteArray target = QFile::encodeName(path);
     struct stat existing;
@@ -322,7 +301,10 @@ Result writeFileAtomically(const QString &path, const QByteArray &data, int mode
         return Result::failure(failure(path, errno));
     // A copy of the descriptor holds the lock until the name is gone.
     const int lock = ::dup(fd);
-    int error = ::fchmod(fd, mode_t(mode)) == 0 ? writeAllAndSync(fd, data) : errno;
+    int error = ::fchmod(fd, mode_t(mode)) == 0 ? fill(fd) : errno;
+    // A full disk shows here, not only at close.
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;
     if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
@@ -334,6 +316,92 @@ Result writeFileAtomically(const QString &path, const QByteArray &data, int mode
     if (error != 0)
         return Result::failure(failure(path, error));
     return Result::done();
+}
+
+// Opens path for reading without waiting and checks what it opened: a FIFO
+// put in a regular file's place meanwhile can neither block nor be read.
+// The descriptor, or -1 with the refusal in *refused.
+int openRegularFile(const QString &path, struct stat *status, Result *refused)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int error = errno;
+    if (fd >= 0 && ::fstat(fd, status) == 0 && S_ISREG(status->st_mode))
+        return fd;
+    if (fd >= 0)
+        ::close(fd);
+    const Result regular = checkRegularFile(path);
+    *refused =
+        regular.failed()
+            ? regular
+            : Result::failure(
+                QStringLiteral("Не удалось прочитать файл %1: %2").arg(path, systemError(fd < 0 ? error : EINVAL)));
+    return -1;
+}
+
+// Copies the size bytes of in to out, the data extents only, so that the
+// holes of a sparse file stay holes (the copy is made that long first); 0 or
+// the errno of what failed, ECANCELED when the current job was cancelled,
+// EIO when out does not end up as long as in.
+int copyExtents(int in, int out, off_t size)
+{
+    if (::ftruncate(out, size) != 0)
+        return errno;
+    std::vector<char> buffer(1 << 20);
+    for (off_t data = 0; data < size;) {
+        data = ::lseek(in, data, SEEK_DATA);
+        if (data < 0 && errno == ENXIO)
+            break; // nothing but a hole up to the end
+        // A file system that cannot tell holes gets everything copied.
+        const bool extents = data >= 0;
+        if (!extents && errno != EINVAL)
+            return errno;
+        const off_t start = extents ? data : 0;
+        const off_t hole = extents ? ::lseek(in, start, SEEK_HOLE) : size;
+        if (hole < 0)
+            return errno;
+        for (data = start; data < hole;) {
+            if (jobCancelled())
+                return ECANCELED;
+            const ssize_t got = ::pread(in, buffer.data(), size_t(qMin<off_t>(off_t(buffer.size()), hole - data)),
+                                        data);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                return got < 0 ? errno : EIO;
+            for (ssize_t written = 0; written < got;) {
+                const ssize_t put = ::pwrite(out, buffer.data() + written, size_t(got - written), data + written);
+                if (put < 0 && errno == EINTR)
+                    continue;
+                if (put <= 0)
+                    return put < 0 ? errno : ENOSPC;
+                written += put;
+            }
+            data += got;
+        }
+    }
+    struct stat copied;
+    return ::fstat(out, &copied) != 0 ? errno : copied.st_size == size ? 0 : EIO;
+}
+
+} // namespace
+
+int writeAll(int fd, const char *data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size_t(size));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return written < 0 ? errno : ENOSPC;
+        data += written;
+        size -= written;
+    }
+    return 0;
+}
+
+Result writeFileAtomically(const QString &path, const QByteArray &data, int mode)
+{
+    return writeThroughTemporary(path, mode, [&data](int fd) { return writeAll(fd, data.constData(), data.size()); });
 }
 
 bool isWriterTemporary(const QByteArray &name)
@@ -363,10 +431,18 @@ Result writeMd5sums(const QString &path, const QByteArray &lines, int mode)
 
 Result copyFileAtomically(const QString &source, const QString &target)
 {
-    QByteArray bytes;
-    unsigned mode = 0;
-    const Result read = readRegularFile(source, &bytes, &mode);
-    return read.failed() ? read : writeFileAtomically(target, bytes, int(mode));
+    struct stat status;
+    Result refused;
+    const int in = openRegularFile(source, &status, &refused);
+    if (in < 0)
+        return refused;
+    Result copied = writeThroughTemporary(target, int(status.st_mode & 07777),
+                                          [&](int out) { return copyExtents(in, out, status.st_size); });
+    struct stat after;
+    if (copied.success && (::fstat(in, &after) != 0 || after.st_size != status.st_size))
+        copied = Result::failure(QStringLiteral("Файл %1 изменился во время копирования").arg(source));
+    ::close(in);
+    return jobCancelled() ? Result::failure(cancelledText()) : copied;
 }
 
 bool entryExists(const QString &path)
@@ -387,19 +463,11 @@ Result checkRegularFile(const QString &path)
 
 Result readRegularFile(const QString &path, QByteArray *bytes, unsigned *mode)
 {
-    // Opened without waiting and checked as opened: a FIFO put in the file's
-    // place meanwhile can neither block nor be read.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    const int error = errno;
     struct stat status;
-    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        if (fd >= 0)
-            ::close(fd);
-        const Result regular = checkRegularFile(path);
-        return regular.failed() ? regular
-                                : Result::failure(QStringLiteral("Не удалось прочитать файл %1: %2")
-                                                      .arg(path, systemError(fd < 0 ? error : EINVAL)));
-    }
+    Result refused;
+    const int fd = openRegularFile(path, &status, &refused);
+    if (fd < 0)
+        return refused;
     QFile file;
     if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         *bytes = file.readAll();

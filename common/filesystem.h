@@ -131,7 +131,11 @@ inline QByteArray md5sumsLine(const QByteArray &hexDigest, const QByteArray &rel
 Result writeMd5sums(const QString &path, const QByteArray &lines, int mode = -1);
 
 // Copies the regular file source (or what a link there leads to) to target
-// with its permission bits, as writeFileAtomically writes.
+// with its permission bits, as writeFileAtomically writes: streamed in
+// blocks, whatever its size, and only its data extents, so that the holes
+// of a sparse file stay holes; a copy whose length is not the source's, or a
+// source whose length changed meanwhile, fails naming the file. A cancel of
+// the current job stops it.
 Result copyFileAtomically(const QString &source, const QString &target);
 
 // Whether anything is at path, a link that leads nowhere included.
