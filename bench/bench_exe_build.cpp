@@ -5,6 +5,7 @@
 //                                       prints the milliseconds on standard error
 #include "common/processrunner.h"
 #include "exebuild/modulebuild.h"
+#include "exebuild/scriptnames.h"
 #include "exebuild/shipready.h"
 
 #include <QCoreApplication>
@@ -167,7 +168,8 @@ bool ran(const ProcessResult &run)
 // cython3's own entry point.
 int plainBuild(const QString &directory, const QString &output, int jobs)
 {
-    const QString runtime = QStringLiteral("python3.11");
+    // The runtime `bexlor-build exe` takes without --runtime.
+    const QString runtime = installedRuntimes().value(0);
     BuildFlags flags;
     if (readBuildFlags(&flags).failed())
         return 1;

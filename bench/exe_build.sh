@@ -22,7 +22,7 @@ tree=$(mktemp -d)
 trap 'rm -rf "$tree"' EXIT INT TERM
 mkdir "$tree/out" "$tree/plain"
 "$program" generate "$tree/program"
-expected=$(cd "$tree/program" && /usr/bin/python3.11 main.py)
+expected=$(cd "$tree/program" && /usr/bin/python3 main.py)
 
 now() { date +%s%N; }
 min() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a < b) ? a : b }'; }

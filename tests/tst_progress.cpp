@@ -45,7 +45,7 @@ private slots:
         const QByteArray answers =
             "case \"$1\" in --version|-print-file-name=*) exec /usr/bin/$(basename \"$0\") \"$@\";; esac\n";
         const QByteArray partialPackage = "for last; do :; done; printf partial > \"$last/mytool_1.0_all.deb\"\n";
-        addRow("executable, scanning imports", "exe", "python3.11", answers, "ready");
+        addRow("executable, scanning imports", "exe", systemRuntime(), answers, "ready");
         addRow("executable, translating", "exe", "cython3", answers, "ready");
         addRow("executable, compiling", "exe", "gcc", answers + partialOutput, "ready");
         addRow("executable, stripping", "exe", "strip", QByteArray(), "ready");
@@ -138,7 +138,7 @@ private slots:
         } else {
             const JobScope scope(&job);
             if (work == "exe") {
-                result = buildExecutable({"python3.11", project, project + "/my-tool.py", project, "my tool"});
+                result = buildExecutable({systemRuntime(), project, project + "/my-tool.py", project, "my tool"});
             } else if (work == "deb") {
                 result = buildPackage(project, output, tool == "lintian");
             } else if (work == "md5") {

@@ -23,6 +23,19 @@ TemporaryHome::~TemporaryHome()
     qputenv("HOME", m_oldHome);
 }
 
+QString systemRuntime()
+{
+    return QFileInfo(QFileInfo("/usr/bin/python3").symLinkTarget()).fileName();
+}
+
+QString extensionModule(const QString &path)
+{
+    const QFileInfo module(path);
+    const QString abi = "cpython-" + systemRuntime().mid(6).remove('.');
+    const QStringList found = module.dir().entryList({module.fileName() + '.' + abi + "-*.so"}, QDir::Files);
+    return found.size() == 1 ? module.path() + '/' + found.first() : QString();
+}
+
 void writeFile(const QString &path, const QByteArray &content)
 {
     QDir().mkpath(QFileInfo(path).path());

@@ -61,6 +61,14 @@ QStringList treeSnapshot(const QString &root);
 // The bytes of a gzip file, decompressed; empty when it cannot be read.
 QByteArray gunzipped(const QString &path);
 
+// The runtime of the system's own python3, "python3.X": the one the tests build programs with and whose
+// interpreter says what a built program must print.
+QString systemRuntime();
+
+// The file of an extension module that a Debian package installs at path (path + ".cpython-*.so", for the
+// system's runtime).
+QString extensionModule(const QString &path);
+
 // What the real checkers say of a document, one problem a line; empty when
 // clean: man's warnings on a manual page, as lintian runs it; the errors,
 // warnings and pedantic notes of appstreamcli on metainfo.
