@@ -154,8 +154,13 @@ private slots:
                  qPrintable(copyright));
         QCOMPARE(readFile(work + "/usr/share/lintian/overrides/my-tool").split('\n').at(1),
                  QByteArray("my-tool: initial-upload-closes-no-bugs"));
-        if (tag.startsWith("menu entry"))
-            QCOMPARE(documentProblems(work + "/usr/share/metainfo/org.example.my_tool.metainfo.xml"), QString());
+        // Without a homepage, which the note names, AppStream 1.0 fails the metainfo on that alone.
+        if (tag.startsWith("menu entry")) {
+            QVERIFY2(shown.last().contains("\nВ DEBIAN/control нет поля Homepage: "), qPrintable(shown.last()));
+            QCOMPARE(documentProblems(work + "/usr/share/metainfo/org.example.my_tool.metainfo.xml")
+                         .remove("W: org.example.my_tool:~: url-homepage-missing"),
+                     QString());
+        }
     }
 
     // A seeded corpus of hostile help texts and descriptions: every page renders without a warning from man, as

@@ -113,6 +113,10 @@ private:
             *notes << QStringLiteral("Лицензию «%1» из файла copyright не удалось назвать по SPDX: в метаданных "
                                      "AppStream её нет.")
                           .arg(licence);
+        // AppStream 1.0 (Debian 13) fails metainfo without one, and lintian reports that.
+        if (m_plan.fields.homepage.isEmpty())
+            *notes << QStringLiteral("В DEBIAN/control нет поля Homepage: в метаданных AppStream нет домашней "
+                                     "страницы, без которой их не принимают appstreamcli 1.0 и lintian Debian 13.");
         source.date = m_time.date();
         *documents << Document{path, metainfoText(source, m_plan.fields)};
         return Result::done();

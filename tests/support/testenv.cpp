@@ -143,5 +143,5 @@ QString documentProblems(const QString &path)
     }
     const ProcessResult validate = runProcess("appstreamcli", {"validate", "--no-net", "--pedantic", path});
     const QStringList problems = validate.standardOutput.split('\n').filter(QRegularExpression("^[EWP]: "));
-    return validate.succeeded() ? problems.join('\n') : validate.failureText();
+    return validate.succeeded() || !problems.isEmpty() ? problems.join('\n') : validate.failureText();
 }
