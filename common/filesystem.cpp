@@ -429,14 +429,14 @@ Result writeMd5sums(const QString &path, const QByteArray &lines, int mode)
     return writeFileAtomically(path, content, mode);
 }
 
-Result copyFileAtomically(const QString &source, const QString &target)
+Result copyFileAtomically(const QString &source, const QString &target, int mode)
 {
     struct stat status;
     Result refused;
     const int in = openRegularFile(source, &status, &refused);
     if (in < 0)
         return refused;
-    Result copied = writeThroughTemporary(target, int(status.st_mode & 07777),
+    Result copied = writeThroughTemporary(target, mode < 0 ? int(status.st_mode & 07777) : mode,
                                           [&](int out) { return copyExtents(in, out, status.st_size); });
     struct stat after;
     if (copied.success && (::fstat(in, &after) != 0 || after.st_size != status.st_size))

@@ -135,8 +135,8 @@ Result writeMd5sums(const QString &path, const QByteArray &lines, int mode = -1)
 // blocks, whatever its size, and only its data extents, so that the holes
 // of a sparse file stay holes; a copy whose length is not the source's, or a
 // source whose length changed meanwhile, fails naming the file. A cancel of
-// the current job stops it.
-Result copyFileAtomically(const QString &source, const QString &target);
+// the current job stops it. A mode given (0 to 07777) replaces the source's.
+Result copyFileAtomically(const QString &source, const QString &target, int mode = -1);
 
 // Whether anything is at path, a link that leads nowhere included.
 bool entryExists(const QString &path);
