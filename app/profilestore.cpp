@@ -46,9 +46,9 @@ struct ProfileKey
     ProfileMember member;
 };
 
-const std::array<ProfileKey, 13> &profileKeys()
+const std::array<ProfileKey, 16> &profileKeys()
 {
-    static const std::array<ProfileKey, 13> keys{{
+    static const std::array<ProfileKey, 16> keys{{
         {"ProjectDir", &Profile::projectDir},
         {"Py", &Profile::py},
         {"OutputC", &Profile::outputC},
@@ -62,6 +62,9 @@ const std::array<ProfileKey, 13> &profileKeys()
         {"CompressionLevel", &Profile::compressionLevel},
         {"Bytecode", &Profile::bytecode},
         {"CheckReproducible", &Profile::checkReproducible},
+        {"RepoDir", &Profile::repoDir},
+        {"Repo", &Profile::repo},
+        {"SigningKey", &Profile::signingKey},
     }};
     return keys;
 }

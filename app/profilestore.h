@@ -22,6 +22,9 @@ struct Profile
     bool bytecode = false; // Bytecode: the whole program as bytecode
     QString compression = Compression().name; // Compression: of the package's data
     int compressionLevel = Compression().level; // CompressionLevel: -1 for the compressor's default
+    QString repoDir; // RepoDir: the repository the package build publishes to
+    bool repo = false; // Repo: publish each new package there
+    QString signingKey; // SigningKey: the key that signs the repository
 };
 
 // The profile names in the store, in the order it lists its groups.

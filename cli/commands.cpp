@@ -12,6 +12,8 @@
 #include "package/debbuild/compression.h"
 #include "package/debbuild/debbuild.h"
 #include "package/docs/packagedocs.h"
+#include "package/docs/services.h"
+#include "package/repo/repository.h"
 
 #include <array>
 #include <cerrno>
@@ -32,6 +34,8 @@ const QString appStreamIdOption = QStringLiteral("--appstream-id");
 const QString replaceOption = QStringLiteral("--replace");
 const QString bytecodeOption = QStringLiteral("--bytecode");
 const QString reproducibleOption = QStringLiteral("--check-reproducible");
+const QString repoDirOption = QStringLiteral("--repo-dir");
+const QString flatOption = QStringLiteral("--flat");
 
 // What a subcommand accepts: the options its operands stand for, in order,
 // the further options with a value, the options without one, and its help.
@@ -42,11 +46,12 @@ struct CommandSyntax
     QStringList options;
     QStringList flags;
     const char *help;
+    bool moreOperands = false; // any number of operands after the last one with an option
 };
 
-const std::array<CommandSyntax, 7> &commandSyntaxes()
+const std::array<CommandSyntax, 9> &commandSyntaxes()
 {
-    static const std::array<CommandSyntax, 7> syntaxes{{
+    static const std::array<CommandSyntax, 9> syntaxes{{
         {"exe",
          {scriptOption},
          {QStringLiteral("--runtime"), outputDirOption, QStringLiteral("--name")},
@@ -158,6 +163,52 @@ const std::array<CommandSyntax, 7> &commandSyntaxes()
          "  --save                           сохранить список в ~/.bexlor/builder/ИМЯ_ПАКЕТА, откуда\n"
          "                                   его берёт сборка пакета (прежний список заменяется)\n"
          "  --profile ИМЯ                    поле ProjectDirDeb профиля\n"},
+        {"service",
+         {workDirOption},
+         {},
+         {},
+         "Использование: bexlor-build service [КАТАЛОГ] [--profile ИМЯ]\n"
+         "Добавляет в DEBIAN/postinst, prerm и postrm блоки для служб systemd из\n"
+         "usr/lib/systemd/system рабочего каталога, которые сценарии ещё не обрабатывают (как\n"
+         "dh_installsystemd: включить и запустить при установке, перезапустить после обновления,\n"
+         "остановить при удалении, забыть при полной очистке), и init-system-helpers в Depends.\n"
+         "Блоки отмечены строками-комментариями; повторный вызов их обновляет.\n\n"
+         "  КАТАЛОГ, --work-dir КАТАЛОГ      рабочий каталог\n"
+         "  --profile ИМЯ                    поле ProjectDirDeb профиля\n"},
+        {"repo",
+         {repoDirOption},
+         {QStringLiteral("--suite"), QStringLiteral("--component"), QStringLiteral("--sign"),
+          QStringLiteral("--gnupg-home"), QStringLiteral("--export-key"), QStringLiteral("--valid-for"),
+          QStringLiteral("--remove"), QStringLiteral("--keep"), QStringLiteral("--url")},
+         {flatOption},
+         "Использование: bexlor-build repo [КАТАЛОГ] [ПАКЕТ.deb…] [--suite НАБОР] [--component КОМПОНЕНТ]\n"
+         "                                 [--flat] [--sign КЛЮЧ [--gnupg-home КАТАЛОГ] [--export-key ФАЙЛ]]\n"
+         "                                 [--valid-for ДНИ] [--remove ИМЯ[=ВЕРСИЯ]] [--keep N] [--url URL]\n"
+         "                                 [--profile ИМЯ]\n"
+         "Добавляет пакеты в репозиторий APT в каталоге (pool, индексы Packages, Packages.gz,\n"
+         "Packages.xz и Release от apt-ftparchive) и выводит в стандартный вывод запись для\n"
+         "/etc/apt/sources.list.d. Пакет, который уже есть с теми же байтами, ничего не меняет;\n"
+         "та же версия с другими байтами отклоняется. Индексы набора пишутся заново рядом с\n"
+         "прежними и подменяются одной заменой ссылки: прерванная публикация оставляет прежний\n"
+         "репозиторий или новый, и apt принимает любой из них.\n\n"
+         "  КАТАЛОГ, --repo-dir КАТАЛОГ      каталог репозитория\n"
+         "  ПАКЕТ.deb…                       пакеты, которые нужно добавить; без них набор\n"
+         "                                   публикуется заново (новая подпись и Valid-Until)\n"
+         "  --suite НАБОР                    набор (suite), по умолчанию stable: dists/НАБОР\n"
+         "  --component КОМПОНЕНТ            компонент, по умолчанию main\n"
+         "  --flat                           плоский репозиторий: индексы в КАТАЛОГ/НАБОР, в\n"
+         "                                   источнике «Suites: НАБОР/» без компонентов\n"
+         "  --sign КЛЮЧ                      подписать Release ключом gpg (InRelease и Release.gpg)\n"
+         "  --gnupg-home КАТАЛОГ             связка ключей gpg; по умолчанию своя связка пользователя\n"
+         "  --export-key ФАЙЛ                записать открытый ключ (для /etc/apt/keyrings) в ФАЙЛ\n"
+         "  --valid-for ДНИ                  поле Valid-Until: через сколько дней apt перестанет\n"
+         "                                   доверять индексам, если их не опубликовать заново\n"
+         "  --remove ИМЯ[=ВЕРСИЯ]            убрать из набора пакет (или одну его версию)\n"
+         "  --keep N                         оставить N новейших версий каждого пакета\n"
+         "  --url URL                        адрес репозитория для пользователей в записи источника;\n"
+         "                                   по умолчанию file: каталога\n"
+         "  --profile ИМЯ                    поля RepoDir и SigningKey профиля\n",
+         true},
     }};
     return syntaxes;
 }
@@ -181,7 +232,9 @@ const char programHelp[] = "Использование: bexlor-build КОМАН�
                            "  md5sums КАТАЛОГ              перезаписать DEBIAN/md5sums\n"
                            "  size КАТАЛОГ                 обновить строку Installed-Size: в DEBIAN/control\n"
                            "  icons КАТАЛОГ ИЗОБРАЖЕНИЕ    создать набор значков hicolor\n"
-                           "  access КАТАЛОГ [--save]      вывести (и сохранить) список прав доступа к файлам\n\n"
+                           "  access КАТАЛОГ [--save]      вывести (и сохранить) список прав доступа к файлам\n"
+                           "  service КАТАЛОГ              добавить в сценарии DEBIAN блоки служб systemd\n"
+                           "  repo КАТАЛОГ ПАКЕТ.deb…      добавить пакеты в подписанный репозиторий APT\n\n"
                            "Общие параметры:\n"
                            "  --profile ИМЯ   взять недостающие поля из профиля, сохранённого в окне\n"
                            "                  (~/.config/bexlor-builder.ini); аргументы командной строки важнее\n"
@@ -231,6 +284,13 @@ CommandLine parseCommandLine(const QStringList &arguments)
     for (int i = 1; i < arguments.size() && line.usageError.isEmpty(); ++i) {
         const QString argument = arguments.at(i);
         if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
+            // Once the named operands are given, as operands or options, the rest are more of them.
+            const bool named = operands == syntax->operands.size()
+                               || line.values.contains(syntax->operands.at(operands));
+            if (named && syntax->moreOperands) {
+                line.moreOperands << argument;
+                continue;
+            }
             if (operands == syntax->operands.size()) {
                 line.usageError = QStringLiteral("лишний аргумент «%1»").arg(argument);
                 break;
@@ -354,6 +414,48 @@ Result packageDocs(const QString &workDir, const CommandLine &line)
     return answered.failed() ? answered : writePackageDocs(workDir, plan, answers);
 }
 
+// A count given as an option: a whole number, 0 or more; absent, 0.
+Result countOption(const CommandLine &line, const QString &option, int *count)
+{
+    bool number = true;
+    *count = line.values.contains(option) ? value(line, option).toInt(&number) : 0;
+    if (!number || *count < 0)
+        return Result::failure(
+            QStringLiteral("%1 ждёт целое неотрицательное число, а не «%2»").arg(option, value(line, option)));
+    return Result::done();
+}
+
+// The repository the options and the profile name; the sources entry goes
+// to standard output, so that it can go straight into a file.
+Result publish(const CommandLine &line, const Profile &profile)
+{
+    RepositoryRequest request;
+    request.layout.directory = value(line, repoDirOption, profile.repoDir);
+    request.layout.suite = value(line, QStringLiteral("--suite"), request.layout.suite);
+    request.layout.component = value(line, QStringLiteral("--component"), request.layout.component);
+    request.layout.flat = line.flags.contains(flatOption);
+    request.packages = line.moreOperands;
+    request.remove = value(line, QStringLiteral("--remove"));
+    request.signing = {value(line, QStringLiteral("--sign"), profile.signingKey),
+                       value(line, QStringLiteral("--gnupg-home"))};
+    request.exportKey = value(line, QStringLiteral("--export-key"));
+    request.url = value(line, QStringLiteral("--url"));
+    const Result counted = runSteps(
+        {[&] { return countOption(line, QStringLiteral("--keep"), &request.keep); },
+         [&] { return countOption(line, QStringLiteral("--valid-for"), &request.validDays); }});
+    if (counted.failed())
+        return counted;
+    QString sources;
+    Result published = publishRepository(request, &sources);
+    if (published.failed())
+        return published;
+    const Result printed = writeStandardOutput(sources.toUtf8());
+    if (printed.failed())
+        return printed;
+    published.message += QStringLiteral(" выведена в стандартный вывод");
+    return published;
+}
+
 } // namespace
 
 Result runCommand(const CommandLine &line)
@@ -378,6 +480,8 @@ Result runCommand(const CommandLine &line)
     }
     if (line.command == QLatin1String("exe"))
         return buildExecutable(executableBuild(line, profile, installedRuntimes()));
+    if (line.command == QLatin1String("repo"))
+        return publish(line, profile);
 
     const QString workDir = value(line, workDirOption, profile.projectDirDeb);
     if (line.command == QLatin1String("deb")) {
@@ -399,6 +503,8 @@ Result runCommand(const CommandLine &line)
         return writeChecksums(workDir);
     if (line.command == QLatin1String("size"))
         return refreshInstalledSize(workDir);
+    if (line.command == QLatin1String("service"))
+        return addServiceScripts(workDir);
     if (line.command == QLatin1String("icons"))
         return writeIconSet(workDir, value(line, QStringLiteral("--picture")));
     return accessList(workDir, save);

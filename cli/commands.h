@@ -14,10 +14,11 @@
 // "deb --work-dir W --output-dir O" read the same.
 struct CommandLine
 {
-    QString command; // exe, deb, docs, md5sums, size, icons, access; empty for the program itself
+    QString command; // exe, deb, docs, md5sums, size, icons, access, service, repo; empty for the program itself
     QMap<QString, QString> values; // option name (with "--") to its value
     bool help = false;
     QSet<QString> flags; // the options without a value that were given (--save, --lint, --replace, --bytecode)
+    QStringList moreOperands; // the operands after the last one with an option (repo's packages)
     QString usageError; // what is wrong with the arguments; empty when they are usable
 };
 

@@ -197,7 +197,13 @@ private slots:
         // Profiles, help and wrong usage.
         row("unknown profile", {"size", "--profile", "нет"}, 1, "Профиль «нет» не найден");
         row("help", {"--help"}, 0, "", {}, {}, {}, "Коды завершения:\n  0");
-        for (const QString command : {"exe", "deb", "docs", "md5sums", "size", "icons", "access"}) {
+        // The repository: the sources entry on standard output, the packages any number of operands.
+        row("repo, empty suite", {"repo", "{B}/репо"}, 0, "{B}/репо, набор stable:\nне подписан",
+            "{B}/репо/dists/stable/Release", "\nSuite: stable\n", {}, "Suites: stable\nComponents: main\n");
+        row("repo, not a package", {"repo", "{B}/репо", "{S}", "{W}/DEBIAN/control"}, 1, "{S} - не пакет deb");
+        row("repo, keep not a number", {"repo", "{B}/репо", "--keep", "x"}, 1,
+            "--keep ждёт целое неотрицательное число, а не «x»");
+        for (const QString command : {"exe", "deb", "docs", "md5sums", "size", "icons", "access", "service", "repo"}) {
             row(qPrintable(command + " --help"), {command, "{W}", "--help"}, 0, "", {}, {}, {},
                 "Использование: bexlor-build " + command + " ");
         }

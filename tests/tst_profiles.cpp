@@ -51,6 +51,9 @@ class ProfilesTest : public QObject
         w->ui->checkBoxBytecode->setChecked(!lint);
         w->ui->comboBoxCompression->setCurrentText(compression);
         w->ui->spinBoxLevel->setValue(level);
+        w->ui->checkBoxRepo->setChecked(!lint);
+        w->ui->lineEditRepoDir->setText(values.value(5) + "/репо");
+        w->ui->lineEditSigningKey->setText(values.value(4) + " ключ");
         w->saveProject();
         return w;
     }
@@ -139,6 +142,8 @@ private slots:
         QCOMPARE(w->ui->comboBoxSource->currentIndex(), -1); // stored index 2 is beyond the list
         QVERIFY(!w->ui->checkBoxLint->isChecked() && w->ui->checkBoxBytecode->isChecked());
         QCOMPARE(w->ui->comboBoxCompression->currentText() + w->ui->spinBoxLevel->text(), "zstd19");
+        QVERIFY(w->ui->checkBoxRepo->isChecked());
+        QCOMPARE(w->ui->lineEditRepoDir->text() + w->ui->lineEditSigningKey->text(), "w3/репоtool ключ");
 
         w->ui->comboBoxProjects->clear(); // no profile selected: everything is emptied
         w->loadProject();
@@ -147,6 +152,8 @@ private slots:
         // No Lint key: on, since lintian is installed; no Bytecode key: off.
         QVERIFY(w->ui->checkBoxLint->isChecked() && !w->ui->checkBoxBytecode->isChecked());
         QCOMPARE(w->ui->comboBoxCompression->currentText() + w->ui->spinBoxLevel->text(), "xzпо умолчанию");
+        QVERIFY(!w->ui->checkBoxRepo->isChecked()
+                && (w->ui->lineEditRepoDir->text() + w->ui->lineEditSigningKey->text()).isEmpty());
     }
 
     void deleteProfile_data()

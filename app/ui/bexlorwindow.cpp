@@ -42,6 +42,8 @@ BexlorWindow::BexlorWindow(QWidget *parent)
     wire(ui->pushButtonAccess, &BexlorWindow::editAccess);
     wire(ui->pushButtonDelAccess, &BexlorWindow::delAccess);
     wire(ui->pushButtonDocs, &BexlorWindow::createDocs);
+    wire(ui->BrowseRepoDir, &BexlorWindow::selectRepoDir);
+    wire(ui->pushButtonService, &BexlorWindow::createService);
     connect(ui->pushButtonClose_2, &QAbstractButton::clicked, this, &QWidget::close);
     connect(ui->comboBoxCompression, qOverload<int>(&QComboBox::currentIndexChanged), this,
             &BexlorWindow::selectCompression);
@@ -81,6 +83,11 @@ void BexlorWindow::selectProjectDir_2()
 void BexlorWindow::selectDebDir()
 {
     ui->lineEditDebDir->setText(Dialogs::instance().existingDirectory(nullptr, chooseDirectoryCaption));
+}
+
+void BexlorWindow::selectRepoDir()
+{
+    ui->lineEditRepoDir->setText(Dialogs::instance().existingDirectory(nullptr, chooseDirectoryCaption));
 }
 
 void BexlorWindow::selectBinaryDir()

@@ -33,6 +33,7 @@ public:
     void selectProjectDir();
     void selectProjectDir_2();
     void selectDebDir();
+    void selectRepoDir();
     void selectBinaryDir();
     void cleanLines();
     void cleanLines_2();
@@ -49,6 +50,7 @@ public:
     void editFiles();
     void removeControlFiles();
     void createDocs();
+    void createService();
 
     // Desktop integration.
     void createShortcut();
@@ -67,6 +69,9 @@ private:
     // The compression chosen in the package tab, and showing one there.
     Compression chosenCompression() const;
     void showCompression(const Compression &compression);
+    // Offers to add the blocks of the maintainer scripts for the units of
+    // workDir they do not handle; false when adding them failed.
+    bool offerServiceScripts(const QString &workDir);
     // The work directory field, or the empty text after telling the user
     // to choose one.
     QString requireWorkDir();

@@ -3,6 +3,7 @@
 #include "common/ui/progressdialog.h"
 #include "package/debbuild/compression.h"
 #include "package/debbuild/debbuild.h"
+#include "package/repo/repository.h"
 #include "ui_bexlorBuilderGui.h"
 
 void BexlorWindow::buidDeb()
@@ -10,8 +11,33 @@ void BexlorWindow::buidDeb()
     const QString workDir = ui->lineEditProjectDir_2->text(), outputDir = ui->lineEditDebDir->text();
     const bool lint = ui->checkBoxLint->isChecked(), reproducible = ui->checkBoxReproducible->isChecked();
     const Compression compression = chosenCompression();
-    showResult(runWithProgress(this, QStringLiteral("Сборка пакета"),
-                               [=] { return buildPackage(workDir, outputDir, lint, compression, reproducible); }));
+    RepositoryRequest publication;
+    publication.layout.directory = ui->lineEditRepoDir->text();
+    publication.signing.key = ui->lineEditSigningKey->text();
+    const bool publishing = ui->checkBoxRepo->isChecked();
+    const Result repository = publishing ? checkLayout(publication.layout) : Result::done();
+    if (repository.failed()) {
+        showError(repository.message);
+        return;
+    }
+    // Without an output directory the build stops at once: nothing to offer then.
+    if (!outputDir.isEmpty() && !offerServiceScripts(workDir))
+        return;
+    QString package;
+    Result built = runWithProgress(
+        this, QStringLiteral("Сборка пакета"), [workDir, outputDir, lint, compression, reproducible, &package] {
+            return buildPackage(workDir, outputDir, lint, compression, reproducible, &package);
+        });
+    // A package lintian found errors in is not handed to users.
+    if (publishing && built.success && !built.checkFailed) {
+        publication.packages = QStringList{package};
+        QString sources;
+        const Result published = runWithProgress(
+            this, QStringLiteral("Публикация в репозитории"),
+            [publication, &sources] { return publishRepository(publication, &sources); });
+        built = withPublication(built, published, sources);
+    }
+    showResult(built);
 }
 
 // The level box offers the compressor's own levels; its lowest value, shown

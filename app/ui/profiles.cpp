@@ -26,6 +26,9 @@ void BexlorWindow::saveProject()
     const Compression compression = chosenCompression();
     profile.compression = compression.name;
     profile.compressionLevel = compression.level;
+    profile.repoDir = ui->lineEditRepoDir->text();
+    profile.repo = ui->checkBoxRepo->isChecked();
+    profile.signingKey = ui->lineEditSigningKey->text();
     const Result saved = saveProfile(name, profile);
     if (saved.success)
         listProjectNames();
@@ -46,6 +49,9 @@ void BexlorWindow::loadProject()
     ui->checkBoxReproducible->setChecked(profile.checkReproducible);
     ui->checkBoxBytecode->setChecked(profile.bytecode);
     showCompression({profile.compression, profile.compressionLevel});
+    ui->lineEditRepoDir->setText(profile.repoDir);
+    ui->checkBoxRepo->setChecked(profile.repo);
+    ui->lineEditSigningKey->setText(profile.signingKey);
     ui->comboBoxSource->setCurrentIndex(profile.source);
 }
 

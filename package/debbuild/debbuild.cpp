@@ -16,6 +16,7 @@
 #include "package/debbuild/shlibdeps.h"
 #include "package/debbuild/stagingcopy.h"
 #include "package/docs/documentchecks.h"
+#include "package/docs/services.h"
 
 #include <QDir>
 #include <QFile>
@@ -219,7 +220,7 @@ Result compareWithVariedBuild(const QString &workDir, const QString &name, const
 } // namespace
 
 Result buildPackage(const QString &workDir, const QString &outputDir, bool lint, const Compression &compression,
-                    bool checkReproducible)
+                    bool checkReproducible, QString *packagePath)
 {
     std::optional<PhaseTimer> checking(BuildPhase::Check);
     if (outputDir.isEmpty())
@@ -239,7 +240,7 @@ Result buildPackage(const QString &workDir, const QString &outputDir, bool lint,
     Result control = checkControlFiles(workDir, &controlText);
     if (control.failed())
         return Result::failure(buildError + control.message);
-    control.warnings << documentWarnings(workDir, controlText);
+    control.warnings << documentWarnings(workDir, controlText) << serviceWarnings(workDir);
 
     AccessRules rules;
     const Result read = readAccessRules(accessRightsPath(name), &rules);
@@ -268,6 +269,8 @@ Result buildPackage(const QString &workDir, const QString &outputDir, bool lint,
     const Result published = package.publish();
     if (published.failed())
         return Result::failure(buildError + published.message);
+    if (packagePath)
+        *packagePath = package.path();
     // A check the user asked for was not done: the package stays, and the
     // build fails with a message that says so.
     if (reproducible.failed())

@@ -23,6 +23,8 @@
 // follows the message, or leads it when they differ, naming the first
 // differing member of the package and the offset in it, and fails the
 // check; a check that could not be made fails the build, with the package
-// in place. The result carries the text of the box to show.
+// in place. The result carries the text of the box to show; the path of
+// the package in place goes to *packagePath when that is given.
 Result buildPackage(const QString &workDir, const QString &outputDir, bool lint = false,
-                    const Compression &compression = Compression(), bool checkReproducible = false);
+                    const Compression &compression = Compression(), bool checkReproducible = false,
+                    QString *packagePath = nullptr);
