@@ -125,11 +125,11 @@ Result addEntry(QList<RepositoryEntry> *suite, const QList<RepositoryEntry> &eve
     return Result::done();
 }
 
-Result removeEntries(QList<RepositoryEntry> *entries, const QString &specification, QList<RepositoryEntry> *removed)
+Result removeEntries(QList<RepositoryEntry> *entries, const QString &selector, QList<RepositoryEntry> *removed)
 {
-    const QByteArray package = specification.section(QLatin1Char('='), 0, 0).toUtf8();
-    const bool versioned = specification.contains(QLatin1Char('='));
-    const QByteArray version = specification.section(QLatin1Char('='), 1).toUtf8();
+    const QByteArray package = selector.section(QLatin1Char('='), 0, 0).toUtf8();
+    const bool versioned = selector.contains(QLatin1Char('='));
+    const QByteArray version = selector.section(QLatin1Char('='), 1).toUtf8();
     const int before = removed->size();
     for (auto it = entries->begin(); it != entries->end();) {
         if (it->package == package && (!versioned || it->version == version)) {
@@ -140,7 +140,7 @@ Result removeEntries(QList<RepositoryEntry> *entries, const QString &specificati
         }
     }
     if (removed->size() == before)
-        return Result::failure(QStringLiteral("В наборе нет пакета %1").arg(specification));
+        return Result::failure(QStringLiteral("В наборе нет пакета %1").arg(selector));
     return Result::done();
 }
 

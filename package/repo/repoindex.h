@@ -66,8 +66,8 @@ Result addEntry(QList<RepositoryEntry> *suite, const QList<RepositoryEntry> &eve
 
 // Removes from entries those of the package NAME, or only those of its
 // version VERSION for "NAME=VERSION", moving them to *removed; a
-// specification that names nothing in the suite is refused.
-Result removeEntries(QList<RepositoryEntry> *entries, const QString &specification, QList<RepositoryEntry> *removed);
+// selector that names nothing in the suite is refused.
+Result removeEntries(QList<RepositoryEntry> *entries, const QString &selector, QList<RepositoryEntry> *removed);
 
 // Keeps the keep newest versions (in dpkg's order) of every package and
 // architecture, moving the older ones to *removed.
