@@ -274,50 +274,6 @@ mode_t creationMode()
     return 0644;
 }
 
-// Writes a file at path through a temporary beside it that fill fills (0 or
-// the errno of what failed), that is then forced to the disk and only then
-// renamed over the target, as writeFileAtomically describes.
-Result writeThroughTemporary(const QString &path, int mode, const std::function<int(int)> &fill)
-{
-    const QByteArray target = QFile::encodeName(path);
-    struct stat existing;
-    const bool exists = ::stat(target.constData(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode))
-        return Result::failure(QStringLiteral("Не удалось записать файл %1: это каталог").arg(path));
-    if (mode < 0)
-        mode = exists && S_ISREG(existing.st_mode) ? int(existing.st_mode & 07777) : int(creationMode());
-
-    // The temporary file lies beside the target, so the rename never crosses
-    // a file system. Renaming replaces a link at the path rather than
-    // writing through it into whatever it points to.
-    const int slash = target.lastIndexOf('/');
-    const QByteArray directory = slash < 0 ? QByteArray(".") : target.left(qMax(slash, 1));
-    removeStaleTemporaries(directory);
-    const QByteArray pattern = target.left(slash + 1) + '.' + target.mid(slash + 1).left(NAME_MAX - 32) + temporaryTag
-                               + QByteArray::number(::getpid()) + ".XXXXXX";
-    QByteArray temporary;
-    const int fd = lockedTemporary(pattern, &temporary);
-    if (fd < 0)
-        return Result::failure(failure(path, errno));
-    // A copy of the descriptor holds the lock until the name is gone.
-    const int lock = ::dup(fd);
-    int error = ::fchmod(fd, mode_t(mode)) == 0 ? fill(fd) : errno;
-    // A full disk shows here, not only at close.
-    if (error == 0 && ::fsync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
-        error = errno;
-    if (error != 0)
-        ::unlink(temporary.constData());
-    if (lock >= 0)
-        ::close(lock);
-    if (error != 0)
-        return Result::failure(failure(path, error));
-    return Result::done();
-}
-
 // Opens path for reading without waiting and checks what it opened: a FIFO
 // put in a regular file's place meanwhile can neither block nor be read.
 // The descriptor, or -1 with the refusal in *refused.
@@ -384,6 +340,47 @@ int copyExtents(int in, int out, off_t size)
 }
 
 } // namespace
+
+Result writeThroughTemporary(const QString &path, int mode, const std::function<int(int)> &fill)
+{
+    const QByteArray target = QFile::encodeName(path);
+    struct stat existing;
+    const bool exists = ::stat(target.constData(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode))
+        return Result::failure(QStringLiteral("Не удалось записать файл %1: это каталог").arg(path));
+    if (mode < 0)
+        mode = exists && S_ISREG(existing.st_mode) ? int(existing.st_mode & 07777) : int(creationMode());
+
+    // The temporary file lies beside the target, so the rename never crosses
+    // a file system. Renaming replaces a link at the path rather than
+    // writing through it into whatever it points to.
+    const int slash = target.lastIndexOf('/');
+    const QByteArray directory = slash < 0 ? QByteArray(".") : target.left(qMax(slash, 1));
+    removeStaleTemporaries(directory);
+    const QByteArray pattern = target.left(slash + 1) + '.' + target.mid(slash + 1).left(NAME_MAX - 32) + temporaryTag
+                               + QByteArray::number(::getpid()) + ".XXXXXX";
+    QByteArray temporary;
+    const int fd = lockedTemporary(pattern, &temporary);
+    if (fd < 0)
+        return Result::failure(failure(path, errno));
+    // A copy of the descriptor holds the lock until the name is gone.
+    const int lock = ::dup(fd);
+    int error = ::fchmod(fd, mode_t(mode)) == 0 ? fill(fd) : errno;
+    // A full disk shows here, not only at close.
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
+        error = errno;
+    if (error != 0)
+        ::unlink(temporary.constData());
+    if (lock >= 0)
+        ::close(lock);
+    if (error != 0)
+        return Result::failure(failure(path, error));
+    return Result::done();
+}
 
 int writeAll(int fd, const char *data, qint64 size)
 {

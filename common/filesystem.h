@@ -109,6 +109,11 @@ Result setMode(const QString &path, unsigned mode);
 // nobody holds (the pid now belongs to another process).
 Result writeFileAtomically(const QString &path, const QByteArray &data, int mode = -1);
 
+// Writes what fill writes into the open temporary (returning 0 or the errno
+// of what failed) as writeFileAtomically writes its data: a file that is whole
+// or not there. mode as there.
+Result writeThroughTemporary(const QString &path, int mode, const std::function<int(int)> &fill);
+
 // Writes all size bytes at data to the open file fd, going on after a short
 // write or a signal; 0 or the errno (ENOSPC when nothing more is taken).
 int writeAll(int fd, const char *data, qint64 size);

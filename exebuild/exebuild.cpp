@@ -267,6 +267,8 @@ private:
         if (m_whole.isEmpty())
             m_setup.versions << toolVersion(QStringLiteral("cython3"));
         m_setup.cache = ObjectCache(objectCacheDirectory());
+        m_setup.cache.prune();
+        report.toolWarnings << m_setup.cache.warnings();
         return Result::done();
     }
 

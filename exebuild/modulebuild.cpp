@@ -51,10 +51,7 @@ BuiltModule compile(const ModuleSetup &setup, const QString &c, const QString &o
         QString(), setup.environment);
     if (!run.succeeded())
         return failedTool(compileError, run);
-    QByteArray bytes;
-    Result kept;
-    if (!key.isEmpty() && (kept = readRegularFile(object, &bytes)).success)
-        kept = setup.cache.store(key, QStringLiteral(".o"), bytes);
+    const Result kept = key.isEmpty() ? Result::done() : setup.cache.storeFile(key, QStringLiteral(".o"), object);
     BuiltModule built;
     built.object = object;
     built.result = Result::doneWith(warnings << run.warnings() << kept.warnings);
@@ -154,20 +151,30 @@ BuiltModule buildModule(const ModuleSetup &setup, const ModuleTask &task)
 
     const QString key = cacheKey(keyParts(setup, "module")
                                  << task.module.name.toUtf8() << lastComponent(task.workingCopy).toUtf8() << source);
-    const QString cached = setup.cache.find(key, QStringLiteral(".o"));
-    const QString cachedC = main ? setup.cache.find(key, QStringLiteral(".c")) : QString();
+    const QString stem = cName(QStringLiteral("module_"), task.module.name);
+    const QString object = setup.workDirectory + QLatin1Char('/') + stem + QStringLiteral(".o");
     QByteArray c;
-    if (!cached.isEmpty()
-        && (!main || (readRegularFile(cachedC, &c).success && writeFileAtomically(task.cFile, c).success))) {
+    bool found = false;
+    Result cached = setup.cache.fetch(key, QStringLiteral(".o"), object, &found);
+    QStringList warnings = cached.warnings;
+    if (found && main) {
+        cached = setup.cache.load(key, QStringLiteral(".c"), &c, &found);
+        warnings << cached.warnings;
+        found = found && writeFileAtomically(task.cFile, c).success;
+    }
+    if (cached.failed())
+        return failed(cached);
+    if (found) {
         BuiltModule built;
-        built.object = cached;
+        built.object = object;
+        built.result = Result::doneWith(warnings);
         return built;
     }
-    const QString refused = setup.cache.find(key, QStringLiteral(".refused"));
-    if (!refused.isEmpty() && readRegularFile(refused, &c).success)
-        return asBytecode(setup, task, QString::fromUtf8(c), {});
+    cached = setup.cache.load(key, QStringLiteral(".refused"), &c, &found);
+    warnings << cached.warnings;
+    if (found)
+        return asBytecode(setup, task, QString::fromUtf8(c), warnings);
 
-    const QString stem = cName(QStringLiteral("module_"), task.module.name);
     const QString sources = setup.workDirectory + QStringLiteral("/src");
     const QString cFile = main ? task.cFile : sources + QLatin1Char('/') + stem + QStringLiteral(".c");
     if (!main) {
@@ -196,7 +203,7 @@ BuiltModule buildModule(const ModuleSetup &setup, const ModuleTask &task)
         QFile::remove(cFile);
         const QString reason = refusalReason(translation.standardError);
         const Result kept = setup.cache.store(key, QStringLiteral(".refused"), reason.toUtf8());
-        return asBytecode(setup, task, reason, kept.warnings);
+        return asBytecode(setup, task, reason, warnings << kept.warnings);
     }
     Result patched = readRegularFile(cFile, &c);
     c = patchTranslation(c);
@@ -208,28 +215,30 @@ BuiltModule buildModule(const ModuleSetup &setup, const ModuleTask &task)
                                   + QStringLiteral("в файле %1 нет функции инициализации модуля").arg(cFile));
     if (patched.failed())
         return failed(patched);
-    QStringList warnings{translation.warnings()};
+    warnings << translation.warnings();
     // The script is translated where the user can edit it: an object made
     // from bytes other than those under the key must not be kept.
     QByteArray translated = source;
     if (main && readRegularFile(task.workingCopy, &translated).success && translated == source)
         warnings << setup.cache.store(key, QStringLiteral(".c"), c).warnings;
-    return compile(setup, cFile, setup.workDirectory + QLatin1Char('/') + stem + QStringLiteral(".o"), defines,
-                   translated == source ? key : QString(), warnings);
+    return compile(setup, cFile, object, defines, translated == source ? key : QString(), warnings);
 }
 
 BuiltModule compileSource(const ModuleSetup &setup, const QString &stem, const QByteArray &source)
 {
     const QString key = cacheKey(keyParts(setup, "source") << source);
-    const QString cached = setup.cache.find(key, QStringLiteral(".o"));
-    if (!cached.isEmpty()) {
+    const QString object = setup.workDirectory + QLatin1Char('/') + stem + QStringLiteral(".o");
+    bool found = false;
+    const Result cached = setup.cache.fetch(key, QStringLiteral(".o"), object, &found);
+    if (cached.failed() || found) {
         BuiltModule built;
-        built.object = cached;
+        built.object = object;
+        built.result = cached;
         return built;
     }
     const QString c = setup.workDirectory + QLatin1Char('/') + stem + QStringLiteral(".c");
     const Result written = writeScratch(c, source);
     if (written.failed())
         return failed(written);
-    return compile(setup, c, setup.workDirectory + QLatin1Char('/') + stem + QStringLiteral(".o"), {}, key, {});
+    return compile(setup, c, object, {}, key, cached.warnings);
 }

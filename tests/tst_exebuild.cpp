@@ -272,28 +272,74 @@ private slots:
         QVERIFY(!QFileInfo::exists(root.path() + "/отмена/bin/tool"));
     }
 
-    // An unchanged module comes from the cache; a changed one never does, whatever its size and time.
-    void cacheServesItsOwnSourceOnly()
+    void cache_data()
     {
-        const QString script = writeProgram(root.path() + "/кэш", "=== main.py\nimport word\nprint(word.w())\n"
-                                                                  "=== word.py\ndef w():\n    return 'first'\n");
-        const QString cache = home.path() + "/.cache/bexlor-builder", binary = root.path() + "/кэш/tool";
-        const auto cached = [&] { return QDir(cache).entryList(QDir::Files).size(); };
-        QVERIFY(buildExecutable(fields(script, root.path() + "/кэш")).success);
-        const int first = cached();
-        QVERIFY(first >= 3);
-        QVERIFY(buildExecutable(fields(script, root.path() + "/кэш")).success);
-        QCOMPARE(cached(), first);
-        QCOMPARE(runProcess(binary, {}).standardOutput, QString("first\n"));
+        QTest::addColumn<QString>("harm");
+        for (const char *harm :
+             {"changed source", "truncated", "random", "empty", "foreign", "link", "shared", "unused"})
+            addRow(harm, harm);
+    }
 
-        QFile word(root.path() + "/кэш/word.py");
-        const QDateTime time = QFileInfo(word).lastModified();
-        writeFile(word.fileName(), "def w():\n    return 'other'\n");
-        QVERIFY(word.open(QIODevice::ReadWrite) && word.setFileTime(time, QFileDevice::FileModificationTime));
-        word.close();
-        QVERIFY(buildExecutable(fields(script, root.path() + "/кэш")).success);
-        QCOMPARE(runProcess(binary, {}).standardOutput, QString("other\n"));
-        QVERIFY(cached() > first);
+    // An unchanged module comes from the cache; a changed one never does, whatever its size and time. An entry
+    // that is not whole, or not made for its key (the other version's entry copied whole), is removed, named and
+    // built again; a cache directory others may write to is not used; one unused for a month goes.
+    void cache()
+    {
+        QFETCH(QString, harm);
+        const QString directory = root.path() + "/кэш " + harm, cache = home.path() + "/.cache/bexlor-builder";
+        writeProgram(directory, "=== main.py\nimport word\nprint(word.w())\n");
+        const auto build = [&](const QByteArray &word) {
+            writeFile(directory + "/word.py", "def w():\n    return '" + word + "'\n");
+            QFile file(directory + "/word.py");
+            if (file.open(QIODevice::ReadWrite))
+                file.setFileTime(QDateTime::fromSecsSinceEpoch(1000000000), QFileDevice::FileModificationTime);
+            const Result built = buildExecutable(fields(directory + "/main.py", directory));
+            if (built.failed() || runProcess(directory + "/tool", {}).standardOutput != word + '\n')
+                return "wrong: " + built.message;
+            return built.message;
+        };
+        // The object of a version of word.py: the entry that holds its text.
+        const auto entryOf = [&](const QByteArray &word) {
+            for (const QString &name : QDir(cache).entryList({"*.o"}, QDir::Files | QDir::System))
+                if (readFile(cache + '/' + name).contains(word))
+                    return cache + '/' + name;
+            return QString();
+        };
+        QVERIFY(!build("Wombat").startsWith("wrong"));
+        const QString foreign = entryOf("Wombat");
+        const QByteArray foreignBytes = readFile(foreign);
+        QVERIFY(!build("Quokka").startsWith("wrong"));
+        const QString entry = entryOf("Quokka");
+        QVERIFY(!foreign.isEmpty() && !entry.isEmpty() && entry != foreign);
+        const int entries = QDir(cache).entryList(QDir::Files).size();
+
+        QFile file(entry);
+        QString warning = "Запись кэша сборки " + entry + " повреждена или сделана для другого модуля";
+        if (harm == "truncated" || harm == "empty")
+            QVERIFY(file.resize(harm == "empty" ? 0 : file.size() / 2));
+        else if (harm == "random")
+            writeFile(entry, QByteArray::number(QRandomGenerator::global()->generate64()).repeated(1000));
+        else if (harm == "foreign")
+            writeFile(entry, foreignBytes);
+        else if (harm == "link")
+            QVERIFY(file.remove() && QFile::link(foreign, entry));
+        else if (harm == "shared")
+            QVERIFY(QFile::setPermissions(cache, QFileDevice::Permissions(0x7777)));
+        QFile old(foreign);
+        if (harm == "unused")
+            QVERIFY(old.open(QIODevice::ReadWrite)
+                    && old.setFileTime(QDateTime::currentDateTime().addDays(-cacheKeepDays - 1),
+                                       QFileDevice::FileModificationTime));
+        old.close();
+        if (harm == "shared")
+            warning = "Кэш сборки " + cache + " не используется";
+        const QString message = build("Quokka");
+        QVERIFY2(!message.startsWith("wrong"), qPrintable(message));
+        QCOMPARE(message.contains(warning), harm != "changed source" && harm != "unused");
+        QVERIFY(QFileInfo(entry).isFile() && !QFileInfo(entry).isSymLink());
+        QCOMPARE(readFile(foreign), harm == "unused" ? QByteArray() : foreignBytes);
+        QCOMPARE(QDir(cache).entryList(QDir::Files).size(), entries - (harm == "unused"));
+        QVERIFY(QFile::setPermissions(cache, QFileDevice::Permissions(0x7700)));
     }
 
     // The data files are the regular files that are neither code nor hidden, cached or another tree; they are copied
