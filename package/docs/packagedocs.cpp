@@ -83,7 +83,8 @@ private:
         if (m_plan.shortcut.isEmpty())
             return Result::done();
         MetainfoSource source;
-        source.id = m_plan.appStreamId.isEmpty() ? m_answers.appStreamId : m_plan.appStreamId;
+        // An id the user gave wins over the one made from the homepage.
+        source.id = m_answers.appStreamId.isEmpty() ? m_plan.appStreamId : m_answers.appStreamId;
         const QString path = metainfoPath(m_workDir, source.id);
         if (source.id.isEmpty() || !wanted(path))
             return Result::done();

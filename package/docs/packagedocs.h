@@ -38,7 +38,7 @@ Result planPackageDocs(const QString &workDir, DocsPlan *plan);
 
 // The user's answers: whether the existing documents are replaced (else
 // they stay as they are), the copyright's licence (one of licenceChoices),
-// the metainfo's component id.
+// the metainfo's component id, which wins over the one the plan made.
 struct DocsAnswers
 {
     bool replace = false;
