@@ -64,7 +64,7 @@ const std::array<CommandSyntax, 9> &commandSyntaxes()
          "Recommends: с пакетами Debian, нужными программе.\n\n"
          "  СКРИПТ, --script СКРИПТ    файл .py; рядом с ним появится файл .c\n"
          "  --runtime R                библиотека среды Python, например python3.11;\n"
-         "                             по умолчанию первая из /usr/include/x86_64-linux-gnu/\n"
+         "                             по умолчанию та, что у python3 системы\n"
          "  --output-dir КАТАЛОГ       куда записать исполняемый файл; по умолчанию текущий каталог.\n"
          "                             Если он оканчивается на usr/bin, usr/sbin, usr/games или\n"
          "                             .local/bin, файлы данных рядом со скриптом копируются в\n"

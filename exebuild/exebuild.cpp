@@ -31,9 +31,8 @@
 Result checkRuntime(const QString &runtime, const QStringList &installed)
 {
     if (installed.isEmpty())
-        return Result::failure(QStringLiteral("Не найдено ни одной среды Python: в каталоге "
-                                              "/usr/include/x86_64-linux-gnu/ нет каталога python*. "
-                                              "Установите пакет python3-dev."));
+        return Result::failure(QStringLiteral("Не найдено ни одной среды Python: для архитектуры этой машины нет "
+                                              "программы python3.X-config. Установите пакет python3-dev."));
     if (!installed.contains(runtime))
         return Result::failure(QStringLiteral("Среды Python «%1» нет среди установленных: %2")
                                    .arg(runtime, installed.join(QStringLiteral(", "))));

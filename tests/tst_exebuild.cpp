@@ -406,8 +406,10 @@ private slots:
         addRow("names, three characters", "names", "a.p", "|ac");
         addRow("names, none", "names", "", "|c");
         // Runtimes: the entries beginning with "python", case-sensitive; a missing directory gives none.
-        addRow("runtime names", "runtime names", "python3.7 openssl Python3 python3.7m pytho", "python3.7 python3.7m");
-        addRow("runtime names, missing directory", "runtime names", "", "");
+        // Configuration programs of another architecture: the system's python3 first, then the newest.
+        addRow("runtimes", "runtimes", "python3.9 python3.13 python3.11 python3:python3.11 python3.11m",
+               "python3.11 python3.13 python3.9");
+        addRow("runtimes, none", "runtimes", "python3 python-3.12", "");
         addRow("cache keys", "keys", "ab c|a bc|ab c", "2 distinct");
         addRow("runtime, none installed", "runtime", "", "Не найдено ни одной среды Python");
         addRow("scan, not JSON", "scan", "Traceback", "Не удалось прочитать список импортов программы");
@@ -448,13 +450,20 @@ private slots:
         } else if (rule == "names") {
             QCOMPARE(binaryNameFor(input) + '|' + scriptNames(input).cFile, expected);
             return;
-        } else if (rule == "runtime names") {
-            QTemporaryDir include;
-            for (const QString &entry : input.split(' ', Qt::SkipEmptyParts))
-                QVERIFY(QDir(include.path()).mkdir(entry));
-            QStringList found = runtimeNames(input.isEmpty() ? "/nonexistent/include/" : include.path() + '/');
-            found.sort();
-            QCOMPARE(found.join(' '), expected);
+        } else if (rule == "runtimes") {
+            QTemporaryDir bin;
+            writeFile(bin.path() + "/dpkg-architecture", "#!/bin/sh\necho aarch64-linux-gnu\n");
+            QVERIFY(QFile::setPermissions(bin.path() + "/dpkg-architecture", QFileDevice::Permissions(0x7555)));
+            setToolForTesting("dpkg-architecture", bin.path() + "/dpkg-architecture");
+            for (const QString &entry : input.split(' ')) {
+                const QString config = bin.path() + "/aarch64-linux-gnu-" + entry.section(':', 0, 0) + "-config";
+                if (entry.contains(':'))
+                    QFile::link("aarch64-linux-gnu-" + entry.section(':', 1) + "-config", config);
+                setToolForTesting(QFileInfo(config).fileName(), config);
+            }
+            got = installedRuntimes().join(' ');
+            clearToolsForTesting();
+            QCOMPARE(got, expected);
             return;
         } else if (rule == "keys") {
             QSet<QString> keys;
