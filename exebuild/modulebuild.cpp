@@ -60,14 +60,18 @@ BuiltModule compile(const ModuleSetup &setup, const QString &c, const QString &o
     return built;
 }
 
+// Everything an object is made from besides its own source, in one place:
+// what a new way of building changes goes here.
 QList<QByteArray> keyParts(const ModuleSetup &setup, const QByteArray &kind)
 {
-    // The first part names how this program translates, patches and renames
-    // a module: change it with any of them, so that no older object is used.
+    // The first part names how this program patches and renames a module:
+    // change it with either, so that no older object is used.
     QList<QByteArray> parts{"bexlor-module-1", kind};
     parts << setup.versions;
     for (const QString &flag : setup.compileFlags)
         parts << flag.toUtf8();
+    for (const QString &directive : translationDirectives())
+        parts << directive.toUtf8();
     return parts;
 }
 
@@ -103,10 +107,30 @@ QStringList linkArguments(const BuildFlags &flags, const QStringList &objects, c
                          QStringLiteral("-lutil"), QStringLiteral("-ldl")};
 }
 
+QStringList translationDirectives()
+{
+    return {
+        // Annotations stay what they are to the interpreter: typed ones
+        // would change what a function accepts.
+        QStringLiteral("annotation_typing=False"),
+        // A function of one parameter or none takes it by keyword too, as
+        // `callback(**params)` calls it. Cython 0.29 makes such functions
+        // METH_O and METH_NOARGS C functions, which refuse keywords; Cython 3
+        // does not.
+        QStringLiteral("always_allow_keywords=True"),
+        // Functions are function objects with __defaults__, __kwdefaults__,
+        // __wrapped__ and a signature that bind as methods on a class, as
+        // Cython 3 makes them by default and Cython 0.29 for .py files only.
+        QStringLiteral("binding=True"),
+    };
+}
+
 QStringList translationArguments(const QString &moduleName, const QString &input, const QString &output)
 {
-    QStringList arguments{QStringLiteral("-3"), QStringLiteral("-X"), QStringLiteral("annotation_typing=False"),
-                          QStringLiteral("--module-name"), moduleName};
+    QStringList arguments{QStringLiteral("-3")};
+    for (const QString &directive : translationDirectives())
+        arguments << QStringLiteral("-X") << directive;
+    arguments << QStringLiteral("--module-name") << moduleName;
     if (!output.isEmpty())
         arguments << QStringLiteral("-o") << operandPath(output);
     return arguments << operandPath(input);

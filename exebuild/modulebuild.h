@@ -58,9 +58,13 @@ QStringList compileFlags(const QString &runtime, const BuildFlags &flags);
 QStringList linkArguments(const BuildFlags &flags, const QStringList &objects, const QString &output,
                           const QString &runtime);
 
-// cython3's arguments: Python 3 semantics, annotations left untyped (typed
-// ones change what a function accepts), the module's dotted name, the C
-// file (empty: beside the input) and the input.
+// The directives cython3 translates every module with, so that compiled
+// functions take their arguments and answer questions about themselves as
+// interpreted ones do, whichever Cython translates them; part of the cache key.
+QStringList translationDirectives();
+
+// cython3's arguments: Python 3 semantics, the directives, the module's
+// dotted name, the C file (empty: beside the input) and the input.
 QStringList translationArguments(const QString &moduleName, const QString &input, const QString &output);
 
 // Works around what Cython 0.29 gets wrong in its C: subscripting a class

@@ -165,6 +165,22 @@ private slots:
             << "=== main.py\nimport _cffi_backend\nprint(_cffi_backend.__name__)\n"
             << QStringList{extensionModule(dist + "_cffi_backend")} << "work/usr/bin" << false
             << QStringList{done, "^Модули расширений программа загружает из каталога данных: _cffi_backend\\.cpython"};
+        // Callbacks called by keyword, as command-line libraries call them, and what they tell about themselves.
+        QTest::newRow("keyword calls")
+            << "=== main.py\nimport sys\nCOMMANDS = {}\ndef command(function):\n"
+               "    COMMANDS[function.__name__] = function\n    return function\n@command\ndef greet(name):\n"
+               "    return 'hello ' + name\n@command\ndef version():\n    return '1.0'\nclass Tool:\n"
+               "    def run(self, x):\n        return x\n    @staticmethod\n    def single(y):\n        return y\n"
+               "print(COMMANDS['greet'](**{'name': sys.argv[1]}), COMMANDS['version'](**{}), Tool().run(x=4), "
+               "Tool.single(y=5))\n"
+            << QStringList() << "bin" << false << compiled;
+        QTest::newRow("signatures")
+            << "=== main.py\nimport functools, inspect\ndef traced(function):\n    @functools.wraps(function)\n"
+               "    def wrapper(*args, **kwargs):\n        return function(*args, **kwargs)\n    return wrapper\n"
+               "@traced\ndef one(x=1, *rest, key=None, **more):\n    return x\ndef two(a, b=2, *, c=3):\n    return a\n"
+               "for f in (one, one.__wrapped__, two, functools.partial(two, 1)):\n"
+               "    print(inspect.signature(f), getattr(f, '__defaults__', 0), getattr(f, '__kwdefaults__', 0))\n"
+            << QStringList() << "bin" << false << compiled;
         QTest::newRow("syntax error in a module")
             << "=== main.py\nimport broken\n=== broken.py\nx = (\n"
             << QStringList() << "bin" << false
