@@ -7,11 +7,13 @@ namespace {
 // Run by the entry point once the interpreter is up, with `table` (dotted
 // name to kind, path below the data directory, package flag and bytecode)
 // in its globals. The data directory follows the executable's real path
-// (/proc/self/exe), so a link to the executable does not move it.
+// (/proc/self/exe), so a link to the executable does not move it. It leaves
+// in `main` the module to run as __main__, or None when the process was a
+// child that multiprocessing started, which it has run.
 const char bootstrap[] = R"PY(
 import os, sys, marshal, _imp
 from _frozen_importlib import ModuleSpec, module_from_spec
-from _frozen_importlib_external import ExtensionFileLoader
+from _frozen_importlib_external import ExtensionFileLoader, FileFinder, _get_supported_file_loaders
 
 def data_directory(executable):
     directory, name = os.path.split(executable)
@@ -20,15 +22,30 @@ def data_directory(executable):
         return os.path.join(parent, 'share', 'games', name)
     return os.path.join(parent, 'share', name)
 
-class Program:
-    """Serves the program's modules from the executable, before any other finder looks."""
-    def __init__(self, table, data):
-        self.table, self.data = table, data
+class Located:
+    """What importlib's FileReader needs of a loader: the path of a file in the package's directory."""
+    def __init__(self, path):
+        self.path = path
 
-    def find_spec(self, name, path=None, target=None):
-        if name not in self.table:
-            return None
-        kind, relative, package, code = self.table[name]
+class Program:
+    """Serves the program's modules from the executable, before any other finder looks, and lists the modules of
+    each of its packages as pkgutil lists the files of a package's directory."""
+    def __init__(self, table, data):
+        self.table, self.data, self.listings = table, data, {}
+        for name, (kind, relative, package, code) in table.items():
+            path = os.path.join(data, relative)
+            if package or kind == 'namespace':
+                self.listings.setdefault(path if kind == 'namespace' else os.path.dirname(path), [])
+        for name, (kind, relative, package, code) in table.items():
+            path = os.path.join(data, relative)
+            path = os.path.dirname(path) if package else path
+            listing = self.listings.get(os.path.dirname(path))
+            # A directory without __init__ is no package to pkgutil.
+            if listing is not None and kind != 'namespace':
+                listing.append((os.path.basename(path), name.rpartition('.')[2], package))
+
+    def spec(self, name, entry):
+        kind, relative, package, code = self.table[entry]
         origin = os.path.join(self.data, relative)
         if kind == 'namespace':
             found = ModuleSpec(name, None, is_package=True)
@@ -41,17 +58,24 @@ class Program:
         found.has_location = True
         return found
 
+    def find_spec(self, name, path=None, target=None):
+        return self.spec(name, name) if name in self.table else None
+
+    def entry(self, name):
+        # __mp_main__ is the main module as multiprocessing's children run it.
+        return self.table['__main__' if name == '__mp_main__' else name]
+
     def create_module(self, found):
-        return _imp.create_builtin(found) if self.table[found.name][0] == 'compiled' else None
+        return _imp.create_builtin(found) if self.entry(found.name)[0] == 'compiled' else None
 
     def exec_module(self, module):
-        if self.table[module.__spec__.name][0] == 'compiled':
+        if self.entry(module.__spec__.name)[0] == 'compiled':
             _imp.exec_builtin(module)
         else:
             exec(self.code(module.__spec__), module.__dict__)
 
     def code(self, found):
-        code = marshal.loads(self.table[found.name][3])
+        code = marshal.loads(self.entry(found.name)[3])
         _imp._fix_co_filename(code, found.origin)
         return code
 
@@ -59,17 +83,177 @@ class Program:
         with open(path, 'rb') as data:
             return data.read()
 
+    def get_resource_reader(self, name):
+        from importlib.resources.readers import FileReader
+        return FileReader(Located(self.spec(name, name).origin))
+
+    def directory(self, path):
+        """The path hook for the directories of the program's packages."""
+        if path not in self.listings:
+            raise ImportError('not a package of the program', path=path)
+        return Directory(path, self.listings[path])
+
+class Directory:
+    """A package's directory: pkgutil lists the package's modules, in the order of their file names; what the
+    program does not hold is looked for in the files there."""
+    def __init__(self, path, listing):
+        self.path, self.listing = path, sorted(listing)
+        self.files = FileFinder(path, *_get_supported_file_loaders())
+
+    def find_spec(self, name, target=None):
+        return self.files.find_spec(name, target)
+
+    def invalidate_caches(self):
+        self.files.invalidate_caches()
+
+    def iter_modules(self, prefix=''):
+        return [(prefix + name, package) for _, name, package in self.listing]
+
+def main_module(name):
+    module = module_from_spec(program.spec(name, '__main__'))
+    module.__builtins__ = sys.modules['builtins']
+    return module
+
+# multiprocessing starts a child of the program (spawn, forkserver, the
+# resource tracker) as `sys.executable [FLAGS] -c CODE [--multiprocessing-fork]`.
+# Such a child unpickles what arrives on its descriptors, which runs code,
+# so the line is honoured only from this same program, run by the same
+# user, on descriptors that are pipes or sockets; never otherwise, lest
+# the program run what a caller with other rights hands it. The flags
+# repeat the parent's, this program's own: they are read past, not applied.
+FLAGS = {'-I', '-E', '-s', '-S', '-P', '-B', '-q', '-O', '-OO', '-R'}
+
+def past_flags(words):
+    at = 0
+    while at < len(words):
+        word = words[at]
+        if word == '-X' and at + 1 < len(words):
+            at += 2
+        elif word in FLAGS or (word[:2] == '-W' and len(word) > 2) or (
+                len(word) > 1 and word[0] == '-' and word[1] in 'bdv' and word[1:] == word[1] * (len(word) - 1)):
+            at += 1
+        else:
+            break
+    return at
+
+def spawned(args, keywords):
+    if args or 'pipe_handle' not in keywords or not keywords.keys() <= {'pipe_handle', 'tracker_fd'}:
+        return None
+    return [keywords['pipe_handle']] + ([] if keywords.get('tracker_fd') is None else [keywords['tracker_fd']])
+
+def tracker(args, keywords):
+    return None if keywords or len(args) != 1 else args
+
+FORKSERVER = {'main_path': str, 'sys_path': list, 'sys_argv': list, 'authkey_r': int}
+
+def forkserver(args, keywords):
+    if len(args) != 3 or type(args[2]) is not list or not all(type(name) is str for name in args[2]):
+        return None
+    for key, value in keywords.items():
+        kind = FORKSERVER.get(key)
+        if kind is None or not ((value is None and kind is not int) or type(value) is kind) or (
+                kind is list and not all(type(item) is str for item in value)):
+            return None
+    return args[:2] + [keywords[key] for key in ('authkey_r',) if key in keywords]
+
+# The lines of Python 3.11 to 3.14: the module and function imported, the
+# words after the code, and the check of the arguments (literals only),
+# which names the descriptors the child gets.
+CHILDREN = {('multiprocessing.spawn', 'spawn_main'): (['--multiprocessing-fork'], spawned),
+            ('multiprocessing.resource_tracker', 'main'): ([], tracker),
+            ('multiprocessing.forkserver', 'main'): ([], forkserver)}
+
+def channel(fd):
+    try:
+        return type(fd) is int and fd >= 3 and os.fstat(fd).st_mode & 0o170000 in (0o010000, 0o140000)
+    except OSError:
+        return False
+
+def started_by_this_program():
+    """Whether the parent process runs this same executable, as the same real and effective user and group."""
+    parent = os.getppid()
+    try:
+        own, theirs = os.stat('/proc/self/exe'), os.stat('/proc/%d/exe' % parent)
+        with open('/proc/%d/status' % parent) as status:
+            ids = {line.split(':')[0]: line.split()[1:3] for line in status if line.startswith(('Uid:', 'Gid:'))}
+    except OSError:
+        return False
+    uid, gid = os.getuid(), os.getgid()
+    return ((own.st_dev, own.st_ino) == (theirs.st_dev, theirs.st_ino) and os.geteuid() == uid
+            and os.getegid() == gid and ids.get('Uid') == [str(uid)] * 2 and ids.get('Gid') == [str(gid)] * 2)
+
+def child_call(argv):
+    """The child multiprocessing asks for, as (module, function, arguments, keywords, words after the code),
+    parsed without running any of it; None for any other command line."""
+    words = argv[1:]
+    at = past_flags(words)
+    if words[at:at + 1] != ['-c'] or at + 1 == len(words):
+        return None
+    import ast
+    try:
+        statements = ast.parse(words[at + 1]).body
+        source, run = statements if len(statements) == 2 else (None, None)
+        if not (isinstance(source, ast.ImportFrom) and source.level == 0 and len(source.names) == 1
+                and source.names[0].asname is None and isinstance(run, ast.Expr) and isinstance(run.value, ast.Call)
+                and isinstance(run.value.func, ast.Name) and run.value.func.id == source.names[0].name):
+            return None
+        after, check = CHILDREN.get((source.module, run.value.func.id), (None, None))
+        if check is None or words[at + 2:] != after:
+            return None
+        args, keywords = [ast.literal_eval(node) for node in run.value.args], {}
+        for keyword in run.value.keywords:
+            value = ast.literal_eval(keyword.value)
+            more = value if keyword.arg is None else {keyword.arg: value}
+            if type(more) is not dict or any(type(key) is not str or key in keywords for key in more):
+                return None
+            keywords.update(more)
+    except (SyntaxError, ValueError, TypeError, MemoryError, RecursionError):
+        return None
+    descriptors = check(args, keywords)
+    if descriptors is None or not all(channel(fd) for fd in descriptors) or not started_by_this_program():
+        return None
+    return source.module, run.value.func.id, args, keywords, after
+
+def run_child(module, function, args, keywords, after):
+    """Runs the child as `python3 -c` would. Where the interpreter runs main.py again as __mp_main__ for the
+    child (the parent names its main module), the compiled main module is initialised under that name."""
+    sys.argv = ['-c'] + after
+    from multiprocessing import spawn
+    by_name, by_path = spawn._fixup_main_from_name, spawn._fixup_main_from_path
+    origin, loaded = program.spec('__main__', '__main__').origin, []
+
+    def load_main():
+        if loaded:
+            return
+        mp_main = main_module('__mp_main__')
+        sys.modules['__mp_main__'] = mp_main
+        try:
+            program.exec_module(mp_main)
+        except BaseException:
+            del sys.modules['__mp_main__']
+            raise
+        loaded.extend((sys.modules['__main__'], mp_main))
+        sys.modules['__main__'] = mp_main
+
+    spawn._fixup_main_from_name = lambda name: load_main() if name in ('__main__', '__mp_main__') else by_name(name)
+    spawn._fixup_main_from_path = lambda path: load_main() if path == origin else by_path(path)
+    getattr(__import__(module, fromlist=[function]), function)(*args, **keywords)
+
 try:
     executable = os.readlink('/proc/self/exe')
 except OSError:
     executable = sys.executable
 program = Program(table, data_directory(executable))
 sys.meta_path.insert(0, program)
-main_found = program.find_spec('__main__')
-main = module_from_spec(main_found)
-main.__builtins__ = sys.modules['builtins']
-sys.modules['__main__'] = main
-main_code = None if table['__main__'][0] == 'compiled' else program.code(main_found)
+sys.path_hooks.insert(0, program.directory)
+child = child_call(sys.argv) if '-c' in sys.argv[1:] else None
+main = main_code = None
+if child:
+    run_child(*child)
+else:
+    main = main_module('__main__')
+    sys.modules['__main__'] = main
+    main_code = None if table['__main__'][0] == 'compiled' else program.code(main.__spec__)
 )PY";
 
 // The entry point around the table. Errors end as `python3 main.py` ends:
@@ -103,9 +287,9 @@ static int bexlor_run(void)
         PyObject *main = PyDict_GetItemString(globals, "main");
         PyObject *mainCode = PyDict_GetItemString(globals, "main_code");
         PyObject *ran = NULL;
-        if (mainCode == Py_None)
+        if (main != Py_None && mainCode == Py_None)
             failed = PyModule_ExecDef(main, PyModule_GetDef(main)) < 0;
-        else if ((ran = PyEval_EvalCode(mainCode, PyModule_GetDict(main), PyModule_GetDict(main))) == NULL)
+        else if (main != Py_None && (ran = PyEval_EvalCode(mainCode, PyModule_GetDict(main), PyModule_GetDict(main))) == NULL)
             failed = 1;
         Py_XDECREF(ran);
     } else {
@@ -122,6 +306,9 @@ int main(int argc, char **argv)
 {
     for (const struct bexlor_module *m = bexlor_modules; m->name; ++m) {
         if (m->init && PyImport_AppendInittab(m->name, m->init) < 0)
+            return 1;
+        // A child of the program runs the main module under this name.
+        if (m->init && strcmp(m->name, "__main__") == 0 && PyImport_AppendInittab("__mp_main__", m->init) < 0)
             return 1;
     }
     PyConfig config;

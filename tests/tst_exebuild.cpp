@@ -181,6 +181,26 @@ private slots:
                "for f in (one, one.__wrapped__, two, functools.partial(two, 1)):\n"
                "    print(inspect.signature(f), getattr(f, '__defaults__', 0), getattr(f, '__kwdefaults__', 0))\n"
             << QStringList() << "bin" << false << compiled;
+        // Every start method, a process pool and the resource tracker; the processes that ran the main module's code
+        // are counted. A child that ran the guarded block again exits at once: a failed row, never a fork bomb.
+        QTest::newRow("processes")
+            << "=== main.py\nimport concurrent.futures, multiprocessing as mp, os, subprocess, sys\n"
+               "from multiprocessing import resource_tracker, shared_memory\n"
+               "with open('processes.log', 'a') as log:\n    log.write(__name__ + '\\n')\ndef work(x):\n"
+               "    return x * x, __name__\nif __name__ == '__main__':\n    if os.environ.get('BEXLOR_MP_GUARD'):\n"
+               "        sys.exit(99)\n    if sys.argv[1:2] == ['relay']:\n"
+               "        sys.exit(subprocess.run([sys.executable] + sys.argv[2:], pass_fds=[3]).returncode)\n"
+               "    os.environ['BEXLOR_MP_GUARD'] = '1'\n    if sys.argv[1:] != ['ё', '$HOME']:\n"
+               "        sys.exit('argv %s' % sys.argv[1:])\n    for method in ('fork', 'spawn', 'forkserver'):\n"
+               "        open('processes.log', 'w').close()\n        pool = mp.get_context(method).Pool(2)\n"
+               "        print(method, pool.map(work, range(3)))\n        pool.close(), pool.join()\n"
+               "        print(sorted(open('processes.log').read().split()))\n"
+               "    with concurrent.futures.ProcessPoolExecutor(1, mp_context=mp.get_context('spawn')) as pool:\n"
+               "        print(list(pool.map(work, range(2))))\n"
+               "    memory = shared_memory.SharedMemory(create=True, size=8)\n    memory.close()\n"
+               "    resource_tracker._resource_tracker._stop()\n"
+               "    print('leak cleaned', not os.path.exists('/dev/shm/' + memory.name))\n"
+            << QStringList() << "bin" << false << compiled;
         QTest::newRow("syntax error in a module")
             << "=== main.py\nimport broken\n=== broken.py\nx = (\n"
             << QStringList() << "bin" << false
@@ -211,8 +231,8 @@ private slots:
         for (const QString &copy : copies)
             QVERIFY(runProcess("cp", {"-r", copy, project}).succeeded());
         QFile::remove(extensionModule(project + "/yaml/_yaml")); // the copy is pure Python
-        // What the runtime's own interpreter prints, in the program's directory.
-        const ProcessResult expected = runProcess(systemRuntime(), {script, "ё", "$HOME"}, project);
+        // What the runtime's own interpreter prints, in the program's directory; every run is bounded in time.
+        const ProcessResult expected = runProcess("timeout", {"120", systemRuntime(), script, "ё", "$HOME"}, project);
 
         BexlorWindow window;
         FakeDialogs dialogs;
@@ -255,13 +275,34 @@ private slots:
         const QString elsewhere = base + "/elsewhere";
         for (const char *impostor : {"json.py", "sqlite3.py", "storage.py", "helper.py", "pkg/__init__.py"})
             writeFile(elsewhere + '/' + QString(impostor), "print('impostor')\nraise SystemExit(7)\n");
-        const ProcessResult ran = runProcess(binary, {"ё", "$HOME"}, elsewhere,
+        const ProcessResult ran = runProcess("timeout", {"120", binary, "ё", "$HOME"}, elsewhere,
                                              {"PYTHONPATH=" + elsewhere, "LC_ALL=C"});
         QVERIFY2(expected.succeeded() && !expected.standardOutput.isEmpty(), qPrintable(expected.failureText()));
         QCOMPARE(ran.standardOutput, expected.standardOutput);
         QVERIFY2(ran.succeeded(), qPrintable(ran.failureText()));
         QVERIFY2(details.contains("sub/заметка.txt") == tag.startsWith("data") && !details.contains(".hidden"),
                  qPrintable(details));
+        // multiprocessing's command lines, started from a shell or by the program itself ("relay") on descriptors that
+        // are no pipe: they are the program's own arguments. It neither runs the code, nor unpickles what arrives on
+        // the descriptor named, nor unlinks what it is told to track.
+        const QString tracked = "/dev/shm/bexlor-tracked-" + QString::number(QCoreApplication::applicationPid());
+        const QString spawn = " -I -c 'from multiprocessing.spawn import spawn_main; spawn_main(pipe_handle=%1)' "
+                              "--multiprocessing-fork";
+        const QStringList hostile{
+            "\"$0\" -c 'print(1)'", "cat crafted.pickle | \"$0\"" + spawn.arg(3) + " 3<&0",
+            "\"$0\" relay" + spawn.arg(0) + " < crafted.pickle", "\"$0\" relay" + spawn.arg(3) + " 3< crafted.pickle",
+            "printf 'REGISTER:/%s:shared_memory\\n' " + tracked.mid(9)
+                + " | \"$0\" -I -c 'from multiprocessing.resource_tracker import main;main(3)' 3<&0"};
+        if (tag == "processes") {
+            writeFile(elsewhere + "/crafted.pickle", "cos\nsystem\n(Vtouch pwned\ntR.");
+            writeFile(tracked, "");
+            for (const QString &command : hostile) {
+                const ProcessResult run = runProcess("timeout", {"60", "sh", "-c", command, binary}, elsewhere);
+                QVERIFY2(run.standardError.startsWith("argv ['") && run.exitCode == 1, qPrintable(command));
+                QVERIFY(!QFileInfo::exists(elsewhere + "/pwned") && QFile::exists(tracked));
+            }
+            QVERIFY(QFile::remove(tracked));
+        }
         // The package build reads what the executable needs from its note, which strip kept.
         QCOMPARE(notedDepends({binary}), tag.startsWith("import yaml") ? QStringList{"python3-yaml"} : QStringList());
     }
