@@ -46,9 +46,9 @@ struct ProfileKey
     ProfileMember member;
 };
 
-const std::array<ProfileKey, 16> &profileKeys()
+const std::array<ProfileKey, 19> &profileKeys()
 {
-    static const std::array<ProfileKey, 16> keys{{
+    static const std::array<ProfileKey, 19> keys{{
         {"ProjectDir", &Profile::projectDir},
         {"Py", &Profile::py},
         {"OutputC", &Profile::outputC},
@@ -65,6 +65,9 @@ const std::array<ProfileKey, 16> &profileKeys()
         {"RepoDir", &Profile::repoDir},
         {"Repo", &Profile::repo},
         {"SigningKey", &Profile::signingKey},
+        {"Optimise", &Profile::optimise},
+        {"Include", &Profile::include},
+        {"Exclude", &Profile::exclude},
     }};
     return keys;
 }

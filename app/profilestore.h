@@ -20,6 +20,9 @@ struct Profile
     bool lint = true; // Lint: lintian after the package build
     bool checkReproducible = false; // CheckReproducible: the package built twice and compared
     bool bytecode = false; // Bytecode: the whole program as bytecode
+    QString optimise = QStringLiteral("size"); // Optimise: size or speed
+    QString include; // Include: modules added by name
+    QString exclude; // Exclude: modules left out by name
     QString compression = Compression().name; // Compression: of the package's data
     int compressionLevel = Compression().level; // CompressionLevel: -1 for the compressor's default
     QString repoDir; // RepoDir: the repository the package build publishes to

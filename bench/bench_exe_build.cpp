@@ -190,7 +190,7 @@ int plainBuild(const QString &directory, const QString &output, int jobs)
                 translation.prepend(QStringLiteral("--embed"));
             return ran(runProcess(QStringLiteral("cython3"), translation, directory))
                    && ran(runProcess(QStringLiteral("gcc"),
-                                     compileFlags(runtime, flags)
+                                     compileFlags(runtime, flags, Optimisation::Size)
                                          + QStringList{QStringLiteral("-c"), c, QStringLiteral("-o"), object}));
         });
     }
@@ -198,7 +198,7 @@ int plainBuild(const QString &directory, const QString &output, int jobs)
         if (!module.result())
             return 1;
     }
-    if (!ran(runProcess(QStringLiteral("gcc"), linkArguments(flags, objects, output + "/plain", runtime))))
+    if (!ran(runProcess(QStringLiteral("gcc"), linkArguments(flags, Optimisation::Size, objects, output + "/plain", runtime))))
         return 1;
     std::fprintf(stderr, "%.3f\n", double(timer.nsecsElapsed()) / 1e6);
     return 0;

@@ -36,6 +36,10 @@ const QString bytecodeOption = QStringLiteral("--bytecode");
 const QString reproducibleOption = QStringLiteral("--check-reproducible");
 const QString repoDirOption = QStringLiteral("--repo-dir");
 const QString flatOption = QStringLiteral("--flat");
+const QString optimiseOption = QStringLiteral("--optimise");
+const QString includeOption = QStringLiteral("--include");
+const QString excludeOption = QStringLiteral("--exclude");
+const QString quietOption = QStringLiteral("--quiet");
 
 // What a subcommand accepts: the options its operands stand for, in order,
 // the further options with a value, the options without one, and its help.
@@ -54,10 +58,12 @@ const std::array<CommandSyntax, 9> &commandSyntaxes()
     static const std::array<CommandSyntax, 9> syntaxes{{
         {"exe",
          {scriptOption},
-         {QStringLiteral("--runtime"), outputDirOption, QStringLiteral("--name")},
-         {bytecodeOption},
+         {QStringLiteral("--runtime"), outputDirOption, QStringLiteral("--name"), optimiseOption, includeOption,
+          excludeOption},
+         {bytecodeOption, quietOption},
          "Использование: bexlor-build exe [СКРИПТ] [--runtime R] [--output-dir КАТАЛОГ] [--name ИМЯ]\n"
-         "                                 [--bytecode] [--profile ИМЯ]\n"
+         "                                 [--optimise size|speed] [--include МОДУЛИ] [--exclude МОДУЛИ]\n"
+         "                                 [--bytecode] [--quiet] [--profile ИМЯ]\n"
          "Собирает программу на Python в один исполняемый файл: находит модули, которые импортирует\n"
          "скрипт, переводит их в C (cython3) и компилирует (gcc) вместе со скриптом. Модули, которые\n"
          "cython3 переводит неверно, входят в файл байт-кодом Python. Выводит строки Depends: и\n"
@@ -70,10 +76,19 @@ const std::array<CommandSyntax, 9> &commandSyntaxes()
          "                             .local/bin, файлы данных рядом со скриптом копируются в\n"
          "                             ../share/ИМЯ (для usr/games — в usr/share/games/ИМЯ)\n"
          "  --name ИМЯ                 имя исполняемого файла; по умолчанию имя скрипта без \".py\"\n"
+         "  --optimise size|speed      size (по умолчанию): -Os, файл меньше; speed: -O2 из\n"
+         "                             dpkg-buildflags и оптимизация при компоновке, программа быстрее\n"
+         "  --include МОДУЛИ           добавить модули и пакеты, которые программа загружает по\n"
+         "                             вычисленному имени (через запятую; параметр можно повторять)\n"
+         "  --exclude МОДУЛИ           не брать в сборку эти модули и пакеты со всем, что в них\n"
          "  --bytecode                 вся программа байт-кодом Python, без перевода в C\n"
-         "  --profile ИМЯ              поля ProjectDir, Py, BinaryDir, Binary, Source и Bytecode\n"
-         "                             профиля; скрипт, заданный в командной строке, приносит свои имена\n"
+         "  --quiet                    не показывать ход сборки\n"
+         "  --profile ИМЯ              поля ProjectDir, Py, BinaryDir, Binary, Source, Optimise,\n"
+         "                             Include, Exclude и Bytecode профиля; скрипт, заданный в\n"
+         "                             командной строке, приносит свои имена\n"
          "\n"
+         "Пакет, который импортирует программа, входит в сборку целиком, со всеми модулями ниже\n"
+         "каталога скрипта. Ход сборки (этап, модули) выводится в стандартный поток ошибок.\n"
          "Объектные файлы модулей хранятся в $XDG_CACHE_HOME/bexlor-builder (по умолчанию\n"
          "~/.cache/bexlor-builder), и неизменённые модули не собираются заново.\n"},
         {"deb",
@@ -275,9 +290,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QStringList valued = syntax->operands + syntax->options + QStringList{profileOption};
 
     const auto set = [&line](const QString &option, const QString &text) {
-        if (line.values.contains(option))
+        // Lists of modules may be given piece by piece.
+        const bool adds = option == includeOption || option == excludeOption;
+        if (line.values.contains(option) && !adds)
             line.usageError = QStringLiteral("%1 задан дважды").arg(option);
-        line.values.insert(option, text);
+        line.values.insert(option,
+                           line.values.contains(option) ? line.values.value(option) + QLatin1Char(',') + text : text);
     };
     int operands = 0;
     bool optionsEnded = false;
@@ -327,9 +345,10 @@ QString helpText(const QString &command)
     return QString::fromUtf8(syntax ? syntax->help : programHelp);
 }
 
-ExecutableBuild executableBuild(const CommandLine &line, const Profile &profile, const QStringList &runtimes)
+Result executableBuild(const CommandLine &line, const Profile &profile, const QStringList &runtimes,
+                       ExecutableBuild *fields)
 {
-    ExecutableBuild build;
+    ExecutableBuild &build = *fields;
     build.runtime = value(line, QStringLiteral("--runtime"), runtimes.value(profile.source));
     build.binaryDir = value(line, outputDirOption, profile.binaryDir);
     if (build.binaryDir.isEmpty())
@@ -343,7 +362,12 @@ ExecutableBuild executableBuild(const CommandLine &line, const Profile &profile,
     const QString name = fromProfile && !profile.binary.isEmpty() ? profile.binary : binaryNameFor(build.script);
     build.binaryName = value(line, QStringLiteral("--name"), name);
     build.bytecode = line.flags.contains(bytecodeOption) || profile.bytecode;
-    return build;
+    build.include = value(line, includeOption, profile.include);
+    build.exclude = value(line, excludeOption, profile.exclude);
+    const QString optimise = value(line, optimiseOption, profile.optimise);
+    if (!optimisationNamed(optimise, &build.optimisation))
+        return Result::failure(QStringLiteral("Оптимизация «%1» неизвестна: выберите size или speed").arg(optimise));
+    return Result::done();
 }
 
 Result writeStandardOutput(const QByteArray &bytes)
@@ -478,8 +502,11 @@ Result runCommand(const CommandLine &line)
             return Result::failure(QStringLiteral("Профиль «%1» не найден").arg(name));
         profile = loadProfile(name);
     }
-    if (line.command == QLatin1String("exe"))
-        return buildExecutable(executableBuild(line, profile, installedRuntimes()));
+    if (line.command == QLatin1String("exe")) {
+        ExecutableBuild build;
+        const Result read = executableBuild(line, profile, installedRuntimes(), &build);
+        return read.failed() ? read : buildExecutable(build);
+    }
     if (line.command == QLatin1String("repo"))
         return publish(line, profile);
 

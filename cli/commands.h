@@ -17,7 +17,7 @@ struct CommandLine
     QString command; // exe, deb, docs, md5sums, size, icons, access, service, repo; empty for the program itself
     QMap<QString, QString> values; // option name (with "--") to its value
     bool help = false;
-    QSet<QString> flags; // the options without a value that were given (--save, --lint, --replace, --bytecode)
+    QSet<QString> flags; // the options without a value that were given (--save, --lint, --replace, --bytecode, …)
     QStringList moreOperands; // the operands after the last one with an option (repo's packages)
     QString usageError; // what is wrong with the arguments; empty when they are usable
 };
@@ -34,7 +34,9 @@ QString helpText(const QString &command);
 // only with the profile's script. The runtime is the profile's position in
 // runtimes, or the first one; the output directory is the current one when
 // neither gives one; --bytecode or the profile's Bytecode asks for bytecode.
-ExecutableBuild executableBuild(const CommandLine &line, const Profile &profile, const QStringList &runtimes);
+// An optimisation that is neither size nor speed is refused.
+Result executableBuild(const CommandLine &line, const Profile &profile, const QStringList &runtimes,
+                       ExecutableBuild *build);
 
 // Does what the command line asks and reports it; the access list goes to
 // standard output.

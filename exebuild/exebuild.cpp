@@ -18,6 +18,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
 #include <QThread>
 #include <QThreadPool>
 #include <QtConcurrent>
@@ -59,6 +61,15 @@ Result reportBuild(const BuildReport &report)
                      .arg(report.dataDirectory);
     for (const QString &missing : report.missing)
         lines << QStringLiteral("Не найден модуль ") + missing;
+    for (const QString &excluded : report.excluded)
+        lines << QStringLiteral("Исключён из сборки модуль, который импортирует программа: ") + excluded;
+    for (const QString &leftOut : report.leftOut)
+        lines << QStringLiteral("Не взят в сборку модуль ") + leftOut;
+    if (!report.carried.isEmpty())
+        lines << QStringLiteral("Модули пакетов %1, которые программа не импортирует явно, но может загрузить по "
+                                "имени: %2; список — в подробностях.")
+                     .arg(report.carriedWith.join(QStringLiteral(", ")))
+                     .arg(report.carried.size());
     if (!report.extensions.isEmpty())
         lines << QStringLiteral("Модули расширений программа загружает из каталога данных: %1.")
                      .arg(report.extensions.join(QStringLiteral(", ")));
@@ -72,12 +83,16 @@ Result reportBuild(const BuildReport &report)
     warnings.removeAll(QString());
     Result done = Result::done(QStringLiteral("Команда сборки завершена.\n\n") + lines.join(QLatin1Char('\n'))
                                + QStringLiteral("\n\nПредупреждения при сборке:") + warnings.join(QLatin1Char('\n')));
+    QStringList details;
+    if (!report.carried.isEmpty())
+        details << QStringLiteral("Модули, взятые с пакетами:\n") + report.carried.join(QLatin1Char('\n'));
     if (report.dataPlaced && !report.dataFiles.isEmpty()) {
         QStringList files;
         for (const QByteArray &file : report.dataFiles)
             files << displayName(file);
-        done.details = QStringLiteral("Файлы данных в %1:\n").arg(report.dataDirectory) + files.join(QLatin1Char('\n'));
+        details << QStringLiteral("Файлы данных в %1:\n").arg(report.dataDirectory) + files.join(QLatin1Char('\n'));
     }
+    done.details = details.join(QStringLiteral("\n\n"));
     return done;
 }
 
@@ -209,9 +224,35 @@ QList<BuiltModule> buildOnEveryCore(const ModuleSetup &setup, const QList<Module
 
 QString missingText(const MissingImport &missing)
 {
-    return QStringLiteral("%1: %2, строка %3%4")
+    if (missing.file.isEmpty())
+        return missing.name + QStringLiteral(" (добавлен вручную)");
+    return QStringLiteral("%1: %2, строка %3%4%5")
         .arg(missing.name, missing.file, QString::number(missing.line),
-             missing.guarded ? QStringLiteral(" (импорт в try … except ImportError)") : QString());
+             missing.guarded ? QStringLiteral(" (импорт в try … except ImportError)") : QString(),
+             missing.carried ? QStringLiteral(" (в модуле, взятом с пакетом)") : QString());
+}
+
+// The packages of the program that carried modules come with: the nearest
+// module above each that the program imports.
+QStringList carryingPackages(const QList<ProgramModule> &modules)
+{
+    QSet<QString> imported;
+    for (const ProgramModule &module : modules) {
+        if (!module.carried)
+            imported << module.name;
+    }
+    QStringList packages;
+    for (const ProgramModule &module : modules) {
+        for (QString above = module.name.section(QLatin1Char('.'), 0, -2); module.carried && !above.isEmpty();
+             above = above.section(QLatin1Char('.'), 0, -2)) {
+            if (imported.contains(above)) {
+                if (!packages.contains(above))
+                    packages << above;
+                break;
+            }
+        }
+    }
+    return packages;
 }
 
 // One build in a private directory: everything but the script's C file and
@@ -240,7 +281,11 @@ private:
         const Result made = makePath(directory, 0700);
         if (made.failed())
             return made;
-        const Result scanned = scanProgram(m_build.runtime, m_build.script, directory, &m_scan);
+        // Both lists were checked before the build began.
+        QStringList include, exclude;
+        moduleNames(m_build.include, &include);
+        moduleNames(m_build.exclude, &exclude);
+        const Result scanned = scanProgram(m_build.runtime, m_build.script, directory, include, exclude, &m_scan);
         report.toolWarnings << scanned.warnings;
         return scanned;
     }
@@ -261,7 +306,7 @@ private:
         m_setup.scriptDirectory = m_names.directory.isEmpty() ? QStringLiteral("./") : m_names.directory;
         m_setup.workDirectory = m_work;
         m_setup.environment = QStringList{QStringLiteral("TMPDIR=") + m_work};
-        m_setup.compileFlags = compileFlags(m_build.runtime, m_flags);
+        m_setup.compileFlags = compileFlags(m_build.runtime, m_flags, m_build.optimisation);
         m_setup.versions = {m_scan.runtimeVersion.toUtf8(), toolVersion(QStringLiteral("gcc"))};
         if (m_whole.isEmpty())
             m_setup.versions << toolVersion(QStringLiteral("cython3"));
@@ -312,10 +357,11 @@ private:
         m_linkedFile = m_work + QStringLiteral("/program");
         if (jobCancelled())
             return cancelled();
-        const ProcessResult linked = runProcess(
-            QStringLiteral("gcc"),
-            linkArguments(m_flags, m_objects + QStringList{entry.object}, m_linkedFile, m_build.runtime), QString(),
-            m_setup.environment);
+        const ProcessResult linked = runProcess(QStringLiteral("gcc"),
+                                                linkArguments(m_flags, m_build.optimisation,
+                                                              m_objects + QStringList{entry.object}, m_linkedFile,
+                                                              m_build.runtime),
+                                                QString(), m_setup.environment);
         if (!linked.succeeded())
             return Result::failure(jobCancelled() ? cancelledText() : compileError + linked.failureText());
         report.toolWarnings << entry.result.warnings << linked.warnings();
@@ -363,6 +409,16 @@ private:
         report.controlLines = controlLines(m_dependencies);
         for (const MissingImport &missing : qAsConst(m_scan.missing))
             report.missing << missingText(missing);
+        for (const MissingImport &excluded : qAsConst(m_scan.excluded))
+            report.excluded << missingText(excluded);
+        for (const MissingImport &left : qAsConst(m_scan.leftOut))
+            report.leftOut << QStringLiteral("%1 (%2, строка %3: %4): среда Python не может его скомпилировать.")
+                                  .arg(left.name, left.file, QString::number(left.line), left.reason);
+        for (const ProgramModule &module : qAsConst(m_scan.modules)) {
+            if (module.carried && module.kind != ProgramModule::Kind::Namespace)
+                report.carried << module.name;
+        }
+        report.carriedWith = carryingPackages(m_scan.modules);
         report.wholeBytecode = m_whole;
         report.notes << m_dependencies.warnings;
         return Result::done();
@@ -383,6 +439,20 @@ private:
 
 } // namespace
 
+Result moduleNames(const QString &text, QStringList *names)
+{
+    static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
+    static const QRegularExpression dotted(QStringLiteral("^[^./\\\\]+(\\.[^./\\\\]+)*$"));
+    names->clear();
+    for (const QString &name : text.split(separators, Qt::SkipEmptyParts)) {
+        if (!dotted.match(name).hasMatch())
+            return Result::failure(
+                QStringLiteral("«%1» — не имя модуля: имена пишутся, как в import, например app.plugins").arg(name));
+        *names << name;
+    }
+    return Result::done();
+}
+
 Result buildExecutable(const ExecutableBuild &build)
 {
     const ScriptNames names = scriptNames(build.script);
@@ -391,7 +461,10 @@ Result buildExecutable(const ExecutableBuild &build)
     if (build.binaryName.isEmpty())
         return Result::failure(QStringLiteral("Необходимо ввести имя бинарного файла"));
 
+    QStringList modules;
     const Result checked = runSteps({[&] { return checkRuntime(build.runtime, installedRuntimes()); },
+                                     [&] { return moduleNames(build.include, &modules); },
+                                     [&] { return moduleNames(build.exclude, &modules); },
                                      [&] { return checkRegularFile(build.script); }});
     if (checked.failed())
         return checked;

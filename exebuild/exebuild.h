@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/result.h"
+#include "exebuild/modulebuild.h"
 
 #include <QByteArray>
 #include <QList>
@@ -16,7 +17,14 @@ struct ExecutableBuild
     QString binaryDir; // B: where the executable goes
     QString binaryName; // E: the executable's file name
     bool bytecode = false; // the whole program as the runtime's bytecode
+    Optimisation optimisation = Optimisation::Size;
+    QString include{}; // modules to add by name, separated by commas or blanks
+    QString exclude{}; // modules to leave out, with what lies below them
 };
+
+// The module names of a list separated by commas or blanks ("app.plugins,
+// extra"); a word that is no dotted name, as an import writes it, is refused.
+Result moduleNames(const QString &text, QStringList *names);
 
 // Refuses a runtime that is not one of the installed ones, before any tool
 // runs (a mistyped name would end in the compiler's "Python.h: No such file").
@@ -32,6 +40,10 @@ struct BuildReport
     QString dataRefusal; // why they were not, although the output directory asks for it
     QList<QByteArray> dataFiles; // below the script's directory
     QStringList missing; // "name: file, строка N", guarded ones marked
+    QStringList excluded; // modules left out by hand that the program imports, as missing
+    QStringList leftOut; // carried modules the runtime cannot compile, with the reason
+    QStringList carried; // modules taken only because their package is part of the program
+    QStringList carriedWith; // the packages they belong to
     QStringList extensions; // extension modules, loaded from the data directory
     QString wholeBytecode; // why the whole program went in as bytecode
     QStringList bytecode; // "module: reason" for the modules that did
@@ -40,8 +52,9 @@ struct BuildReport
 };
 
 // The completion message: "Команда сборки завершена.", the executable, the
-// lines for DEBIAN/control, the data, the unresolved imports and the rest;
-// the tools' warnings last. The copied data files are in the details.
+// lines for DEBIAN/control, the data, the unresolved imports, the modules
+// left out or carried with their packages and the rest; the tools' warnings
+// last. The copied data files and the carried modules are in the details.
 Result reportBuild(const BuildReport &report);
 
 // Checks the fields, the runtime, the script (a regular file) and the output

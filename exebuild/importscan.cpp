@@ -17,13 +17,19 @@ namespace {
 // runtime gives. It reads the modules with ast and compiles them, never
 // running a line of them; it resolves names with PathFinder on the script's
 // directory followed by the runtime's path, as `python3.X main.py` would,
-// without importing anything. Arguments: the script, the directory for the
-// bytecode files and for its answer, scan.json.
+// without importing anything. Every package of the program comes whole:
+// a name computed at run time may import any of its modules. Arguments: the
+// script, the directory for the bytecode files and for its answer,
+// scan.json, then "+NAME" for each module added by hand and "-NAME" for each
+// left out.
 const char scanner[] = R"PY(
-import ast, json, marshal, os, sys, _imp
+import ast, inspect, json, marshal, os, sys, _imp
 from importlib.machinery import PathFinder, SourceFileLoader, ExtensionFileLoader
 
 script, output = sys.argv[1], sys.argv[2]
+# Modules added by hand ("+name") and left out ("-name", with what lies below).
+include = [word[1:] for word in sys.argv[3:] if word[:1] == '+']
+exclude = [word[1:] for word in sys.argv[3:] if word[:1] == '-']
 top = os.path.dirname(os.path.abspath(script))
 search = [top] + sys.path
 GUARDS = {'ImportError', 'ModuleNotFoundError', 'Exception', 'BaseException'}
@@ -126,10 +132,14 @@ class Reader(ast.NodeVisitor):
 
 found = {}
 def look(name, locations):
+    # As PathFinder.find_spec, but a namespace package keeps its plain list
+    # of directories: find_spec's own asks sys.modules for the parent, which
+    # nothing imported here.
     try:
-        return PathFinder.find_spec(name, list(locations))
+        spec = PathFinder._get_spec(name, list(locations))
     except (ImportError, OSError, ValueError):
         return None
+    return spec if spec is not None and (spec.loader or spec.submodule_search_locations) else None
 
 def find(name):
     """What the runtime would load for name, the script's directory first; 'builtin' for its own modules."""
@@ -148,14 +158,23 @@ def find(name):
 def below_top(path):
     return path is not None and os.path.abspath(path).startswith(top + os.sep)
 
-result = {'version': sys.version, 'modules': [], 'outside': [], 'missing': [], 'whole': '', 'error': None}
-own = {'__main__': {'name': '__main__', 'path': os.path.basename(script), 'kind': 'source', 'package': False}}
+result = {'version': sys.version, 'modules': [], 'outside': [], 'missing': [], 'excluded': [], 'left_out': [],
+          'whole': '', 'error': None}
+own = {'__main__': {'name': '__main__', 'path': os.path.basename(script), 'kind': 'source', 'package': False,
+                    'carried': False}}
 queue, outside = ['__main__'], {}
 
-def missing(name, importer, line, guarded):
-    result['missing'].append({'name': name, 'file': importer, 'line': line, 'guarded': guarded})
+def missing(name, importer, line, guarded, carried):
+    result['missing'].append({'name': name, 'file': importer, 'line': line, 'guarded': guarded, 'carried': carried})
 
-def take(name, where, importer, line, guarded):
+def excluded(name):
+    return any(name == left or name.startswith(left + '.') for left in exclude)
+
+# Carried modules are those taken only because their package is part of
+# the program: no import the program is sure to run reaches them, so what
+# they import is at most recommended, and a module among them the runtime
+# cannot compile is left out.
+def take(name, where, importer, line, guarded, carried):
     """Records a module of the program, or the file of an outside one; False when it resolves nowhere."""
     locations = where.submodule_search_locations
     if where.loader is None:
@@ -166,28 +185,33 @@ def take(name, where, importer, line, guarded):
         kind = 'source' if isinstance(where.loader, SourceFileLoader) else 'extension'
         path = os.path.relpath(where.origin, top)
     elif below_top(where.origin):
-        missing(name, importer, line, guarded)
+        missing(name, importer, line, guarded, carried)
         return False
     else:
         entry = outside.setdefault(name, {'name': name, 'file': where.origin, 'guarded': True})
-        entry['guarded'] = entry['guarded'] and guarded
+        entry['guarded'] = entry['guarded'] and (guarded or carried)
         return True
     if name not in own:
-        own[name] = {'name': name, 'path': path, 'kind': kind, 'package': locations is not None}
+        own[name] = {'name': name, 'path': path, 'kind': kind, 'package': locations is not None, 'carried': carried}
         if kind == 'source':
             queue.append(name)
     return True
 
-def want(name, importer, line, guarded):
-    """Records the import of name and of its parents, which run first; False when it resolves nowhere."""
+def want(name, importer, line, guarded, carried):
+    """Records the import of name and of its parents, which run first; False when it resolves nowhere or is left
+    out."""
     parts = name.split('.')
     for end in range(1, len(parts) + 1):
         dotted = '.'.join(parts[:end])
+        if excluded(dotted):
+            if not carried and dotted not in [left['name'] for left in result['excluded']]:
+                result['excluded'].append({'name': dotted, 'file': importer, 'line': line})
+            return False
         where = find(dotted)
         if where is None:
-            missing(dotted, importer, line, guarded)
+            missing(dotted, importer, line, guarded, carried)
             return False
-        if where != 'builtin' and not take(dotted, where, importer, line, guarded):
+        if where != 'builtin' and not take(dotted, where, importer, line, guarded, carried):
             return False
     return True
 
@@ -199,14 +223,21 @@ def absolute(name, package, level, module):
     return '.'.join(base[:len(base) - level + 1] + ([module] if module else []))
 
 def read(entry):
+    """Compiles a module of the program to bytecode and follows its imports; a syntax error fails the build, or
+    leaves the module out when it is carried."""
     path = entry['path']
     with open(os.path.join(top, path), 'rb') as source:
         text = source.read()
     try:
         code = compile(text, path, 'exec', dont_inherit=True)
     except (SyntaxError, ValueError) as error:
-        result['error'] = {'file': os.path.join(top, getattr(error, 'filename', None) or path),
-                           'line': getattr(error, 'lineno', 0) or 0, 'reason': getattr(error, 'msg', str(error))}
+        failure = {'name': entry['name'], 'file': os.path.join(top, getattr(error, 'filename', None) or path),
+                   'line': getattr(error, 'lineno', 0) or 0, 'reason': getattr(error, 'msg', str(error))}
+        if entry['carried']:
+            entry['kind'] = 'left out'
+            result['left_out'].append(failure)
+        else:
+            result['error'] = failure
         return
     entry['bytecode'] = os.path.join(output, '%d.bin' % len(result['modules']))
     with open(entry['bytecode'], 'wb') as compiled:
@@ -219,14 +250,42 @@ def read(entry):
     result['modules'].append(entry)
     for level, module, names, line, guarded in reader.imports:
         module = absolute(entry['name'], entry['package'], level, module) if level else module
-        if module is not None and want(module, path, line, guarded):
+        if module is not None and want(module, path, line, guarded, entry['carried']):
             for item in names:
                 if find(module + '.' + item) not in (None, 'builtin'):
-                    want(module + '.' + item, path, line, guarded)
+                    want(module + '.' + item, path, line, guarded, entry['carried'])
 
-while queue and not result['error']:
-    read(own[queue.pop(0)])
-result['modules'] += [entry for entry in own.values() if entry['kind'] != 'source']
+def carry(package):
+    """Takes every module and sub-package in the package's directories: a name computed at run time or the
+    package's own listing of its plugins may reach any of them."""
+    for directory in find(package).submodule_search_locations or []:
+        try:
+            names = sorted(os.listdir(directory)) if below_top(directory) else []
+        except OSError:
+            names = []
+        for name in names:
+            module = inspect.getmodulename(name) or (name if os.path.isdir(os.path.join(directory, name)) else '')
+            if module and '.' not in module and module not in ('__init__', '__pycache__'):
+                want(package + '.' + module, os.path.relpath(os.path.join(directory, name), top), 0, False, True)
+
+for name in include:
+    want(name, '', 0, False, False)
+walked = set()
+while not result['error']:
+    while queue and not result['error']:
+        read(own[queue.pop(0)])
+    packages = [name for name, entry in own.items()
+                if entry['package'] and entry['kind'] != 'left out' and name not in walked]
+    if result['error'] or not packages:
+        break
+    walked.update(packages)
+    for name in packages:
+        carry(name)
+# A directory carried as a namespace package that holds no module is data.
+holding = {'.'.join(name.split('.')[:end]) for name, entry in own.items() if entry['kind'] != 'namespace'
+           for end in range(1, name.count('.') + 1)}
+result['modules'] += [entry for name, entry in own.items() if entry['kind'] in ('extension', 'namespace')
+                      and not (entry['kind'] == 'namespace' and entry['carried'] and name not in holding)]
 result['outside'] = list(outside.values())
 with open(os.path.join(output, 'scan.json'), 'w') as written:
     json.dump(result, written)
@@ -271,6 +330,7 @@ Result parseScan(const QByteArray &json, ProgramScan *scan)
         for (const QJsonValue &reason : module.value(QLatin1String("reasons")).toArray())
             read.reasons << reason.toString();
         read.bytecodeFile = module.value(QLatin1String("bytecode")).toString();
+        read.carried = module.value(QLatin1String("carried")).toBool();
         scan->modules << read;
     }
     scan->outside.clear();
@@ -280,22 +340,33 @@ Result parseScan(const QByteArray &json, ProgramScan *scan)
                                        import.value(QLatin1String("file")).toString(),
                                        import.value(QLatin1String("guarded")).toBool()};
     }
-    scan->missing.clear();
-    for (const QJsonValue &value : root.value(QLatin1String("missing")).toArray()) {
-        const QJsonObject import = value.toObject();
-        scan->missing << MissingImport{
-            import.value(QLatin1String("name")).toString(), import.value(QLatin1String("file")).toString(),
-            import.value(QLatin1String("line")).toInt(), import.value(QLatin1String("guarded")).toBool()};
-    }
+    const auto imports = [&root](const char *key) {
+        QList<MissingImport> read;
+        for (const QJsonValue &value : root.value(QLatin1String(key)).toArray()) {
+            const QJsonObject import = value.toObject();
+            read << MissingImport{
+                import.value(QLatin1String("name")).toString(),  import.value(QLatin1String("file")).toString(),
+                import.value(QLatin1String("line")).toInt(),     import.value(QLatin1String("guarded")).toBool(),
+                import.value(QLatin1String("carried")).toBool(), import.value(QLatin1String("reason")).toString()};
+        }
+        return read;
+    };
+    scan->missing = imports("missing");
+    scan->excluded = imports("excluded");
+    scan->leftOut = imports("left_out");
     return Result::done();
 }
 
-Result scanProgram(const QString &interpreter, const QString &script, const QString &directory, ProgramScan *scan)
+Result scanProgram(const QString &interpreter, const QString &script, const QString &directory,
+                   const QStringList &include, const QStringList &exclude, ProgramScan *scan)
 {
-    const ProcessResult run = runProcess(interpreter,
-                                         {QStringLiteral("-I"), QStringLiteral("-c"), QString::fromUtf8(scanner),
-                                          QFileInfo(script).absoluteFilePath(), directory},
-                                         directory);
+    QStringList arguments{QStringLiteral("-I"), QStringLiteral("-c"), QString::fromUtf8(scanner),
+                          QFileInfo(script).absoluteFilePath(), directory};
+    for (const QString &name : include)
+        arguments << QLatin1Char('+') + name;
+    for (const QString &name : exclude)
+        arguments << QLatin1Char('-') + name;
+    const ProcessResult run = runProcess(interpreter, arguments, directory);
     QByteArray json;
     if (!run.succeeded() || readRegularFile(directory + QStringLiteral("/scan.json"), &json).failed())
         return Result::failure(

@@ -22,6 +22,9 @@ struct ProgramModule
     QStringList reasons;
     // Its bytecode, compiled by the runtime, in the scan's directory.
     QString bytecodeFile;
+    // Carried only because its package is part of the program: no import
+    // the program is sure to run reaches it.
+    bool carried = false;
 };
 
 // An import that resolves outside the script's directory, to the file the
@@ -34,13 +37,18 @@ struct OutsideImport
     bool guarded = false;
 };
 
-// An import that resolves nowhere, with the module file and line that ask for it.
+// An import that resolves nowhere, with the module file and line that ask
+// for it (none for a module added by hand); the same for an import of a
+// module left out by hand, and for a carried module that the runtime cannot
+// compile, with the reason.
 struct MissingImport
 {
     QString name;
     QString file;
     int line = 0;
     bool guarded = false;
+    bool carried = false; // the import is in a carried module
+    QString reason;
 };
 
 struct ProgramScan
@@ -49,6 +57,8 @@ struct ProgramScan
     QList<ProgramModule> modules; // the script first
     QList<OutsideImport> outside;
     QList<MissingImport> missing;
+    QList<MissingImport> excluded; // imports of modules left out by hand
+    QList<MissingImport> leftOut; // carried modules the runtime cannot compile
     // Where the program asks what compiled code answers otherwise ("file:
     // sys._getframe (строка N)"): its call stack, which compiled code does not
     // have, or whether a function or generator is Python's own; empty when
@@ -61,6 +71,9 @@ struct ProgramScan
 Result parseScan(const QByteArray &json, ProgramScan *scan);
 
 // Runs the scanner with the runtime's interpreter in isolated mode on the
-// script: it reads the modules (never runs them), follows their imports and
-// writes each module's bytecode and its answer into directory.
-Result scanProgram(const QString &interpreter, const QString &script, const QString &directory, ProgramScan *scan);
+// script: it reads the modules (never runs them), follows their imports,
+// and those of the modules include names, takes every module of each package
+// of the program, leaves out the modules exclude names and what lies below
+// them, and writes each module's bytecode and its answer into directory.
+Result scanProgram(const QString &interpreter, const QString &script, const QString &directory,
+                   const QStringList &include, const QStringList &exclude, ProgramScan *scan);

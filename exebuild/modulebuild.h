@@ -18,6 +18,14 @@
 // How a failure of the build's tools begins.
 extern const QString compileError;
 
+// How the program is optimised: for size, the default, or for speed.
+enum class Optimisation { Size, Speed };
+
+// The optimisation that "size" or "speed" names, as the command line and
+// the profiles write it; false for any other name.
+bool optimisationNamed(const QString &name, Optimisation *optimisation);
+QString optimisationName(Optimisation optimisation);
+
 // What every module's build shares.
 struct ModuleSetup
 {
@@ -50,13 +58,13 @@ struct BuiltModule
     QString bytecodeReason; // why it went in as bytecode
 };
 
-// gcc's flags before a module's C file: size optimisation, Debian's
+// gcc's flags before a module's C file: the optimisation, Debian's
 // hardening flags, the runtime's headers.
-QStringList compileFlags(const QString &runtime, const BuildFlags &flags);
+QStringList compileFlags(const QString &runtime, const BuildFlags &flags, Optimisation optimisation);
 
 // gcc's arguments that link the objects into output against the runtime.
-QStringList linkArguments(const BuildFlags &flags, const QStringList &objects, const QString &output,
-                          const QString &runtime);
+QStringList linkArguments(const BuildFlags &flags, Optimisation optimisation, const QStringList &objects,
+                          const QString &output, const QString &runtime);
 
 // The directives cython3 translates every module with, so that compiled
 // functions take their arguments and answer questions about themselves as

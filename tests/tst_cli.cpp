@@ -95,6 +95,14 @@ private slots:
         row("exe, no script", {"exe"}, 1, "Необходимо выбрать каталог и файл .py");
         row("exe, directory", {"exe", "{W}/"}, 1, "Необходимо выбрать каталог и файл .py");
         row("exe, no name", {"exe", "{S}", "--name="}, 1, "Необходимо ввести имя бинарного файла");
+        // Optimised for speed; lists of modules given piece by piece.
+        row("exe, speed, modules added", exe + QStringList{"--optimise", "speed", "--include", "a", "--include=b,c"}, 0,
+            "\nНе найден модуль a (добавлен вручную)\nНе найден модуль b (добавлен вручную)\nНе найден модуль c ", {},
+            {}, {}, {}, {"{O}/my-tool"});
+        row("exe, unknown optimisation", exe + QStringList{"--optimise", "fast"}, 1,
+            "Оптимизация «fast» неизвестна: выберите size или speed", "!{O}/my-tool");
+        row("exe, not a module name", exe + QStringList{"--exclude", "a..b"}, 1, "«a..b» — не имя модуля",
+            "!{D}/my_tool.c");
 
         // Package build.
         const QStringList build{"deb", "{W}", "{O}"};

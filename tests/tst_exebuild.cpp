@@ -201,6 +201,45 @@ private slots:
                "    resource_tracker._resource_tracker._stop()\n"
                "    print('leak cleaned', not os.path.exists('/dev/shm/' + memory.name))\n"
             << QStringList() << "bin" << false << compiled;
+        // Whole packages: plugins imported by computed names and listed by pkgutil, one of them refused by the
+        // translator; resources read from the data directory; a local package that the standard library imports in
+        // place of its own; modules added and left out by hand.
+        const QString plugins = "=== app/__init__.py\n=== app/plugins/__init__.py\n=== app/plugins/sub/__init__.py\n"
+                                "=== app/plugins/alpha.py\ndef run():\n    return (w := 'alpha')\n"
+                                "=== app/plugins/beta.py\nimport app.util\ndef run():\n    return app.util.X\n"
+                                "=== app/util.py\nX = 'util'\n";
+        QTest::newRow("plugins by computed names")
+            << "=== main.py\nimport importlib, pkgutil, app\nfrom app import plugins\n"
+               "names = [info.name for info in pkgutil.iter_modules(plugins.__path__)]\n"
+               "print(names, [info.name for info in pkgutil.walk_packages(app.__path__, 'app.')])\nfor name in names:\n"
+               "    print(getattr(importlib.import_module(f'{plugins.__name__}.{name}'), 'run', list)())\n"
+                   + plugins
+            << QStringList() << "bin" << false
+            << QStringList{done,
+                           "^Модули пакетов app, app\\.plugins, которые программа не импортирует явно, но может "
+                           "загрузить по имени: 4; ",
+                           "^В байт-коде Python, без перевода в C: app\\.plugins\\.alpha"};
+        QTest::newRow("package resources")
+            << "=== main.py\nimport importlib.resources as resources, app\n"
+               "print(resources.files(app).joinpath('data.txt').read_text(), "
+               "resources.files('app.templates').joinpath('page.html').read_text())\n"
+               "=== app/data.txt\nданные\n=== app/templates/page.html\n<p>\n"
+                   + plugins
+            << QStringList() << "work/usr/bin" << false << QStringList{done, "^Файлы данных \\(2\\) скопированы"};
+        QTest::newRow("local package shadowing the standard library's")
+            << "=== main.py\nimport email, http.client\n"
+               "print(email.WHO, email.parser.WHO, http.client.HTTPMessage.__mro__[1].__module__)\n"
+               "=== email/__init__.py\nWHO = 'local'\n=== email/parser.py\nWHO = 'local parser'\n"
+               "=== email/message.py\nclass Message:\n    pass\n=== email/broken.py\nx = (\n"
+            << QStringList() << "bin" << false
+            << QStringList{done, "^Не взят в сборку модуль email\\.broken \\(.*/email/broken\\.py, строка 1: '\\(' "
+                                 "was never closed\\): среда Python не может его скомпилировать\\.$"};
+        QTest::newRow("include and exclude")
+            << "=== main.py\nimport importlib\nprint(importlib.import_module('ext' + 'ra').X)\nif False:\n"
+               "    import debugtools\n=== extra.py\nX = 'extra'\n=== debugtools.py\n"
+            << QStringList() << "bin" << false
+            << QStringList{done, "^Исключён из сборки модуль, который импортирует программа: debugtools: main\\.py, "
+                                 "строка 4$"};
         QTest::newRow("syntax error in a module")
             << "=== main.py\nimport broken\n=== broken.py\nx = (\n"
             << QStringList() << "bin" << false
@@ -246,6 +285,8 @@ private slots:
         window.ui->lineEditBinaryDir->setText(base + '/' + output);
         window.ui->lineEditBinary->setText("my tool $x");
         window.ui->checkBoxBytecode->setChecked(bytecode);
+        if (tag == "include and exclude")
+            window.ui->lineEditInclude->setText("extra"), window.ui->lineEditExclude->setText("debugtools, nosuch");
         window.build();
         const QString details = dialogs.shown.size() == 1 ? dialogs.last().details : QString();
         const QStringList shown = dialogs.take();

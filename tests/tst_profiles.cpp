@@ -16,11 +16,12 @@ class ProfilesTest : public QObject
 
     TemporaryHome home;
 
-    // The seven text fields in the order of the profile keys.
+    // The nine text fields in the order of the profile keys.
     static QList<QWidget *> textFields(BexlorWindow &w)
     {
-        return {w.ui->lineEditProjectDir, w.ui->lineEditPy,           w.ui->labelOutputC,  w.ui->lineEditBinaryDir,
-                w.ui->lineEditBinary,     w.ui->lineEditProjectDir_2, w.ui->lineEditDebDir};
+        return {w.ui->lineEditProjectDir, w.ui->lineEditPy,      w.ui->labelOutputC,
+                w.ui->lineEditBinaryDir,  w.ui->lineEditBinary,  w.ui->lineEditProjectDir_2,
+                w.ui->lineEditDebDir,     w.ui->lineEditInclude, w.ui->lineEditExclude};
     }
 
     static QStringList texts(BexlorWindow &w)
@@ -30,14 +31,15 @@ class ProfilesTest : public QObject
             result << field->property("text").toString();
         return result;
     }
-    // Seven field values, the binary name fifth.
+    // Nine field values, the binary name fifth.
     static QStringList fields(const QString &tag, const QString &name)
     {
-        return {"p" + tag, "s" + tag, "c" + tag, "b" + tag, name, "w" + tag, "d" + tag};
+        return {"p" + tag, "s" + tag, "c" + tag, "b" + tag, name, "w" + tag, "d" + tag, "i" + tag, "e" + tag};
     }
 
     // A window with a known runtime list and the given field texts, saved as a profile; the fake dialogs
-    // (installed while they live) answer its boxes. The check boxes: lint as given, bytecode the other way.
+    // (installed while they live) answer its boxes. The check boxes: lint as given, bytecode the other way, and
+    // optimisation for speed with bytecode.
     static std::unique_ptr<BexlorWindow> saved(const QStringList &values, int source, FakeDialogs &, bool lint = true,
                                                const QString &compression = "xz", int level = -1)
     {
@@ -49,6 +51,7 @@ class ProfilesTest : public QObject
         w->ui->comboBoxSource->setCurrentIndex(source);
         w->ui->checkBoxLint->setChecked(lint);
         w->ui->checkBoxBytecode->setChecked(!lint);
+        w->ui->comboBoxOptimise->setCurrentIndex(lint ? 0 : 1);
         w->ui->comboBoxCompression->setCurrentText(compression);
         w->ui->spinBoxLevel->setValue(level);
         w->ui->checkBoxRepo->setChecked(!lint);
@@ -103,7 +106,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, value);
         QFETCH(QString, box);
-        const QStringList values = {value + "1", value + "2", value + "3", value + "4", name, value + "6", value + "7"};
+        const QStringList values = {value + "1", value + "2", value + "3", value + "4", name,
+                                    value + "6", value + "7", value + "8", value + "9"};
         FakeDialogs dialogs;
         saved(values, 2, dialogs);
         QCOMPARE(dialogs.take(), QStringList{box});
@@ -129,8 +133,9 @@ private slots:
         settings().sync();
         const QSettings file(settingsFilePath(), QSettings::IniFormat);
         QCOMPARE(file.value("tool/Lint").toString() + file.value("tool/Bytecode").toString()
-                     + file.value("tool/Compression").toString() + file.value("tool/CompressionLevel").toString(),
-                 "falsetruezstd19");
+                     + file.value("tool/Compression").toString() + file.value("tool/CompressionLevel").toString()
+                     + file.value("tool/Optimise").toString(),
+                 "falsetruezstd19speed");
         QCOMPARE(w->ui->comboBoxProjects->count(), 2);
         QCOMPARE(w->ui->comboBoxProjects->currentIndex(), 0);
         w->ui->comboBoxProjects->setCurrentText("tool");
@@ -140,7 +145,8 @@ private slots:
         w->loadProject();
         QCOMPARE(texts(*w), fields("3", "tool"));
         QCOMPARE(w->ui->comboBoxSource->currentIndex(), -1); // stored index 2 is beyond the list
-        QVERIFY(!w->ui->checkBoxLint->isChecked() && w->ui->checkBoxBytecode->isChecked());
+        QVERIFY(!w->ui->checkBoxLint->isChecked() && w->ui->checkBoxBytecode->isChecked()
+                && w->ui->comboBoxOptimise->currentIndex() == 1);
         QCOMPARE(w->ui->comboBoxCompression->currentText() + w->ui->spinBoxLevel->text(), "zstd19");
         QVERIFY(w->ui->checkBoxRepo->isChecked());
         QCOMPARE(w->ui->lineEditRepoDir->text() + w->ui->lineEditSigningKey->text(), "w3/репоtool ключ");
@@ -149,8 +155,9 @@ private slots:
         w->loadProject();
         QCOMPARE(texts(*w).join(QString()), QString());
         QCOMPARE(w->ui->comboBoxSource->currentIndex(), 0);
-        // No Lint key: on, since lintian is installed; no Bytecode key: off.
-        QVERIFY(w->ui->checkBoxLint->isChecked() && !w->ui->checkBoxBytecode->isChecked());
+        // No Lint key: on, since lintian is installed; no Bytecode key: off; no Optimise key: size.
+        QVERIFY(w->ui->checkBoxLint->isChecked() && !w->ui->checkBoxBytecode->isChecked()
+                && w->ui->comboBoxOptimise->currentIndex() == 0);
         QCOMPARE(w->ui->comboBoxCompression->currentText() + w->ui->spinBoxLevel->text(), "xzпо умолчанию");
         QVERIFY(!w->ui->checkBoxRepo->isChecked()
                 && (w->ui->lineEditRepoDir->text() + w->ui->lineEditSigningKey->text()).isEmpty());

@@ -60,7 +60,10 @@ BexlorWindow::~BexlorWindow() = default;
 void BexlorWindow::showCentred()
 {
     ensurePolished();
-    // Activating the layout sets the minimum size it needs, and grows the window to it now rather than after the move.
+    // Activating the layouts sets the minimum size they need, the tab pages' first, and grows the window to it now
+    // rather than after the move.
+    for (QWidget *page : {ui->tabExecutable, ui->tabPackage})
+        page->layout()->activate();
     layout()->activate();
     move(centredPosition(QApplication::desktop()->size(), size()));
     show();
@@ -103,6 +106,8 @@ void BexlorWindow::cleanLines()
     ui->labelOutputC->clear();
     ui->lineEditBinary->clear();
     ui->lineEditBinaryDir->clear();
+    ui->lineEditInclude->clear();
+    ui->lineEditExclude->clear();
 }
 
 void BexlorWindow::cleanLines_2()

@@ -13,6 +13,9 @@ void BexlorWindow::build()
     fields.binaryDir = ui->lineEditBinaryDir->text();
     fields.binaryName = ui->lineEditBinary->text();
     fields.bytecode = ui->checkBoxBytecode->isChecked();
+    fields.optimisation = ui->comboBoxOptimise->currentIndex() == 1 ? Optimisation::Speed : Optimisation::Size;
+    fields.include = ui->lineEditInclude->text();
+    fields.exclude = ui->lineEditExclude->text();
     showResult(runWithProgress(this, QStringLiteral("Сборка исполняемого файла"),
                                [fields] { return buildExecutable(fields); }));
 }

@@ -1,6 +1,7 @@
 #include "app/profilestore.h"
 #include "app/ui/bexlorwindow.h"
 #include "common/ui/dialogs.h"
+#include "exebuild/modulebuild.h"
 #include "package/debbuild/compression.h"
 #include "ui_bexlorBuilderGui.h"
 
@@ -23,6 +24,10 @@ void BexlorWindow::saveProject()
     profile.lint = ui->checkBoxLint->isChecked();
     profile.checkReproducible = ui->checkBoxReproducible->isChecked();
     profile.bytecode = ui->checkBoxBytecode->isChecked();
+    profile.optimise = optimisationName(ui->comboBoxOptimise->currentIndex() == 1 ? Optimisation::Speed
+                                                                                  : Optimisation::Size);
+    profile.include = ui->lineEditInclude->text();
+    profile.exclude = ui->lineEditExclude->text();
     const Compression compression = chosenCompression();
     profile.compression = compression.name;
     profile.compressionLevel = compression.level;
@@ -48,6 +53,9 @@ void BexlorWindow::loadProject()
     ui->checkBoxLint->setChecked(profile.lint);
     ui->checkBoxReproducible->setChecked(profile.checkReproducible);
     ui->checkBoxBytecode->setChecked(profile.bytecode);
+    ui->comboBoxOptimise->setCurrentIndex(profile.optimise == optimisationName(Optimisation::Speed) ? 1 : 0);
+    ui->lineEditInclude->setText(profile.include);
+    ui->lineEditExclude->setText(profile.exclude);
     showCompression({profile.compression, profile.compressionLevel});
     ui->lineEditRepoDir->setText(profile.repoDir);
     ui->checkBoxRepo->setChecked(profile.repo);
