@@ -336,6 +336,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
     if (line.help)
         line.usageError.clear();
+    line.quiet = line.flags.contains(quietOption);
     return line;
 }
 
@@ -368,6 +369,16 @@ Result executableBuild(const CommandLine &line, const Profile &profile, const QS
     if (!optimisationNamed(optimise, &build.optimisation))
         return Result::failure(QStringLiteral("Оптимизация «%1» неизвестна: выберите size или speed").arg(optimise));
     return Result::done();
+}
+
+QByteArray progressOutput(const JobStep &step, const QString &shownPhase, bool terminal, int width)
+{
+    if (terminal)
+        return "\r\033[K" + stepText(step).left(qMax(1, width - 1)).toUtf8();
+    if (step.phase == shownPhase)
+        return QByteArray();
+    return (step.total == 0 ? step.phase : QStringLiteral("%1, всего %2").arg(step.phase).arg(step.total)).toUtf8()
+           + '\n';
 }
 
 Result writeStandardOutput(const QByteArray &bytes)

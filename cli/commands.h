@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/profilestore.h"
+#include "common/job.h"
 #include "common/result.h"
 #include "exebuild/exebuild.h"
 
@@ -17,6 +18,7 @@ struct CommandLine
     QString command; // exe, deb, docs, md5sums, size, icons, access, service, repo; empty for the program itself
     QMap<QString, QString> values; // option name (with "--") to its value
     bool help = false;
+    bool quiet = false; // --quiet: no progress
     QSet<QString> flags; // the options without a value that were given (--save, --lint, --replace, --bytecode, …)
     QStringList moreOperands; // the operands after the last one with an option (repo's packages)
     QString usageError; // what is wrong with the arguments; empty when they are usable
@@ -41,6 +43,13 @@ Result executableBuild(const CommandLine &line, const Profile &profile, const QS
 // Does what the command line asks and reports it; the access list goes to
 // standard output.
 Result runCommand(const CommandLine &line);
+
+// What bexlor-build writes on standard error when the work reaches step,
+// the phase it last wrote being shownPhase: on a terminal the step's line,
+// drawn over the one before and cut to width; elsewhere, so that a log stays
+// readable, a line of its own for each new phase ("Сборка модулей, всего 17"
+// for a phase over items) and nothing else.
+QByteArray progressOutput(const JobStep &step, const QString &shownPhase, bool terminal, int width);
 
 // Writes all of bytes to standard output. A write that fails (output closed,
 // a full disk, a reader gone: SIGPIPE is ignored, so that is EPIPE) is a

@@ -6,7 +6,10 @@
 
 #include <QCoreApplication>
 
+#include <QMutex>
+
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -53,6 +56,50 @@ void holdClosedStandardStreams()
     }
 }
 
+void writeError(const QByteArray &bytes)
+{
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+// The work's progress on standard error, from whichever thread reports it:
+// on a terminal one line drawn again at each step and cleared before the
+// tools' output and the final message, elsewhere a line per phase.
+class Progress
+{
+public:
+    Progress()
+        : m_terminal(::isatty(STDERR_FILENO) == 1)
+    { }
+
+    void step(const JobStep &step)
+    {
+        const QMutexLocker locker(&m_mutex);
+        winsize size = {};
+        const int width = ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+        const QByteArray bytes = progressOutput(step, m_phase, m_terminal, width);
+        m_phase = step.phase;
+        m_drawn = m_terminal;
+        writeError(bytes);
+    }
+
+    // Writes bytes where the line was.
+    void write(const QByteArray &bytes)
+    {
+        const QMutexLocker locker(&m_mutex);
+        if (m_drawn)
+            writeError("\r\033[K");
+        m_drawn = false;
+        writeError(bytes);
+    }
+
+private:
+    QMutex m_mutex;
+    const bool m_terminal;
+    bool m_drawn = false;
+    QString m_phase;
+};
+
 void printError(const QString &text)
 {
     if (text.isEmpty())
@@ -86,16 +133,17 @@ int main(int argc, char **argv)
         return printed.failed() ? 1 : 0;
     }
 
-    // The tools speak on stderr while they run, as the window's log shows them.
+    // The tools speak on stderr while they run, as the window's log shows them, and so does the progress.
     Job job;
-    job.onOutput = [](const QByteArray &chunk) {
-        std::fwrite(chunk.constData(), 1, size_t(chunk.size()), stderr);
-        std::fflush(stderr);
-    };
+    Progress progress;
+    job.onOutput = [&progress](const QByteArray &chunk) { progress.write(chunk); };
+    if (!line.quiet)
+        job.onStep = [&progress](const JobStep &step) { progress.step(step); };
     const JobScope scope(&job);
     cancelOnSignals(&job);
     const Result result = runCommand(line);
     const Outcome done = outcome(result, job.cancelled());
+    progress.write(QByteArray());
     printError(done.text);
     return done.exitCode;
 }

@@ -89,6 +89,20 @@ void reportJobProgress(qint64 done, qint64 total)
         currentJob->reportProgress(done, total);
 }
 
+void reportJobStep(const JobStep &step)
+{
+    if (currentJob && currentJob->onStep)
+        currentJob->onStep(step);
+}
+
+QString stepText(const JobStep &step)
+{
+    if (step.total == 0)
+        return step.phase;
+    const QString count = QStringLiteral("%1: %2 из %3").arg(step.phase).arg(step.done).arg(step.total);
+    return step.item.isEmpty() ? count : count + QStringLiteral(" — ") + step.item;
+}
+
 QString cancelledText()
 {
     return QStringLiteral("Отменено пользователем");

@@ -10,6 +10,20 @@
 
 #include <QProcess>
 
+// Where a long work stands: its phase and, in a phase over many items (the
+// modules of a program), how many are done of how many and the one now
+// worked on.
+struct JobStep
+{
+    QString phase;
+    int done = 0;
+    int total = 0; // 0: the phase has no items
+    QString item;
+};
+
+// The step as one line: "Сборка модулей: 3 из 17 — app.util".
+QString stepText(const JobStep &step);
+
 // The long work of a window (a build, a checksum refresh, the icon set) runs
 // on a worker thread under a Job. The core reaches the job of its thread
 // without any parameter: it reports tools' output and progress through it
@@ -21,6 +35,8 @@ public:
     std::function<void(const QByteArray &chunk)> onOutput;
     // Percent done, or -1 while the share is not known (a tool runs).
     std::function<void(int percent)> onProgress;
+    // The step the work has reached; called on any thread of the work.
+    std::function<void(const JobStep &step)> onStep;
 
     // Asks the work to stop. Safe in a signal handler. Refused once the work
     // has committed.
@@ -84,6 +100,7 @@ bool jobCancelled();
 bool commitJob();
 // Reports through the current thread's job, if any.
 void reportJobProgress(qint64 done, qint64 total);
+void reportJobStep(const JobStep &step);
 // The text of a work that stopped because the user cancelled it.
 QString cancelledText();
 

@@ -183,10 +183,13 @@ QList<ModuleTask> moduleTasks(const ProgramScan &scan, const QString &wholeReaso
     return tasks;
 }
 
+const QString modulesPhase = QStringLiteral("Сборка модулей");
+
 // Builds every task on a pool of one thread a core, the largest sources
 // first so that no core waits long at the end, each under the calling
-// thread's job so that a cancel reaches the tools; meanwhile meanwhile() runs
-// here. After the first failure the tasks not yet started are skipped.
+// thread's job so that a cancel reaches the tools and each start is
+// reported; meanwhile meanwhile() runs here. After the first failure the
+// tasks not yet started are skipped.
 QList<BuiltModule> buildOnEveryCore(const ModuleSetup &setup, const QList<ModuleTask> &tasks,
                                     const std::function<void()> &meanwhile)
 {
@@ -207,8 +210,10 @@ QList<BuiltModule> buildOnEveryCore(const ModuleSetup &setup, const QList<Module
             const JobScope scope(job);
             BuiltModule built;
             built.result = Result::failure(QString());
-            if (!stop && !jobCancelled())
+            if (!stop && !jobCancelled()) {
+                reportJobStep({modulesPhase, done, int(tasks.size()), tasks.at(index).module.name});
                 built = buildModule(setup, tasks.at(index));
+            }
             if (built.result.failed())
                 stop = true;
             reportJobProgress(++done, tasks.size() + 1);
@@ -277,6 +282,7 @@ public:
 private:
     Result scan()
     {
+        reportJobStep({QStringLiteral("Поиск импортов"), 0, 0, QString()});
         const QString directory = m_work + QStringLiteral("/scan");
         const Result made = makePath(directory, 0700);
         if (made.failed())
@@ -324,6 +330,7 @@ private:
         });
         if (jobCancelled())
             return cancelled();
+        reportJobStep({modulesPhase, int(tasks.size()), int(tasks.size()), QString()});
         for (const BuiltModule &module : built) {
             if (module.result.failed() && !module.result.message.isEmpty())
                 return module.result;
@@ -350,6 +357,7 @@ private:
 
     Result link()
     {
+        reportJobStep({QStringLiteral("Компоновка"), 0, 0, QString()});
         const BuiltModule entry = compileSource(m_setup, QStringLiteral("program"),
                                                 programSource(m_linked, dependencyNote(m_dependencies)));
         if (entry.result.failed())
@@ -387,6 +395,7 @@ private:
             return cancelled();
         if (!report.dataPlaced)
             return Result::done();
+        reportJobStep({QStringLiteral("Копирование файлов данных"), 0, 0, QString()});
         const QString home = QFileInfo(qEnvironmentVariable("HOME")).canonicalFilePath();
         const QString scriptDir = QFileInfo(m_setup.scriptDirectory).canonicalFilePath();
         if (scriptDir == home || scriptDir == QLatin1String("/")) {

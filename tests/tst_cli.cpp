@@ -95,6 +95,9 @@ private slots:
         row("exe, no script", {"exe"}, 1, "Необходимо выбрать каталог и файл .py");
         row("exe, directory", {"exe", "{W}/"}, 1, "Необходимо выбрать каталог и файл .py");
         row("exe, no name", {"exe", "{S}", "--name="}, 1, "Необходимо ввести имя бинарного файла");
+        // The progress, a line per phase in a log ("^": standard error begins with the text).
+        row("exe, progress", exe, 0, "Поиск импортов\nСборка модулей, всего 1\nКомпоновка\nКоманда сборки завершена.");
+        row("exe, quiet", exe + QStringList{"--quiet"}, 0, "^" + built);
         // Optimised for speed; lists of modules given piece by piece.
         row("exe, speed, modules added", exe + QStringList{"--optimise", "speed", "--include", "a", "--include=b,c"}, 0,
             "\nНе найден модуль a (добавлен вручную)\nНе найден модуль b (добавлен вручную)\nНе найден модуль c ", {},
@@ -372,7 +375,9 @@ private slots:
                      qPrintable(standardError + "\n--- stdout:\n" + standardOutput));
         }
         const QString shown = standardError + "\n--- stdout:\n" + standardOutput;
-        QVERIFY2(standardError.contains(fill(error)), qPrintable(shown));
+        QVERIFY2(error.startsWith('^') ? standardError.startsWith(fill(error.mid(1)))
+                                       : standardError.contains(fill(error)),
+                 qPrintable(shown));
         QVERIFY2(standardOutput.contains(fill(output)), qPrintable(shown));
         if (signalled) {
             QTRY_VERIFY_WITH_TIMEOUT(processesWith(QFile::encodeName(base)).isEmpty(), 5000);
@@ -400,6 +405,33 @@ private slots:
                 QCOMPARE(check.standardOutput, QString("привет\n"));
         }
         QVERIFY(!QFileInfo::exists(base + "/pwned"));
+    }
+
+    // The progress on a terminal: one line drawn over the last, cut to the width; in a log, a line per phase.
+    void progress_data()
+    {
+        QTest::addColumn<bool>("terminal");
+        QTest::addColumn<QByteArray>("written");
+        addRow("terminal", true,
+               QByteArray("\r\033[KПоиск импортов\r\033[KСборка модулей: 0 из 2 — app\r\033[KСборка модулей: 1 из 2 — "
+                          "app.u\r\033[KСборка модулей: 2 из 2"));
+        addRow("log", false, QByteArray("Поиск импортов\nСборка модулей, всего 2\n"));
+    }
+
+    void progress()
+    {
+        QFETCH(bool, terminal);
+        QFETCH(QByteArray, written);
+        QByteArray output;
+        QString shown;
+        for (const JobStep &step : QList<JobStep>{{"Поиск импортов", 0, 0, {}},
+                                                  {"Сборка модулей", 0, 2, "app"},
+                                                  {"Сборка модулей", 1, 2, "app.util"},
+                                                  {"Сборка модулей", 2, 2, {}}}) {
+            output += progressOutput(step, shown, terminal, 31);
+            shown = step.phase;
+        }
+        QCOMPARE(output, written);
     }
 };
 
