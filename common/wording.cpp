@@ -24,3 +24,10 @@ BoxText boxText(const QString &text, const QString &details)
     return {lines.mid(0, shownLines).join(QLatin1Char('\n')) + QStringLiteral("\n… и ещё %1 %2").arg(more).arg(noun),
             details.isEmpty() ? text : text + QStringLiteral("\n\n") + details};
 }
+
+QString warningsSection(QString warnings)
+{
+    while (warnings.endsWith(QLatin1Char('\n')))
+        warnings.chop(1);
+    return warnings.trimmed().isEmpty() ? QString() : QStringLiteral("\n\nПредупреждения при сборке:\n") + warnings;
+}

@@ -17,3 +17,8 @@ struct BoxText
     QString details;
 };
 BoxText boxText(const QString &text, const QString &details = QString());
+
+// What ends a build's message: "\n\nПредупреждения при сборке:\n" and the
+// warnings, or nothing when there are none, so that the heading never
+// stands alone.
+QString warningsSection(QString warnings);

@@ -5,6 +5,7 @@
 #include "common/paths.h"
 #include "common/privatedir.h"
 #include "common/processrunner.h"
+#include "common/wording.h"
 #include "exebuild/datafiles.h"
 #include "exebuild/importscan.h"
 #include "exebuild/modulebuild.h"
@@ -59,12 +60,6 @@ Result reportBuild(const BuildReport &report)
         lines << QStringLiteral("Файлы данных программа читает из каталога %1; сборка копирует их туда, только когда "
                                 "каталог бинарного файла оканчивается на usr/bin, usr/sbin, usr/games или .local/bin.")
                      .arg(report.dataDirectory);
-    for (const QString &missing : report.missing)
-        lines << QStringLiteral("Не найден модуль ") + missing;
-    for (const QString &excluded : report.excluded)
-        lines << QStringLiteral("Исключён из сборки модуль, который импортирует программа: ") + excluded;
-    for (const QString &leftOut : report.leftOut)
-        lines << QStringLiteral("Не взят в сборку модуль ") + leftOut;
     if (!report.carried.isEmpty())
         lines << QStringLiteral("Модули пакетов %1, которые программа не импортирует явно, но может загрузить по "
                                 "имени: %2; список — в подробностях.")
@@ -77,12 +72,18 @@ Result reportBuild(const BuildReport &report)
         lines << QStringLiteral("Вся программа в байт-коде Python: ") + report.wholeBytecode;
     else if (!report.bytecode.isEmpty())
         lines << QStringLiteral("В байт-коде Python, без перевода в C: ") + report.bytecode.join(QStringLiteral("; "));
-    lines << report.notes;
 
-    QStringList warnings = report.toolWarnings;
+    QStringList warnings;
+    for (const QString &missing : report.missing)
+        warnings << QStringLiteral("Не найден модуль ") + missing;
+    for (const QString &excluded : report.excluded)
+        warnings << QStringLiteral("Исключён из сборки модуль, который импортирует программа: ") + excluded;
+    for (const QString &leftOut : report.leftOut)
+        warnings << QStringLiteral("Не взят в сборку модуль ") + leftOut;
+    warnings << report.notes << report.toolWarnings;
     warnings.removeAll(QString());
     Result done = Result::done(QStringLiteral("Команда сборки завершена.\n\n") + lines.join(QLatin1Char('\n'))
-                               + QStringLiteral("\n\nПредупреждения при сборке:") + warnings.join(QLatin1Char('\n')));
+                               + warningsSection(warnings.join(QLatin1Char('\n'))));
     QStringList details;
     if (!report.carried.isEmpty())
         details << QStringLiteral("Модули, взятые с пакетами:\n") + report.carried.join(QLatin1Char('\n'));
@@ -377,7 +378,9 @@ private:
                                                m_setup.environment);
         if (!strip.succeeded())
             return Result::failure(jobCancelled() ? cancelledText() : compileError + strip.failureText());
-        return Result::done();
+        // The same entries the package build will want in Depends for this file.
+        report.toolWarnings << sharedLibraryDepends({m_linkedFile}, &m_dependencies.libraries).warnings;
+        return jobCancelled() ? cancelled() : Result::done();
     }
 
     Result placeData()

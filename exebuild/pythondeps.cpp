@@ -124,9 +124,11 @@ PythonDependencies sortDependencies(const QList<OutsideImport> &imports, const Q
 QStringList controlLines(const PythonDependencies &dependencies)
 {
     QStringList lines;
-    const QStringList depends = (dependencies.runtimePackage.isEmpty() ? QStringList()
-                                                                       : QStringList{dependencies.runtimePackage})
-                                + dependencies.depends;
+    QStringList depends = dependencies.libraries;
+    if (!dependencies.runtimePackage.isEmpty()
+        && !relationNames(depends.join(QLatin1Char(','))).contains(dependencies.runtimePackage))
+        depends << dependencies.runtimePackage;
+    depends << dependencies.depends;
     if (!depends.isEmpty())
         lines << dependsPrefix + depends.join(QStringLiteral(", "));
     if (!dependencies.recommends.isEmpty())
@@ -162,6 +164,7 @@ QByteArray dependencyNote(const PythonDependencies &dependencies)
 {
     PythonDependencies packages = dependencies;
     packages.runtimePackage.clear();
+    packages.libraries.clear();
     const QStringList lines = controlLines(packages);
     return lines.isEmpty() ? QByteArray() : lines.join(QLatin1Char('\n')).toUtf8() + '\n';
 }

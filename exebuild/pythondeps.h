@@ -23,6 +23,7 @@ QStringList relationNames(const QString &field);
 struct PythonDependencies
 {
     QString runtimePackage; // empty when it could not be found
+    QStringList libraries; // dpkg-shlibdeps's entries for the executable, versions included
     QStringList depends; // packages of imports outside try … except ImportError
     QStringList recommends; // packages only imported under such a guard
     QStringList warnings; // files no package owns, lookups that failed
@@ -35,8 +36,9 @@ struct PythonDependencies
 PythonDependencies sortDependencies(const QList<OutsideImport> &imports, const QMap<QString, QStringList> &owners,
                                     const QSet<QString> &covered);
 
-// The lines to paste into DEBIAN/control: "Depends: " with the runtime
-// package first, and "Recommends: " when there is one.
+// The lines to paste into DEBIAN/control: "Depends: " with the shared
+// libraries first (the runtime package alone when they are not known), and
+// "Recommends: " when there is one.
 QStringList controlLines(const PythonDependencies &dependencies);
 
 // Finds the packages with dpkg -S and the runtime package's dependencies

@@ -1,7 +1,10 @@
 #include "exebuild/shipready.h"
 
+#include "common/filesystem.h"
+#include "common/privatedir.h"
 #include "common/processrunner.h"
 
+#include <QDir>
 #include <QRegularExpression>
 
 namespace {
@@ -14,6 +17,30 @@ Result buildFlag(const QString &name, QStringList *words)
     if (!flags.succeeded())
         return Result::failure(QStringLiteral("dpkg-buildflags: ") + flags.failureText());
     *words = flags.standardOutput.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    return Result::done();
+}
+
+// dpkg-shlibdeps -O for the files, run where a minimal debian/control
+// makes it believe it is in a source tree.
+Result runShlibdeps(const QStringList &files, QString *output)
+{
+    PrivateDirectory directory;
+    if (directory.made().failed())
+        return directory.made();
+    const QString source = directory.path();
+    if (!QDir().mkdir(source + QStringLiteral("/debian")))
+        return Result::failure(QStringLiteral("Не удалось создать каталог %1/debian").arg(source));
+    const Result written = writeFileAtomically(source + QStringLiteral("/debian/control"),
+                                               "Source: staged\n\nPackage: staged\nArchitecture: any\n");
+    if (written.failed())
+        return written;
+    QStringList arguments{QStringLiteral("-O"), QStringLiteral("--ignore-missing-info")};
+    for (const QString &file : files)
+        arguments << QStringLiteral("-e") + file;
+    const ProcessResult run = runProcess(QStringLiteral("dpkg-shlibdeps"), arguments, source);
+    if (!run.succeeded())
+        return Result::failure(run.failureText());
+    *output = run.standardOutput;
     return Result::done();
 }
 
@@ -53,4 +80,20 @@ QString runtimeLibrary(const QString &runtime)
                                          {QStringLiteral("-print-file-name=lib") + runtime + QStringLiteral(".so")});
     const QString path = found.standardOutput.trimmed();
     return found.succeeded() && path.startsWith(QLatin1Char('/')) ? path : QString();
+}
+
+Result sharedLibraryDepends(const QStringList &files, QStringList *entries)
+{
+    entries->clear();
+    QString output;
+    const Result run = runShlibdeps(files, &output);
+    if (run.failed())
+        return Result::doneWith(
+            {QStringLiteral("Не удалось определить зависимости от библиотек (dpkg-shlibdeps): ") + run.message});
+    const QString prefix = QStringLiteral("shlibs:Depends=");
+    for (const QString &line : output.split(QLatin1Char('\n'))) {
+        if (line.startsWith(prefix))
+            *entries = line.mid(prefix.size()).split(QStringLiteral(", "), Qt::SkipEmptyParts);
+    }
+    return Result::done();
 }

@@ -31,3 +31,9 @@ QStringList stripArguments(const QString &executable);
 // The runtime library the link of an executable against runtime uses, as
 // gcc finds it (-print-file-name), or the empty text.
 QString runtimeLibrary(const QString &runtime);
+
+// The entries dpkg-shlibdeps gives for the ELF files ("libc6 (>= 2.34)",
+// "libpython3.11 (>= 3.11.0)"): what the executable build suggests and what
+// the package build checks Depends against. A failure of the tool is a
+// warning and no entries, never a refusal.
+Result sharedLibraryDepends(const QStringList &files, QStringList *entries);

@@ -83,7 +83,7 @@ private slots:
         // Executable build.
         const QStringList exe{"exe", "{S}", "--output-dir", "{O}"};
         // The message leads with what to act on; the tools' warnings come last.
-        const QString order = built + "{O}/my-tool\nСтроки для DEBIAN/control:\nDepends: libpython3.";
+        const QString order = built + "{O}/my-tool\nСтроки для DEBIAN/control:\nDepends: libc6 (>= ";
         row("exe", exe, 0, order, "!{D}/my_tool.py", {}, {}, {}, {"{O}/my-tool"});
         row("exe, defaults", {"exe", "{S}"}, 0, built, "{B}/my-tool", {}, {}, {}, {"{B}/my-tool"});
         row("exe, profile", {"exe", "--profile", "проект"}, 0, "\nВся программа в байт-коде Python: так выбрано",

@@ -92,8 +92,10 @@ private slots:
         const QString done =
             "^information: Выполнено! / Команда сборки завершена\\.\n\nИсполняемый файл: .*/my tool \\$x$";
         const QString dist = "/usr/lib/python3/dist-packages/";
-        const QString depends = "^Depends: lib" + QRegularExpression::escape(systemRuntime());
-        const QStringList compiled{done, depends + '$', "!байт-код"};
+        const QString depends = "^Depends: libc6 \\(>= [\\d.]+\\), lib" + QRegularExpression::escape(systemRuntime())
+                                + " \\(>= [\\d.]+\\)";
+        // The warnings' heading only with warnings under it.
+        const QStringList compiled{done, depends + '$', "!байт-код", "!Предупреждения"};
 
         QTest::newRow("one file") << "=== my-tool.py\nimport sys\nprint('привет', 7/2, sys.argv[1:], __name__)\n"
                                   << QStringList() << "bin" << false << compiled;
@@ -124,8 +126,10 @@ private slots:
             << "=== main.py\ntry:\n    import nosuch_module\nexcept ImportError:\n    nosuch_module = None\n"
                "print(nosuch_module)\n"
             << QStringList() << "bin" << false
-            << QStringList{done, "^Не найден модуль nosuch_module: main\\.py, строка 2 \\(импорт в try … except "
-                                 "ImportError\\)$"};
+            << QStringList{
+                   done,
+                   "\n\nПредупреждения при сборке:\nНе найден модуль nosuch_module: main\\.py, строка 2 \\(импорт в try … except "
+                   "ImportError\\)$"};
         QTest::newRow("import yaml, guarded six")
             << "=== main.py\nimport yaml\ntry:\n    import six\nexcept ImportError:\n    six = None\n"
                "print(yaml.safe_load('a: [1, {b: ё}]'))\n"

@@ -6,6 +6,7 @@
 #include "common/privatedir.h"
 #include "common/processrunner.h"
 #include "common/reproducibility.h"
+#include "common/wording.h"
 #include "desktop/accessrights.h"
 #include "package/control/controlcheck.h"
 #include "package/debbuild/architecturecheck.h"
@@ -161,8 +162,8 @@ Result stageAndBuild(const QString &workDir, const QString &privateDir, const QS
         warnings += notes.join(QLatin1Char('\n'));
     }
     const QString note = compressionNote(compression);
-    return Result::done(QStringLiteral("Команда сборки завершена.\n") + (note.isEmpty() ? note : note + '\n')
-                        + QStringLiteral("\nПредупреждения при сборке:\n") + warnings);
+    return Result::done(QStringLiteral("Команда сборки завершена.") + (note.isEmpty() ? note : '\n' + note)
+                        + warningsSection(warnings));
 }
 
 // Stages the package of workDir (named name) in privateDir and packs it into

@@ -1,14 +1,10 @@
 #include "package/debbuild/shlibdeps.h"
 
-#include "common/filesystem.h"
-#include "common/privatedir.h"
-#include "common/processrunner.h"
 #include "exebuild/pythondeps.h"
-#include "package/debbuild/buildphases.h"
+#include "exebuild/shipready.h"
 #include "package/control/paragraph.h"
 #include "package/control/relations.h"
-
-#include <QDir>
+#include "package/debbuild/buildphases.h"
 
 #include <algorithm>
 
@@ -28,41 +24,7 @@ bool impliedByAny(const RelationGroup &needed, const QList<RelationGroup> &decla
                        [&](const RelationGroup &group) { return implies(group, needed); });
 }
 
-// dpkg-shlibdeps -O for the files, run where a minimal debian/control
-// makes it believe it is in a source tree.
-Result runShlibdeps(const QStringList &files, QString *output)
-{
-    PrivateDirectory directory;
-    if (directory.made().failed())
-        return directory.made();
-    const QString source = directory.path();
-    if (!QDir().mkdir(source + QStringLiteral("/debian")))
-        return Result::failure(QStringLiteral("Не удалось создать каталог %1/debian").arg(source));
-    const Result written = writeFileAtomically(source + QStringLiteral("/debian/control"),
-                                               "Source: staged\n\nPackage: staged\nArchitecture: any\n");
-    if (written.failed())
-        return written;
-    QStringList arguments{QStringLiteral("-O"), QStringLiteral("--ignore-missing-info")};
-    for (const QString &file : files)
-        arguments << QStringLiteral("-e") + file;
-    const ProcessResult run = runProcess(QStringLiteral("dpkg-shlibdeps"), arguments, source);
-    if (!run.succeeded())
-        return Result::failure(run.failureText());
-    *output = run.standardOutput;
-    return Result::done();
-}
-
 } // namespace
-
-QStringList shlibsEntries(const QString &output)
-{
-    const QString prefix = QStringLiteral("shlibs:Depends=");
-    for (const QString &line : output.split(QLatin1Char('\n'))) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).split(QStringLiteral(", "), Qt::SkipEmptyParts);
-    }
-    return {};
-}
 
 QStringList missingEntries(const QStringList &entries, const QList<QByteArray> &declared)
 {
@@ -97,14 +59,12 @@ Result checkSharedLibraries(const ControlParagraph &control, const QStringList &
     if (files.isEmpty())
         return Result::done();
     const PhaseTimer timer(BuildPhase::Elf);
-    QString output;
-    QStringList warnings;
-    const Result run = runShlibdeps(files, &output);
-    if (run.failed())
-        warnings << QStringLiteral("Не удалось определить зависимости от библиотек (dpkg-shlibdeps): ") + run.message;
+    QStringList libraries, warnings;
+    const Result run = sharedLibraryDepends(files, &libraries);
+    warnings << run.warnings;
     // Executables built here carry the Python packages they import, compared even when dpkg-shlibdeps failed.
     const QStringList missing = missingEntries(
-        shlibsEntries(output) + notedDepends(files),
+        libraries + notedDepends(files),
         {control.raw(QStringLiteral("Depends")), control.raw(QStringLiteral("Pre-Depends"))});
     if (!missing.isEmpty()) {
         warnings << QStringLiteral("Программам пакета нужны пакеты, которых не обеспечивают поля Depends и "

@@ -10,9 +10,6 @@ struct ControlParagraph;
 // The shared-library dependencies of a staged package, found with
 // dpkg-shlibdeps, against what its control file declares in Depends.
 
-// The entries of "shlibs:Depends=..." in dpkg-shlibdeps -O output.
-QStringList shlibsEntries(const QString &output);
-
 // The needed entries ("libc6 (>= 2.34)", "libgl1 | libgl1-mesa-glx") that
 // no entry of the declared relationship values (Depends and Pre-Depends)
 // implies, versions compared as dpkg compares them: a declared "a | b"
