@@ -1,6 +1,7 @@
 #include "exebuild/shipready.h"
 
 #include "common/filesystem.h"
+#include "common/job.h"
 #include "common/privatedir.h"
 #include "common/processrunner.h"
 
@@ -37,6 +38,8 @@ Result runShlibdeps(const QStringList &files, QString *output)
     QStringList arguments{QStringLiteral("-O"), QStringLiteral("--ignore-missing-info")};
     for (const QString &file : files)
         arguments << QStringLiteral("-e") + file;
+    // Its answer is read here, no news for the user's log.
+    const QuietOutput quiet;
     const ProcessResult run = runProcess(QStringLiteral("dpkg-shlibdeps"), arguments, source);
     if (!run.succeeded())
         return Result::failure(run.failureText());
