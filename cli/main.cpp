@@ -3,6 +3,7 @@
 // arguments and reports.
 #include "cli/commands.h"
 #include "common/job.h"
+#include "common/namebytes.h"
 
 #include <QCoreApplication>
 
@@ -121,6 +122,7 @@ int main(int argc, char **argv)
     // program before it has reported (or saved) anything.
     std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication application(argc, argv);
+    keepStrayBytesInNames();
     const CommandLine line = parseCommandLine(application.arguments().mid(1));
     if (!line.usageError.isEmpty()) {
         printError(QStringLiteral("bexlor-build: %1\nСправка: bexlor-build --help").arg(line.usageError));

@@ -1,6 +1,7 @@
 #include "common/filesystem.h"
 
 #include "common/job.h"
+#include "common/namebytes.h"
 #include "common/paths.h"
 
 #include <QFile>
@@ -501,7 +502,7 @@ QList<EntryName> directoryEntryNames(const QString &directory)
     listDirectory(fd, [&entries](int, const char *name, unsigned char) {
         const QByteArray bytes(name);
         const QString text = QFile::decodeName(bytes);
-        if (QFile::encodeName(text) == bytes)
+        if (QFile::encodeName(text) == bytes && !hasStrayBytes(text))
             entries.append({bytes, text, true});
         else
             entries.append({bytes, escapedName(bytes), false});

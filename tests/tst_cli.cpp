@@ -2,6 +2,7 @@
 #include "app/profilestore.h"
 #include "app/settings.h"
 #include "cli/commands.h"
+#include "common/namebytes.h"
 #include "common/processrunner.h"
 #include "exebuild/scriptnames.h"
 #include "support/testenv.h"
@@ -58,6 +59,9 @@ class CliTest : public QObject
     }
 
 private slots:
+    // Names are bytes here as in the program, so that a row can give one that is not UTF-8.
+    void initTestCase() { keepStrayBytesInNames(); }
+
     // Placeholders: {W} work directory, {O} output directory, {S} script in {D}, {P} picture, {H} home, {B} the
     // directory the program runs in, {R} the last installed runtime. Every row starts from a fresh work directory
     // with a control file, usr/bin/mytool (0755) and a 2048-byte data file (0644), and a profile "проект" naming
@@ -90,6 +94,9 @@ private slots:
             "{O}/из профиля", {}, {}, {}, {"{O}/из профиля"});
         row("exe, bytecode", exe + QStringList{"--bytecode"}, 0, "\nВся программа в байт-коде Python: так выбрано",
             "!{D}/my_tool.c", {}, {}, {}, {"{O}/my-tool"});
+        const QString stray = QString("na") + QChar(0xDCFF) + "me"; // "na\xffme", kept as bytes
+        row("exe, name not UTF-8", exe + QStringList{"--name", stray}, 0, built, "!{O}/na\uFFFDme", {}, {}, {},
+            {"{O}/" + stray});
         row("exe, arguments win", {"exe", "--profile=проект", "--name", "своё", "--runtime", "{R}", "{S}"}, 0, built,
             "{O}/своё", {}, {}, {}, {"{O}/своё"});
         row("exe, no script", {"exe"}, 1, "Необходимо выбрать каталог и файл .py");
