@@ -157,10 +157,11 @@ private slots:
         QTest::newRow("whole program as bytecode, chosen")
             << withStorage << QStringList() << "bin" << true
             << QStringList{done, "^Вся программа в байт-коде Python: так выбрано"};
+        // toml's translation has warnings of its own.
         QTest::newRow("real library, compiled: toml")
             << "=== main.py\nimport toml\nd = toml.loads('t = \"Заметки\"\\n[o]\\nn = [1, 2]\\nok = true\\n')\n"
                "print(d, toml.dumps(d))\n"
-            << QStringList{dist + "toml"} << "bin" << false << compiled;
+            << QStringList{dist + "toml"} << "bin" << false << QStringList(compiled.mid(0, 3));
         QTest::newRow("real libraries as bytecode: yaml and six")
             << "=== main.py\nimport yaml, six\nprint(yaml.safe_load('a: [1, {b: ё}]'), six.PY3)\n"
             << QStringList{dist + "yaml", dist + "six.py"} << "bin" << false
