@@ -46,9 +46,9 @@ struct ProfileKey
     ProfileMember member;
 };
 
-const std::array<ProfileKey, 19> &profileKeys()
+const std::array<ProfileKey, 20> &profileKeys()
 {
-    static const std::array<ProfileKey, 19> keys{{
+    static const std::array<ProfileKey, 20> keys{{
         {"ProjectDir", &Profile::projectDir},
         {"Py", &Profile::py},
         {"OutputC", &Profile::outputC},
@@ -65,6 +65,7 @@ const std::array<ProfileKey, 19> &profileKeys()
         {"RepoDir", &Profile::repoDir},
         {"Repo", &Profile::repo},
         {"SigningKey", &Profile::signingKey},
+        {"CheckReproducibleExe", &Profile::checkReproducibleExe},
         {"Optimise", &Profile::optimise},
         {"Include", &Profile::include},
         {"Exclude", &Profile::exclude},

@@ -19,6 +19,7 @@ struct Profile
     QString debDir; // DebDir
     bool lint = true; // Lint: lintian after the package build
     bool checkReproducible = false; // CheckReproducible: the package built twice and compared
+    bool checkReproducibleExe = false; // CheckReproducibleExe: the executable built twice and compared
     bool bytecode = false; // Bytecode: the whole program as bytecode
     QString optimise = QStringLiteral("size"); // Optimise: size or speed
     QString include; // Include: modules added by name

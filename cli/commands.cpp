@@ -60,10 +60,10 @@ const std::array<CommandSyntax, 9> &commandSyntaxes()
          {scriptOption},
          {QStringLiteral("--runtime"), outputDirOption, QStringLiteral("--name"), optimiseOption, includeOption,
           excludeOption},
-         {bytecodeOption, quietOption},
+         {bytecodeOption, quietOption, reproducibleOption},
          "Использование: bexlor-build exe [СКРИПТ] [--runtime R] [--output-dir КАТАЛОГ] [--name ИМЯ]\n"
          "                                 [--optimise size|speed] [--include МОДУЛИ] [--exclude МОДУЛИ]\n"
-         "                                 [--bytecode] [--quiet] [--profile ИМЯ]\n"
+         "                                 [--bytecode] [--check-reproducible] [--quiet] [--profile ИМЯ]\n"
          "Собирает программу на Python в один исполняемый файл: находит модули, которые импортирует\n"
          "скрипт, переводит их в C (cython3) и компилирует (gcc) вместе со скриптом. Модули, которые\n"
          "cython3 переводит неверно, входят в файл байт-кодом Python. Выводит строки Depends: и\n"
@@ -82,9 +82,14 @@ const std::array<CommandSyntax, 9> &commandSyntaxes()
          "                             вычисленному имени (через запятую; параметр можно повторять)\n"
          "  --exclude МОДУЛИ           не брать в сборку эти модули и пакеты со всем, что в них\n"
          "  --bytecode                 вся программа байт-кодом Python, без перевода в C\n"
+         "  --check-reproducible       собрать программу второй раз из копии каталога скрипта в\n"
+         "                             другом каталоге, с другими umask, TZ и языком, без кэша, и\n"
+         "                             сравнить: если файлы различаются, код завершения 1 и первое\n"
+         "                             различие (раздел ELF и смещение) в сообщении\n"
          "  --quiet                    не показывать ход сборки\n"
          "  --profile ИМЯ              поля ProjectDir, Py, BinaryDir, Binary, Source, Optimise,\n"
-         "                             Include, Exclude и Bytecode профиля; скрипт, заданный в\n"
+         "                             Include, Exclude, Bytecode и CheckReproducibleExe профиля;\n"
+         "                             скрипт, заданный в\n"
          "                             командной строке, приносит свои имена\n"
          "\n"
          "Пакет, который импортирует программа, входит в сборку целиком, со всеми модулями ниже\n"
@@ -365,6 +370,7 @@ Result executableBuild(const CommandLine &line, const Profile &profile, const QS
     build.bytecode = line.flags.contains(bytecodeOption) || profile.bytecode;
     build.include = value(line, includeOption, profile.include);
     build.exclude = value(line, excludeOption, profile.exclude);
+    build.checkReproducible = line.flags.contains(reproducibleOption) || profile.checkReproducibleExe;
     const QString optimise = value(line, optimiseOption, profile.optimise);
     if (!optimisationNamed(optimise, &build.optimisation))
         return Result::failure(QStringLiteral("Оптимизация «%1» неизвестна: выберите size или speed").arg(optimise));

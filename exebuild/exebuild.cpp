@@ -5,8 +5,10 @@
 #include "common/paths.h"
 #include "common/privatedir.h"
 #include "common/processrunner.h"
+#include "common/reproducibility.h"
 #include "common/wording.h"
 #include "exebuild/datafiles.h"
+#include "exebuild/elfsections.h"
 #include "exebuild/importscan.h"
 #include "exebuild/modulebuild.h"
 #include "exebuild/objectcache.h"
@@ -28,6 +30,7 @@
 #include <algorithm>
 #include <atomic>
 #include <numeric>
+#include <optional>
 
 #include <unistd.h>
 
@@ -314,10 +317,15 @@ private:
         m_setup.workDirectory = m_work;
         m_setup.environment = QStringList{QStringLiteral("TMPDIR=") + m_work};
         m_setup.compileFlags = compileFlags(m_build.runtime, m_flags, m_build.optimisation);
+        // The objects name no directory of this build: the private one is
+        // new every time, and the script's may be anywhere. Of the maps
+        // that match, gcc takes the last.
+        for (const QString &directory : {m_work, QDir(m_setup.scriptDirectory).absolutePath()})
+            m_setup.compileFlags << QStringLiteral("-ffile-prefix-map=%1=.").arg(directory);
         m_setup.versions = {m_scan.runtimeVersion.toUtf8(), toolVersion(QStringLiteral("gcc"))};
         if (m_whole.isEmpty())
             m_setup.versions << toolVersion(QStringLiteral("cython3"));
-        m_setup.cache = ObjectCache(objectCacheDirectory());
+        m_setup.cache = ObjectCache(m_build.checkBuild ? QString() : objectCacheDirectory());
         m_setup.cache.prune();
         report.toolWarnings << m_setup.cache.warnings();
         return Result::done();
@@ -394,7 +402,7 @@ private:
         report.dataPlaced = placesData(outputDir);
         // From here the build writes the user's files: a cancel that comes
         // later is refused.
-        if (!commitJob())
+        if (m_build.checkBuild ? jobCancelled() : !commitJob())
             return cancelled();
         if (!report.dataPlaced)
             return Result::done();
@@ -449,6 +457,41 @@ private:
     QString m_linkedFile, m_executable;
 };
 
+// Builds the program as the second build of a check, in scratch: from a copy
+// of the script's directory, under VariedConditions (described in
+// *conditions), with no object from the cache. The executable is *second.
+Result checkBuild(const ExecutableBuild &build, const ScriptNames &names, const PrivateDirectory &scratch,
+                  QString *second, QString *conditions)
+{
+    const QString source = QDir(names.directory.isEmpty() ? QStringLiteral(".") : names.directory).absolutePath();
+    const QString copy = scratch.path() + QStringLiteral("/copy/") + lastComponent(source);
+    const QString output = scratch.path() + QStringLiteral("/output");
+    const Result made = runSteps({[&] { return scratch.made(); },
+                                  [&] { return makePath(QFileInfo(copy).path(), 0700); },
+                                  [&] { return makePath(output, 0700); }});
+    if (made.failed())
+        return made;
+    const ProcessResult copied = runProcess(
+        QStringLiteral("cp"),
+        {QStringLiteral("-PR"), QStringLiteral("--preserve=mode,timestamps,links"), operandPath(source), copy});
+    if (!copied.succeeded())
+        return Result::failure(QStringLiteral("Не удалось скопировать каталог скрипта: ") + copied.failureText());
+    ExecutableBuild varied = build;
+    varied.projectDir = copy;
+    varied.script = copy + QLatin1Char('/') + lastComponent(build.script);
+    varied.binaryDir = output;
+    varied.checkReproducible = false;
+    varied.checkBuild = true;
+    const VariedConditions conditionsOfCheck;
+    *conditions = conditionsOfCheck.description() + QStringLiteral(", без кэша сборки");
+    *second = output + QLatin1Char('/') + build.binaryName;
+    const Result built = buildExecutable(varied);
+    if (built.failed() && !jobCancelled())
+        return Result::failure(QStringLiteral("Проверка воспроизводимости: вторая сборка не удалась: ")
+                               + built.message);
+    return built;
+}
+
 } // namespace
 
 Result moduleNames(const QString &text, QStringList *names)
@@ -486,6 +529,15 @@ Result buildExecutable(const ExecutableBuild &build)
         return Result::failure(
             QStringLiteral("Каталог для бинарного файла %1 не найден или недоступен для записи").arg(build.binaryDir));
 
+    // The check's build comes first: until the executable is in place, a
+    // cancel stops both.
+    std::optional<PrivateDirectory> scratch;
+    QString second, conditions;
+    if (build.checkReproducible) {
+        const Result checked = checkBuild(build, names, scratch.emplace(), &second, &conditions);
+        if (checked.failed())
+            return checked;
+    }
     PrivateDirectory work;
     if (work.made().failed())
         return work.made();
@@ -502,5 +554,19 @@ Result buildExecutable(const ExecutableBuild &build)
         cFile.removeIfWritten();
     if (copied)
         QFile::remove(names.workingCopy);
-    return assembled.failed() ? assembled : reportBuild(assembly.report);
+    if (assembled.failed())
+        return assembled;
+    const Result built = reportBuild(assembly.report);
+    if (!build.checkReproducible)
+        return built;
+    const Result compared = compareBuilds(assembly.report.executable, second, conditions, [&](qint64 offset) {
+        return elfPlaceOf(assembly.report.executable, offset);
+    });
+    // The executable is in place either way; a check not done fails the build with a message that says so.
+    if (compared.failed())
+        return Result::failure(
+            QStringLiteral("Исполняемый файл %1 собран, но проверка воспроизводимости не выполнена: %2\n\n")
+                .arg(assembly.report.executable, compared.message)
+            + built.message);
+    return withCheckReport(built, compared);
 }

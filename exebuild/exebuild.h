@@ -20,6 +20,12 @@ struct ExecutableBuild
     Optimisation optimisation = Optimisation::Size;
     QString include{}; // modules to add by name, separated by commas or blanks
     QString exclude{}; // modules to leave out, with what lies below them
+    // Built a second time from a copy in another directory, under other
+    // conditions and without the object cache, and compared.
+    bool checkReproducible = false;
+    // That second build: no object cache, and it leaves the job's commit
+    // to the user's build.
+    bool checkBuild = false;
 };
 
 // The module names of a list separated by commas or blanks ("app.plugins,

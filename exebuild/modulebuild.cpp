@@ -66,10 +66,14 @@ QList<QByteArray> keyParts(const ModuleSetup &setup, const QByteArray &kind)
 {
     // The first part names how this program patches and renames a module:
     // change it with either, so that no older object is used.
-    QList<QByteArray> parts{"bexlor-module-1", kind};
+    QList<QByteArray> parts{"bexlor-module-2", kind};
     parts << setup.versions;
-    for (const QString &flag : setup.compileFlags)
-        parts << flag.toUtf8();
+    // A directory's map changes no object, whatever the directory: the
+    // same module built anywhere is one entry.
+    for (const QString &flag : setup.compileFlags) {
+        if (!flag.contains(QLatin1String("-prefix-map=")))
+            parts << flag.toUtf8();
+    }
     for (const QString &directive : translationDirectives())
         parts << directive.toUtf8();
     return parts;

@@ -1,6 +1,7 @@
 // Reproducible builds: the same inputs, copied to two directories under another umask, time zone and locale, give
 // the same bytes, and other inputs do not; the build's own check says which, and where they differ.
 #include "common/processrunner.h"
+#include "exebuild/exebuild.h"
 #include "package/debbuild/debbuild.h"
 #include "support/testenv.h"
 
@@ -64,6 +65,14 @@ class ReproducibleTest : public QObject
         return QString();
     }
 
+    // A program of two modules in directory; changed alters the second.
+    static void writeProgram(const QString &directory, bool changed)
+    {
+        writeFile(directory + "/main.py", "import helper\nprint(helper.greet('world'))\n");
+        writeFile(directory + "/helper.py",
+                  QByteArray("def greet(name):\n    return '") + (changed ? "Hi, " : "Hello, ") + "' + name\n");
+    }
+
     // The bytes a build made below root, file by file in name order, each after its name below root.
     static QByteArray outputs(const QString &root)
     {
@@ -84,9 +93,13 @@ private slots:
         QTest::addColumn<bool>("docs"); // bexlor-build docs on the work directory first
         QTest::addColumn<bool>("deb"); // then bexlor-build deb, whose package is the output; else the documents are
         QTest::addColumn<bool>("changed");
-        addRow("documents", true, false, false);
-        addRow("package with its documents", true, true, false);
-        addRow("package of another input", false, true, true);
+        QTest::addColumn<bool>("exe"); // bexlor-build exe on a program of two modules instead: the executable
+        addRow("documents", true, false, false, false);
+        addRow("package with its documents", true, true, false, false);
+        addRow("package of another input", false, true, true, false);
+        // The first build fills the object cache that the second takes its objects from.
+        addRow("executable", false, false, false, true);
+        addRow("executable of another input", false, false, true, true);
     }
 
     void sameInputsSameBytes()
@@ -94,6 +107,7 @@ private slots:
         QFETCH(bool, docs);
         QFETCH(bool, deb);
         QFETCH(bool, changed);
+        QFETCH(bool, exe);
         QByteArray bytes[2];
         for (int i = 0; i < 2; ++i) {
             // Another directory, at another depth, for each build.
@@ -106,11 +120,15 @@ private slots:
                 commands << "docs\n" + work + "\n--licence\nMIT";
             if (deb)
                 commands << "deb\n" + work + "\n" + out;
+            if (exe) {
+                writeProgram(work, changed && i == 1);
+                commands << "exe\n" + work + "/main.py\n--output-dir\n" + out + "\n--quiet";
+            }
             for (const QString &command : qAsConst(commands)) {
                 const QString failed = run(command.split('\n'), conditions[i]);
                 QVERIFY2(failed.isEmpty(), qPrintable(failed));
             }
-            bytes[i] = outputs(deb ? out : work + "/usr/share");
+            bytes[i] = outputs(deb || exe ? out : work + "/usr/share");
             QVERIFY(!bytes[i].isEmpty());
             // Nothing names the machine, the account or where the build ran, in the package's archives either.
             QByteArray searched = bytes[i];
@@ -167,6 +185,39 @@ private slots:
             QVERIFY2(built.details.contains("usr/share/tool/data"), qPrintable(built.details));
         QVERIFY(QFileInfo::exists(base + "/out/tool_1.0-1_all.deb"));
         QCOMPARE(entries(base + "/out").size(), 1);
+    }
+
+    // The executable build's check: the same bytes from a copy built without the cache; a copy that differs is
+    // named by the ELF section and the offset in it, and the executable stays.
+    void checkReproducibleExe_data()
+    {
+        QTest::addColumn<QString>("copy");
+        QTest::addColumn<QString>("verdict");
+        addRow("same input", QString(), QString("Сборка воспроизводима: вторая сборка из копии в другом каталоге"));
+        addRow("copy changed", QString("sed -i s/Hello/Howdy/ \"$last/helper.py\""),
+               QString("дала другие байты. Первое различие: раздел ."));
+    }
+
+    void checkReproducibleExe()
+    {
+        QFETCH(QString, copy);
+        QFETCH(QString, verdict);
+        const QString base = m_root.path() + "/check exe " + QTest::currentDataTag();
+        writeProgram(base + "/program", false);
+        if (!copy.isEmpty()) {
+            writeFile(base + "/cp", ("#!/bin/sh\nfor last; do :; done\n/bin/cp \"$@\" || exit\n" + copy).toUtf8());
+            QVERIFY(::chmod(QFile::encodeName(base + "/cp").constData(), 0755) == 0);
+            setToolForTesting("cp", base + "/cp");
+        }
+        ExecutableBuild build;
+        build.runtime = systemRuntime(), build.projectDir = base + "/program", build.script = base + "/program/main.py";
+        build.binaryDir = base, build.binaryName = "greet", build.checkReproducible = true;
+        const Result built = buildExecutable(build);
+        clearToolsForTesting();
+        QVERIFY2(built.success, qPrintable(built.message));
+        QVERIFY2(built.message.contains(verdict), qPrintable(built.message));
+        QCOMPARE(built.checkFailed, !copy.isEmpty());
+        QCOMPARE(runProcess(base + "/greet", {}).standardOutput, QString("Hello, world\n"));
     }
 };
 

@@ -16,6 +16,7 @@ void BexlorWindow::build()
     fields.optimisation = ui->comboBoxOptimise->currentIndex() == 1 ? Optimisation::Speed : Optimisation::Size;
     fields.include = ui->lineEditInclude->text();
     fields.exclude = ui->lineEditExclude->text();
+    fields.checkReproducible = ui->checkBoxReproducibleExe->isChecked();
     showResult(runWithProgress(this, QStringLiteral("Сборка исполняемого файла"),
                                [fields] { return buildExecutable(fields); }));
 }

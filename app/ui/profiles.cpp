@@ -23,6 +23,7 @@ void BexlorWindow::saveProject()
     profile.debDir = ui->lineEditDebDir->text();
     profile.lint = ui->checkBoxLint->isChecked();
     profile.checkReproducible = ui->checkBoxReproducible->isChecked();
+    profile.checkReproducibleExe = ui->checkBoxReproducibleExe->isChecked();
     profile.bytecode = ui->checkBoxBytecode->isChecked();
     profile.optimise = optimisationName(ui->comboBoxOptimise->currentIndex() == 1 ? Optimisation::Speed
                                                                                   : Optimisation::Size);
@@ -52,6 +53,7 @@ void BexlorWindow::loadProject()
     ui->lineEditDebDir->setText(profile.debDir);
     ui->checkBoxLint->setChecked(profile.lint);
     ui->checkBoxReproducible->setChecked(profile.checkReproducible);
+    ui->checkBoxReproducibleExe->setChecked(profile.checkReproducibleExe);
     ui->checkBoxBytecode->setChecked(profile.bytecode);
     ui->comboBoxOptimise->setCurrentIndex(profile.optimise == optimisationName(Optimisation::Speed) ? 1 : 0);
     ui->lineEditInclude->setText(profile.include);
