@@ -53,8 +53,9 @@ private slots:
         // No Description: a warning, and the build goes on.
         writeFile(work + "/DEBIAN/control", "Package: mytool\nVersion: 1.0\nArchitecture: all\nMaintainer: Т <t@e>\n"
                                             "Depends: python3 (>= 3) | pypy\n");
+        // DEBIAN.old is left out, as dpkg-deb leaves it out, with a warning.
         for (const char *file : {"/DEBIAN/postinst", "/usr/bin/mytool", "/usr/bin/su", "/usr/share/my/key",
-                                 "/usr/share/my/a: b", "/usr/share/my/caf"})
+                                 "/usr/share/my/a: b", "/usr/share/my/caf", "/DEBIAN.old/control"})
             writeFile(work + file, "#!/bin/sh\n");
         // A name that is not UTF-8 (Latin-1 "café").
         QVERIFY(::rename(QFile::encodeName(work + "/usr/share/my/caf").constData(),
@@ -118,7 +119,8 @@ private slots:
                  "«Architecture: all», но в пакете есть программы и библиотеки ELF",
                  "Сценарий DEBIAN/prerm не начинается со строки «#!»",
                  "Временный файл незавершённой записи " + unfinished.at(0) + " в пакет не включён",
-                 "Временный файл незавершённой записи " + unfinished.at(1) + " в пакет не включён", link})
+                 "Временный файл незавершённой записи " + unfinished.at(1) + " в пакет не включён", link,
+                 "/DEBIAN.old не входит в пакет: dpkg-deb не упаковывает"})
             QVERIFY2(text.contains(note), qPrintable(note));
         QCOMPARE(text.count("которого нет в пакете"), 1);
         // dpkg-deb's own warnings name the work directory's files, never the staging copy, gone by now.

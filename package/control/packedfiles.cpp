@@ -15,6 +15,12 @@ bool leftOutOfPackage(const QByteArray &relative)
     return (relative.startsWith("DEBIAN") && !relative.contains('/')) || isWriterTemporary(lastName(relative));
 }
 
+bool leftOutNearControlArea(const QByteArray &relative)
+{
+    return relative.startsWith("DEBIAN") && relative != "DEBIAN" && !relative.contains('/')
+           && !isWriterTemporary(relative);
+}
+
 FileDigest readDigest(int fd, const Job *job, int copyTo)
 {
     FileDigest digest;

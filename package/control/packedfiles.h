@@ -18,6 +18,11 @@ class Job;
 // temporaries of writes still running or cut short.
 bool leftOutOfPackage(const QByteArray &relative);
 
+// Whether relative is a top-level entry that dpkg-deb leaves out only for
+// the "DEBIAN" its name begins with (DEBIAN.old, DEBIAN~): data the user
+// most likely meant to ship, or a copy left behind.
+bool leftOutNearControlArea(const QByteArray &relative);
+
 // What reading a file to its end found.
 struct FileDigest
 {

@@ -4,8 +4,8 @@
 #include "common/job.h"
 #include "common/paths.h"
 #include "desktop/accessrights.h"
-#include "package/debbuild/buildphases.h"
 #include "package/control/packedfiles.h"
+#include "package/debbuild/buildphases.h"
 
 #include <QFile>
 #include <QHash>
@@ -342,6 +342,13 @@ private:
         if (::fstatat(sourceDir, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
             return QStringLiteral("Не удалось прочитать %1: %2").arg(shown(relative), systemError(errno));
         packed = packed && !leftOutOfPackage(relative);
+        if (leftOutNearControlArea(relative)) {
+            m_warnings << QStringLiteral("/%1 не входит в пакет: dpkg-deb не упаковывает записи в корне рабочего "
+                                         "каталога, имена которых начинаются с DEBIAN. Переименуйте его, если он "
+                                         "нужен в пакете, или уберите")
+                              .arg(displayName(relative));
+            return QString();
+        }
         const bool control = relative == "DEBIAN" || relative.startsWith("DEBIAN/");
         if (control && S_ISLNK(status.st_mode))
             return stageLinkedControlEntry(sourceDir, targetDir, name, relative);

@@ -55,10 +55,11 @@ struct StagedData
 //
 // The files are staged and read by a pool of threads sized to the cores;
 // progress goes to the current job, whose cancel stops the pass. The
-// warnings name the temporaries left out, the access lines not applied, the
-// files md5sums cannot list and the links whose target is not in the copy (an
-// absolute target read from the copy's root); a failure names the entry and
-// the reason.
+// warnings name the temporaries left out, the top-level names close to
+// DEBIAN (nearControlArea), the access lines not applied, the files md5sums
+// cannot list and the links whose target is not in the copy (an absolute
+// target read from the copy's root); a failure names the entry and the
+// reason.
 Result stagePackage(const QString &source, const QString &target, const struct stat &skipped, const AccessRules &rules,
                     StagedData *staged);
 
