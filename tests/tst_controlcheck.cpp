@@ -1,10 +1,10 @@
 // The check of DEBIAN/control before a package build, with dpkg-deb as the oracle: for every control file
 // both must refuse or both accept what the build hands dpkg-deb. Versions and relationships against dpkg.
 #include "desktop/shortcuts.h"
-#include "package/debbuild/shlibdeps.h"
 #include "package/control/controlcheck.h"
 #include "package/control/installedsize.h"
 #include "package/control/relations.h"
+#include "package/debbuild/shlibdeps.h"
 #include "package/docs/changelog.h"
 #include "package/docs/documentchecks.h"
 #include "package/docs/gzipfiles.h"
@@ -232,6 +232,8 @@ private slots:
             none, "/etc/tool.conf\n\netc/tool.conf\n /etc/tool.conf\n \n");
         row("conffile missing", good, {"DEBIAN/conffiles, строка 2: файла /etc/нет.conf нет в пакете"}, none,
             "/etc/tool.conf\n/etc/нет.conf\n");
+        row("conffile a directory", good, {"DEBIAN/conffiles, строка 2: /etc — каталог, а не файл"}, none,
+            "/etc/tool.conf\n/etc\n", true);
         row("remove on upgrade", good, none, none, "remove-on-upgrade /etc/old.conf\n");
         row("remove on upgrade, shipped", good,
             {"DEBIAN/conffiles, строка 1: файл /etc/tool.conf есть в пакете, а строка велит удалить его"}, none,

@@ -60,6 +60,12 @@ Result checkConffileLine(const QString &workDir, const QByteArray &entry)
         return Result::failure(QStringLiteral("файл %1 недоступен: %2").arg(shown, systemError(error)));
     if (error != 0 && flag.isEmpty())
         return Result::failure(QStringLiteral("файла %1 нет в пакете").arg(shown));
+    // dpkg-deb only warns of these, and dpkg -i then fails on the digest.
+    if (error == 0 && !S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode))
+        return Result::failure(
+            QStringLiteral("%1 — %2, а не файл: dpkg не сможет посчитать его контрольную сумму и "
+                           "не установит пакет")
+                .arg(shown, S_ISDIR(status.st_mode) ? QStringLiteral("каталог") : QStringLiteral("особый файл")));
     return Result::done();
 }
 
