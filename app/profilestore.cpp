@@ -154,6 +154,7 @@ Result saveProfile(const QString &name, const Profile &profile)
     // A missing file has nothing to restore.
     QByteArray before;
     readRegularFile(path, &before);
+    removeSettingsLeftovers();
     store.sync();
     if (store.status() != QSettings::NoError || !storedOnDisk(name, profile)) {
         QString message =

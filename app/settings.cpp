@@ -3,8 +3,10 @@
 #include "common/filesystem.h"
 #include "common/paths.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTextCodec>
 
@@ -43,12 +45,25 @@ Result checkSettingsFile()
     return entryExists(settingsFilePath()) ? checkRegularFile(settingsFilePath()) : Result::done();
 }
 
-void removeStaleSettingsLock()
+void removeSettingsLeftovers()
 {
     QLockFile lock(settingsFilePath() + QStringLiteral(".lock"));
     // By the owner's process alone, never by the lock's age: a long save of
     // another instance keeps its lock.
     lock.setStaleLockTime(0);
-    if (lock.tryLock(0))
-        lock.unlock();
+    if (!lock.tryLock(0))
+        return;
+    // Qt names its temporary with six random letters, each upper or lower
+    // case: a name of one case alone may be the user's own (".backup"), and
+    // stays.
+    const QFileInfo store(settingsFilePath());
+    const QRegularExpression temporary(
+        QRegularExpression::anchoredPattern(QRegularExpression::escape(store.fileName())
+                                            + QStringLiteral("\\.(?=[a-zA-Z]*[a-z])(?=[a-zA-Z]*[A-Z])[a-zA-Z]{6}")));
+    const QDir directory = store.dir();
+    for (const QString &name : directory.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (temporary.match(name).hasMatch())
+            QFile::remove(directory.filePath(name));
+    }
+    lock.unlock();
 }

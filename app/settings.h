@@ -17,7 +17,9 @@ QSettings &settings();
 // after a failed save this is how the next save gets judged on its own.
 void reopenSettings();
 
-// Removes the lock file Qt leaves beside the store when a save is killed,
-// once its owner is gone (QLockFile's rule: the process named in it no
-// longer runs); a lock a running instance holds stays.
-void removeStaleSettingsLock();
+// Removes what a killed save left beside the store, once no living writer
+// holds it: Qt's lock file, when the process named in it no longer runs
+// (QLockFile's rule), and then, under that lock, the temporaries Qt's save
+// renames into place (NAME.XXXXXX). While a running instance holds the lock,
+// both stay.
+void removeSettingsLeftovers();

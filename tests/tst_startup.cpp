@@ -57,8 +57,9 @@ private slots:
         QTest::newRow("owner running") << true;
     }
 
-    // Qt's lock beside the settings file, left by a kill during a profile save, goes at the next start once its
-    // owner is gone, whatever its age; the lock of an instance still saving stays.
+    // Qt's lock beside the settings file, left by a kill during a profile save, and the temporary the save renames
+    // into place go at the next start once the lock's owner is gone, whatever its age; those of an instance still
+    // saving stay, and so does a name of one case alone, which may be the user's.
     void settingsLockOfAKilledSave()
     {
         QFETCH(bool, ownerRuns);
@@ -71,12 +72,17 @@ private slots:
         else
             writeFile(path,
                       QString("%1\nbexlor-builder\n%2\n").arg(deadPid()).arg(QSysInfo::machineHostName()).toUtf8());
+        const QString temporary = home.path() + "/.config/bexlor-builder.ini.qWeRty",
+                      own = home.path() + "/.config/bexlor-builder.ini.backup";
+        writeFile(temporary, "[cut]\n");
+        writeFile(own, "[mine]\n");
         QProcess program;
         start(program, home.path());
         QCOMPARE(program.state(), QProcess::Running);
         program.terminate();
         QVERIFY(program.waitForFinished());
         QCOMPARE(QFileInfo::exists(path), ownerRuns);
+        QVERIFY(QFileInfo::exists(temporary) == ownerRuns && QFileInfo::exists(own));
     }
 
     void stopsWhenAPathIsBlocked_data()

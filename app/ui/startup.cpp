@@ -18,7 +18,7 @@ int runApplication(int argc, char **argv)
         std::fprintf(stderr, "bexlor-builder: %s\n", qUtf8Printable(store.message));
         return 1;
     }
-    removeStaleSettingsLock();
+    removeSettingsLeftovers();
     settings();
 
     const QString dataDirectory = dataDirectoryPath();
