@@ -1,5 +1,6 @@
 #include "common/paths.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <fcntl.h>
@@ -22,10 +23,11 @@ Result requireWorkDirectory(const QString &workDir)
 
 QString packageName(const QString &workDir)
 {
-    QString path = workDir;
-    while (path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    return lastComponent(path);
+    if (workDir.isEmpty())
+        return QString();
+    // A relative path names a directory like any other: "." and "w/.." give
+    // that directory's own name.
+    return lastComponent(QDir::cleanPath(QDir(workDir).absolutePath()));
 }
 
 int floorDiv(int numerator, int denominator)

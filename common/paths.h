@@ -10,8 +10,9 @@
 // The text after the last "/" (all of it without one, empty after a trailing "/").
 QString lastComponent(const QString &path);
 
-// The package name K of a work directory: its last path piece, trailing
-// slashes ignored ("/home/u/work/mytool/" gives mytool).
+// The package name K of a work directory: the last piece of the path it
+// names, trailing slashes, "." and ".." resolved ("/home/u/work/mytool/"
+// gives mytool, and so does "." in it); empty for "/" and the empty text.
 QString packageName(const QString &workDir);
 
 // The refusal of every work-directory tool when no work directory is given:

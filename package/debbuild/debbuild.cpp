@@ -227,7 +227,7 @@ Result buildPackage(const QString &workDir, const QString &outputDir, bool lint,
     if (outputDir.isEmpty())
         return Result::failure(QStringLiteral("Необходимо выбрать каталог для deb-файла"));
     const QString name = packageName(workDir);
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+    if (name.isEmpty())
         return Result::failure(QStringLiteral("Необходимо выбрать каталог с проектом"));
     // dpkg-deb takes an output path that is no directory for the package
     // file's own name and would overwrite whatever stands there.
