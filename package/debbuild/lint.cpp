@@ -70,8 +70,10 @@ Result lintPackage(const QString &package)
         {QStringLiteral("--fail-on"), QStringLiteral("error"), QStringLiteral("--"), package}, QString(),
         {QStringLiteral("TMPDIR=") + scratch.path()});
     // 2 means tags were found at the level that fails (errors, overrides
-    // heeded); 1 is lintian's own run-time error.
+    // heeded); 1 is lintian's own run-time error. Error tags printed with
+    // status 0 (a wrapper, another version) fail the check all the same.
     if (!lintian.started || lintian.crashed || (lintian.exitCode != 0 && lintian.exitCode != 2))
         return Result::failure(lintian.failureText());
-    return lintReport(summarizeLintian(lintian.standardOutput), lintian.exitCode == 2, package);
+    const LintSummary summary = summarizeLintian(lintian.standardOutput);
+    return lintReport(summary, lintian.exitCode == 2 || summary.errors > 0, package);
 }
