@@ -15,6 +15,8 @@
 #include "package/docs/services.h"
 #include "package/repo/repository.h"
 
+#include <QRegularExpression>
+
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -40,6 +42,7 @@ const QString optimiseOption = QStringLiteral("--optimise");
 const QString includeOption = QStringLiteral("--include");
 const QString excludeOption = QStringLiteral("--exclude");
 const QString quietOption = QStringLiteral("--quiet");
+const QString runtimeOption = QStringLiteral("--runtime");
 
 // What a subcommand accepts: the options its operands stand for, in order,
 // the further options with a value, the options without one, and its help.
@@ -58,8 +61,7 @@ const std::array<CommandSyntax, 9> &commandSyntaxes()
     static const std::array<CommandSyntax, 9> syntaxes{{
         {"exe",
          {scriptOption},
-         {QStringLiteral("--runtime"), outputDirOption, QStringLiteral("--name"), optimiseOption, includeOption,
-          excludeOption},
+         {runtimeOption, outputDirOption, QStringLiteral("--name"), optimiseOption, includeOption, excludeOption},
          {bytecodeOption, quietOption, reproducibleOption},
          "Использование: bexlor-build exe [СКРИПТ] [--runtime R] [--output-dir КАТАЛОГ] [--name ИМЯ]\n"
          "                                 [--optimise size|speed] [--include МОДУЛИ] [--exclude МОДУЛИ]\n"
@@ -272,6 +274,55 @@ QString value(const CommandLine &line, const QString &option, const QString &fro
     return line.values.value(option, fromProfile);
 }
 
+// A value as a usage message quotes it: a long one cut short.
+QString quoted(const QString &text)
+{
+    return QStringLiteral("«%1»").arg(text.size() > 40 ? text.left(40) + QStringLiteral("…") : text);
+}
+
+// What makes a value given on the command line one that no run could take,
+// or the empty text: text that is not UTF-8 where a word is asked for (the
+// arguments reach here with such bytes replaced), an unknown compressor, a
+// level that is no number or outside the compressor's range. A profile's
+// compressor is the build's to judge, as the window's would be.
+QString wrongValue(const CommandLine &line)
+{
+    for (const QString &option :
+         {compressionOption, levelOption, licenceOption, appStreamIdOption, runtimeOption, profileOption}) {
+        if (value(line, option).contains(QChar::ReplacementCharacter))
+            return QStringLiteral("значение параметра %1 не в кодировке UTF-8").arg(option);
+    }
+    Compression compression;
+    compression.name = value(line, compressionOption, compression.name);
+    if (!compressionNames().contains(compression.name)) {
+        return QStringLiteral("неизвестный способ сжатия %1: возможны %2")
+            .arg(quoted(compression.name), compressionNames().join(QStringLiteral(", ")));
+    }
+    if (!line.values.contains(levelOption))
+        return QString();
+    static const QRegularExpression level(QStringLiteral("^[0-9]{1,2}$"));
+    if (!level.match(value(line, levelOption)).hasMatch())
+        return QStringLiteral("уровень сжатия должен быть целым неотрицательным числом, а не %1")
+            .arg(quoted(value(line, levelOption)));
+    compression.level = value(line, levelOption).toInt();
+    const Result checked = checkCompression(compression);
+    if (checked.success || (line.values.contains(profileOption) && !line.values.contains(compressionOption)))
+        return QString();
+    return checked.message.left(1).toLower() + checked.message.mid(1);
+}
+
+// The output directory of the command line's builds, made with its parents
+// when it is missing, which the live output says.
+Result makeOutputDirectory(const QString &directory)
+{
+    if (directory.isEmpty() || entryExists(directory))
+        return Result::done();
+    const Result made = makePath(directory, 0777);
+    if (made.success && Job::current())
+        Job::current()->reportOutput(QStringLiteral("Создан каталог %1\n").arg(directory).toUtf8());
+    return made;
+}
+
 } // namespace
 
 CommandLine parseCommandLine(const QStringList &arguments)
@@ -342,6 +393,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (line.help)
         line.usageError.clear();
     line.quiet = line.flags.contains(quietOption);
+    if (!line.help && line.usageError.isEmpty())
+        line.usageError = wrongValue(line);
     return line;
 }
 
@@ -355,7 +408,7 @@ Result executableBuild(const CommandLine &line, const Profile &profile, const QS
                        ExecutableBuild *fields)
 {
     ExecutableBuild &build = *fields;
-    build.runtime = value(line, QStringLiteral("--runtime"), runtimes.value(profile.source));
+    build.runtime = value(line, runtimeOption, runtimes.value(profile.source));
     build.binaryDir = value(line, outputDirOption, profile.binaryDir);
     if (build.binaryDir.isEmpty())
         build.binaryDir = QStringLiteral(".");
@@ -402,21 +455,17 @@ namespace {
 
 // The compression of the package build: the arguments win over the profile,
 // and a compressor given on the command line brings its own level (its
-// default unless --level is given). A level that is no number is refused;
-// the range is the build's to check.
-Result packageCompression(const CommandLine &line, const Profile &profile, Compression *compression)
+// default unless --level is given). parseCommandLine has checked the values
+// given; the build checks the profile's.
+Compression packageCompression(const CommandLine &line, const Profile &profile)
 {
     const bool own = line.values.contains(compressionOption);
-    compression->name = value(line, compressionOption, profile.compression);
-    compression->level = own ? -1 : profile.compressionLevel;
-    if (!line.values.contains(levelOption))
-        return Result::done();
-    bool number = false;
-    compression->level = value(line, levelOption).toInt(&number);
-    if (!number || compression->level < 0)
-        return Result::failure(QStringLiteral("Уровень сжатия должен быть целым неотрицательным числом, а не «%1»")
-                                   .arg(value(line, levelOption)));
-    return Result::done();
+    Compression compression;
+    compression.name = value(line, compressionOption, profile.compression);
+    compression.level = own ? -1 : profile.compressionLevel;
+    if (line.values.contains(levelOption))
+        compression.level = value(line, levelOption).toInt();
+    return compression;
 }
 
 // The list is saved before it is printed, so that a reader that stops early
@@ -522,20 +571,21 @@ Result runCommand(const CommandLine &line)
     if (line.command == QLatin1String("exe")) {
         ExecutableBuild build;
         const Result read = executableBuild(line, profile, installedRuntimes(), &build);
-        return read.failed() ? read : buildExecutable(build);
+        const Result made = read.failed() ? read : makeOutputDirectory(build.binaryDir);
+        return made.failed() ? made : buildExecutable(build);
     }
     if (line.command == QLatin1String("repo"))
         return publish(line, profile);
 
     const QString workDir = value(line, workDirOption, profile.projectDirDeb);
     if (line.command == QLatin1String("deb")) {
-        Compression compression;
-        const Result chosen = packageCompression(line, profile, &compression);
-        if (chosen.failed())
-            return chosen;
+        const QString outputDir = value(line, outputDirOption, profile.debDir);
+        const Result made = makeOutputDirectory(outputDir);
+        if (made.failed())
+            return made;
         const bool fromProfile = line.values.contains(profileOption);
-        return buildPackage(workDir, value(line, outputDirOption, profile.debDir),
-                            line.flags.contains(lintOption) || (fromProfile && profile.lint), compression,
+        return buildPackage(workDir, outputDir, line.flags.contains(lintOption) || (fromProfile && profile.lint),
+                            packageCompression(line, profile),
                             line.flags.contains(reproducibleOption) || (fromProfile && profile.checkReproducible));
     }
     const Result chosen = requireWorkDirectory(workDir);

@@ -99,6 +99,8 @@ private slots:
             {"{O}/" + stray});
         row("exe, arguments win", {"exe", "--profile=проект", "--name", "своё", "--runtime", "{R}", "{S}"}, 0, built,
             "{O}/своё", {}, {}, {}, {"{O}/своё"});
+        row("exe, output missing", {"exe", "{S}", "--output-dir", "{O}/новый"}, 0, "Создан каталог {O}/новый\n",
+            "{O}/новый/my-tool");
         row("exe, no script", {"exe"}, 1, "Необходимо выбрать каталог и файл .py");
         row("exe, directory", {"exe", "{W}/"}, 1, "Необходимо выбрать каталог и файл .py");
         row("exe, no name", {"exe", "{S}", "--name="}, 1, "Необходимо ввести имя бинарного файла");
@@ -125,11 +127,25 @@ private slots:
             "\nСжатие: zstd, уровень 19.\n", deb);
         row("deb, compression over profile (Lint on)", {"deb", "--profile", "проект", "--compression", "none"}, 1,
             "\nСжатие: none.\n", deb);
-        row("deb, level not a number", build + QStringList{"--level", "x"}, 1,
-            "Уровень сжатия должен быть целым неотрицательным числом, а не «x»", "!" + deb);
+        // Run from the work directory, "." is that directory, its access list applied (a tar header's mode).
+        row("deb, the current directory", {"deb", ".", "{O}", "--compression", "none"}, 0, "Команда сборки завершена.",
+            deb, "0000600", "in W");
+        // A value no run could take is wrong usage, cut short when long.
+        const QString notLevel = "уровень сжатия должен быть целым неотрицательным числом, а не ";
+        row("deb, level not a number", build + QStringList{"--level", "x"}, 2, notLevel + "«x»", "!" + deb);
+        row("deb, level empty", build + QStringList{"--level="}, 2, notLevel + "«»");
+        row("deb, level overlong", build + QStringList{"--level", "00000000000000000009"}, 2, notLevel + "«0000");
+        row("deb, level out of range", build + QStringList{"--compression=zstd", "--level", "20"}, 2,
+            "уровень сжатия zstd допускает значения от 1 до 19, а не 20");
+        row("deb, compression overlong", build + QStringList{"--compression", QString(5000, 'z')}, 2,
+            "неизвестный способ сжатия «" + QString(40, 'z') + "…»: возможны xz, zstd, gzip, none");
+        row("docs, licence not UTF-8", {"docs", "{W}", "--licence", "MIT\uFFFD"}, 2,
+            "значение параметра --licence не в кодировке UTF-8");
         row("deb, no output directory", {"deb", "{W}"}, 1, "Необходимо выбрать каталог для deb-файла");
         row("deb, no work directory", {"deb", "", "{O}"}, 1, "Необходимо выбрать каталог с проектом");
-        row("deb, output missing", {"deb", "{W}", "{O}/нет"}, 1, debError + "Каталог для deb-файла {O}/нет не найден");
+        // The command line makes a missing output directory, and says so.
+        row("deb, output missing", {"deb", "{W}", "{O}/нет/глубже"}, 0, "Создан каталог {O}/нет/глубже\n",
+            "{O}/нет/глубже/mytool_1.0_all.deb");
         for (const char *name : {"control", "conffiles"})
             row(qPrintable(QString("deb, %1 a FIFO").arg(name)), build, 1,
                 debError + "{W}/DEBIAN/" + name + " не является обычным файлом", "!" + deb, {},
@@ -151,6 +167,8 @@ private slots:
             "stand-in lintian=kill -SEGV $$");
         row("deb, lintian fails", lint, 1, unchecked + "сбой lintian\n", deb, {},
             "stand-in lintian=echo сбой lintian >&2; exit 1");
+        row("deb, lintian prints errors, exits 0", lint, 1, "E: mytool: x\n\nПакет " + deb + " собран и оставлен", deb,
+            {}, "stand-in lintian=echo 'E: mytool: x'");
         // A signal cancels at every phase: nothing of the build outlives it, fakeroot's daemon included, and the
         // older package stays. A killed build's leftovers go at the next build; -1: killed.
         const QString cancelled = "\nОтменено пользователем\n";
@@ -318,8 +336,11 @@ private slots:
         } else if (prepare.startsWith("fifo ")) {
             QFile::remove(work + "/DEBIAN/" + prepare.mid(5));
             QCOMPARE(QProcess::execute("mkfifo", {work + "/DEBIAN/" + prepare.mid(5)}), 0);
-        } else if (prepare == "data blocked")
+        } else if (prepare == "data blocked") {
             QVERIFY(QDir(data).removeRecursively() && QFile(data).open(QIODevice::WriteOnly));
+        } else if (prepare == "in W") {
+            writeFile(data + "/builder/mytool", "/usr/share/doc/mytool/data: 600\n");
+        }
         if (prepare.startsWith("TMPDIR="))
             environment.insert("TMPDIR", fill(prepare.section(' ', 0, 0).mid(7)));
         // Mode 0555 stops every user but root: run as root, the program runs as nobody, from a copy in the
@@ -343,7 +364,7 @@ private slots:
         const auto start = [&](Program &program) {
             program.prepare = prepare.toUtf8();
             program.setProcessEnvironment(environment);
-            program.setWorkingDirectory(base);
+            program.setWorkingDirectory(prepare == "in W" ? work : base);
             program.start(binary, fillAll(arguments));
         };
         QString standardError, standardOutput;
