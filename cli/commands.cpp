@@ -583,10 +583,15 @@ Result runCommand(const CommandLine &line)
         const Result made = makeOutputDirectory(outputDir);
         if (made.failed())
             return made;
+        // On a terminal the message says all that the tools' output tells the user, each thing once: the
+        // package where it lies, their warnings, lintian's tags. Their running output would repeat it, name
+        // the private staging directory and add chatter.
+        const QuietOutput quiet;
         const bool fromProfile = line.values.contains(profileOption);
         return buildPackage(workDir, outputDir, line.flags.contains(lintOption) || (fromProfile && profile.lint),
                             packageCompression(line, profile),
-                            line.flags.contains(reproducibleOption) || (fromProfile && profile.checkReproducible));
+                            line.flags.contains(reproducibleOption) || (fromProfile && profile.checkReproducible),
+                            nullptr, LintOrder::VerdictLast);
     }
     const Result chosen = requireWorkDirectory(workDir);
     if (chosen.failed())

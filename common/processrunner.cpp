@@ -9,6 +9,7 @@
 
 #include <algorithm>
 
+#include <locale.h>
 #include <unistd.h>
 
 QString ProcessResult::failureText() const
@@ -73,11 +74,31 @@ void clearToolsForTesting()
     testTools.clear();
 }
 
+namespace {
+
+// Whether the assignment sets a locale variable to a locale the system
+// lacks.
+bool namesMissingLocale(const QString &assignment)
+{
+    const QString name = assignment.section(QLatin1Char('='), 0, 0);
+    const QByteArray locale = assignment.section(QLatin1Char('='), 1).toLocal8Bit();
+    if ((name != QLatin1String("LANG") && !name.startsWith(QLatin1String("LC_"))) || locale.isEmpty())
+        return false;
+    const locale_t loaded = ::newlocale(LC_ALL_MASK, locale.constData(), locale_t(nullptr));
+    if (loaded)
+        ::freelocale(loaded);
+    return !loaded;
+}
+
+} // namespace
+
 QStringList toolEnvironment(const QStringList &extra)
 {
     QStringList environment;
     for (const QString &assignment : QProcessEnvironment::systemEnvironment().toStringList()) {
-        if (!assignment.startsWith(QLatin1String("PATH=")) && !assignment.startsWith(QLatin1String("PYTHON")))
+        if (namesMissingLocale(assignment))
+            environment << assignment.section(QLatin1Char('='), 0, 0) + QStringLiteral("=C.UTF-8");
+        else if (!assignment.startsWith(QLatin1String("PATH=")) && !assignment.startsWith(QLatin1String("PYTHON")))
             environment << assignment;
     }
     environment << QStringLiteral("PATH=/usr/sbin:/usr/bin:/sbin:/bin");
@@ -124,5 +145,12 @@ ProcessResult runProcess(const QString &program, const QStringList &arguments, c
 ProcessResult runQuery(const QString &program, const QStringList &arguments, const QStringList &extra)
 {
     const QuietOutput quiet;
-    return runProcess(program, arguments, QString(), extra);
+    return runProcess(program, arguments, QString(), QStringList{QStringLiteral("LC_ALL=C.UTF-8")} + extra);
+}
+
+bool hasOwnDiagnostic(const ProcessResult &result, const QString &tool)
+{
+    const QString prefix = tool + QLatin1Char(':');
+    const QStringList lines = result.standardError.split(QLatin1Char('\n'));
+    return std::any_of(lines.begin(), lines.end(), [&prefix](const QString &line) { return line.startsWith(prefix); });
 }

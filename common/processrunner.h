@@ -41,7 +41,10 @@ void clearToolsForTesting();
 
 // The environment tools run in: the program's own, with PATH set to the
 // system's directories, no PYTHON* variables (they would steer the
-// runtime a tool starts), and the assignments of extra ("NAME=value") on top.
+// runtime a tool starts), every locale variable (LANG, LC_*) that names a
+// locale the system lacks set to C.UTF-8 (the C library falls back to C
+// anyway, and perl would say so on standard error), and the assignments of
+// extra ("NAME=value") on top.
 QStringList toolEnvironment(const QStringList &extra = QStringList());
 
 // Runs the tool with the arguments as given (no shell), found by toolPath
@@ -54,6 +57,13 @@ ProcessResult runProcess(const QString &program, const QStringList &arguments,
                          const QString &workingDirectory = QString(), const QStringList &extra = QStringList());
 
 // Runs a tool that only answers a question (a version, a flag, a file's
-// package, a check) as runProcess does, under QuietOutput: its answer is no
-// news for the user's log, and a cancel still reaches it.
+// package) as runProcess does, under QuietOutput and in the C.UTF-8 locale:
+// its answer is read by the program, not the user, and must not change with
+// the user's language; a cancel still reaches it.
 ProcessResult runQuery(const QString &program, const QStringList &arguments, const QStringList &extra = QStringList());
+
+// Whether the tool's standard error holds a message of its own: a line that
+// begins with its name and a colon, as dpkg's tools begin theirs in every
+// language. Other programs' text there (perl's locale warnings) is no
+// verdict on the tool's work.
+bool hasOwnDiagnostic(const ProcessResult &result, const QString &tool);

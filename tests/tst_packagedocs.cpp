@@ -81,7 +81,7 @@ private slots:
                "critical: Ошибка / {W}/DEBIAN/control не является обычным файлом");
         addRow("dpkg-parsechangelog warns", good, false, false, mit,
                "critical: Ошибка / Не удалось создать документы пакета:\ndpkg-parsechangelog не принимает changelog, "
-               "составленный по DEBIAN/control:\nwarning: changelog.Debian(l1)");
+               "составленный по DEBIAN/control:\ndpkg-parsechangelog: warning: changelog.Debian(l1)");
     }
 
     void createsDocs()
@@ -110,7 +110,7 @@ private slots:
             QVERIFY(QFile::remove(work + "/DEBIAN/control")
                     && QProcess::execute("mkfifo", {work + "/DEBIAN/control"}) == 0);
         if (tag == "dpkg-parsechangelog warns") {
-            writeFile(root.path() + "/parse", "#!/bin/sh\necho \"warning: $3(l1)\" >&2\n");
+            writeFile(root.path() + "/parse", "#!/bin/sh\necho \"dpkg-parsechangelog: warning: $3(l1)\" >&2\n");
             QVERIFY(QFile::setPermissions(root.path() + "/parse", QFile::ReadOwner | QFile::ExeOwner));
             setToolForTesting("dpkg-parsechangelog", root.path() + "/parse");
         }

@@ -3,11 +3,11 @@
 #include "common/filesystem.h"
 #include "common/paths.h"
 #include "desktop/accessrights.h"
-#include "package/debbuild/buildphases.h"
-#include "package/debbuild/stagingcopy.h"
 #include "package/control/conffiles.h"
 #include "package/control/installedsize.h"
 #include "package/control/paragraph.h"
+#include "package/debbuild/buildphases.h"
+#include "package/debbuild/stagingcopy.h"
 
 #include <QFile>
 

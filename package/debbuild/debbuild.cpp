@@ -58,7 +58,9 @@ public:
 
     Result made() const { return m_directory.made(); }
 
-    // fakeroot dpkg-deb --build; the message is the tools' warnings.
+    // fakeroot dpkg-deb --build; the message is its warnings. Its standard
+    // output only names the package it builds, in the private directory:
+    // the build's message names the package where it ends up instead.
     Result pack(const QString &staging, const Compression &compression)
     {
         const PhaseTimer timer(BuildPhase::Pack);
@@ -70,7 +72,7 @@ public:
         if (names.size() != 1)
             return Result::failure(QStringLiteral("dpkg-deb не создал файл пакета в %1").arg(m_outputDir));
         m_name = names.first();
-        return Result::done(outside(package.warnings()));
+        return Result::done(outside(package.standardError));
     }
 
     // lintian on the package where it lies, before anything can see it.
@@ -162,8 +164,8 @@ Result stageAndBuild(const QString &workDir, const QString &privateDir, const QS
         warnings += notes.join(QLatin1Char('\n'));
     }
     const QString note = compressionNote(compression);
-    return Result::done(QStringLiteral("Команда сборки завершена.") + (note.isEmpty() ? note : '\n' + note)
-                        + warningsSection(warnings));
+    return Result::done(QStringLiteral("Команда сборки завершена.\nФайл пакета: %1").arg(package->path())
+                        + (note.isEmpty() ? note : '\n' + note) + warningsSection(warnings));
 }
 
 // Stages the package of workDir (named name) in privateDir and packs it into
@@ -221,7 +223,7 @@ Result compareWithVariedBuild(const QString &workDir, const QString &name, const
 } // namespace
 
 Result buildPackage(const QString &workDir, const QString &outputDir, bool lint, const Compression &compression,
-                    bool checkReproducible, QString *packagePath)
+                    bool checkReproducible, QString *packagePath, LintOrder order)
 {
     std::optional<PhaseTimer> checking(BuildPhase::Check);
     if (outputDir.isEmpty())
@@ -288,5 +290,5 @@ Result buildPackage(const QString &workDir, const QString &outputDir, bool lint,
             verdict.message += QLatin1Char('\n') + date->note();
         result = withCheckReport(result, verdict);
     }
-    return lint ? withCheckReport(result, checked) : result;
+    return lint ? withLintReport(result, checked, order) : result;
 }

@@ -34,12 +34,26 @@ Result lintReport(const LintSummary &summary, bool failing, const QString &packa
     report.details = summary.tags.join(QLatin1Char('\n'));
     if (failing) {
         report.message =
-            summary.tags.filter(QRegularExpression(QStringLiteral("^E: "))).join(QLatin1Char('\n'))
-            + QStringLiteral("\n\nПакет %1 собран и оставлен на месте, но lintian нашёл в нём ошибки.\n\n").arg(package)
+            QStringLiteral("Пакет %1 собран и оставлен на месте, но lintian нашёл в нём ошибки.\n\n").arg(package)
             + counts;
         report.checkFailed = true;
     }
     return report;
+}
+
+Result withLintReport(Result build, Result lint, LintOrder order)
+{
+    const QString gap = QStringLiteral("\n\n");
+    if (order == LintOrder::VerdictLast) {
+        build.message += gap + (lint.details.isEmpty() ? QString() : lint.details + gap) + lint.message;
+        build.checkFailed = build.checkFailed || lint.checkFailed;
+        return build;
+    }
+    if (lint.checkFailed) {
+        const QStringList tags = lint.details.split(QLatin1Char('\n'));
+        lint.message.prepend(tags.filter(QRegularExpression(QStringLiteral("^E: "))).join(QLatin1Char('\n')) + gap);
+    }
+    return withCheckReport(build, lint);
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "package/docs/changelog.h"
 
 #include "common/filesystem.h"
+#include "common/job.h"
 #include "common/privatedir.h"
 #include "common/processrunner.h"
 #include "package/control/relations.h"
@@ -73,10 +74,12 @@ Result checkChangelog(const QByteArray &text)
     const Result written = writeFileAtomically(plain, text);
     if (written.failed())
         return written;
-    // What it makes of a good changelog is no news to anyone watching the tools' output.
-    const ProcessResult parsed = runQuery(QStringLiteral("dpkg-parsechangelog"),
-                                          {QStringLiteral("--all"), QStringLiteral("-l"), plain});
-    if (!parsed.succeeded() || !parsed.standardError.isEmpty()) {
+    // What it makes of a good changelog is no news to anyone watching the
+    // tools' output; its warnings are a refusal too, in the user's language.
+    const QuietOutput quiet;
+    const ProcessResult parsed = runProcess(QStringLiteral("dpkg-parsechangelog"),
+                                            {QStringLiteral("--all"), QStringLiteral("-l"), plain});
+    if (!parsed.succeeded() || hasOwnDiagnostic(parsed, QStringLiteral("dpkg-parsechangelog"))) {
         return Result::failure(QStringLiteral("dpkg-parsechangelog не принимает changelog, составленный по "
                                               "DEBIAN/control:\n")
                                + QString(parsed.failureText()).replace(plain, QStringLiteral("changelog.Debian")));
