@@ -36,6 +36,17 @@ Result readEditorText(const QString &path, EditorText *text)
     const QFileInfo info(path);
     if (!info.exists() || info.isDir())
         return Result::done();
+    // Read whole, decoded and laid out, a file takes many times its size in
+    // memory: a huge one would end the program. Nothing is shown, so the
+    // empty text must not be saved over it.
+    if (info.size() > maxEditorFileSize) {
+        text->readOnly = true;
+        return Result::failure(QStringLiteral("Файл %1 слишком велик для редактора (%2 байт, открываются файлы до "
+                                              "%3 МиБ): он не открыт и не изменён")
+                                   .arg(path)
+                                   .arg(info.size())
+                                   .arg(maxEditorFileSize >> 20));
+    }
     QByteArray bytes;
     const Result read = readRegularFile(path, &bytes);
     if (read.failed())

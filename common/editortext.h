@@ -20,11 +20,17 @@ struct EditorText
     bool readOnly = false;
 };
 
+// The largest file an editor opens: far above any control file or script,
+// md5sums of a huge package included.
+constexpr qint64 maxEditorFileSize = qint64(64) << 20;
+
 // Reads the file at path for an editor. A missing path or a directory gives
 // the empty text and is no failure; anything else that is no regular file
-// (a FIFO is never opened) and a failed read are. A file the editor cannot
-// hold byte for byte comes back read-only, with a warning that says so. A
-// byte order mark stays in the text, so that it is saved back too.
+// (a FIFO is never opened), a file above maxEditorFileSize (refused unread:
+// the empty text, read-only, and its size named) and a failed read are. A
+// file the editor cannot hold byte for byte comes back read-only, with a
+// warning that says so. A byte order mark stays in the text, so that it is
+// saved back too.
 Result readEditorText(const QString &path, EditorText *text);
 
 // The bytes an editor's text is saved as: UTF-8, every line end ("\n", or

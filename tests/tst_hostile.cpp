@@ -22,6 +22,7 @@
 #include <QtTest>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -389,6 +390,72 @@ private slots:
         QVERIFY(QFile::link(file, link) && setMode(file, 0600).success && mode() == 0600);
         QCOMPARE(setMode(link, 0755).message, link + " - ссылка: права доступа через неё не меняются");
         QCOMPARE(mode(), 0600u);
+    }
+
+    void hostileInput_data()
+    {
+        QTest::addColumn<QString>("input");
+        addRow("DEBIAN file of 1 GiB, under ulimit -v", "huge DEBIAN file");
+        addRow("data file of 3 GiB, sparse, on a disk", "sparse data file");
+    }
+
+    // Files far beyond what a user means: nothing ends the program, nothing
+    // arrives changed or cut short.
+    void hostileInput()
+    {
+        QFETCH(QString, input);
+        const qint64 gib = qint64(1) << 30;
+        if (input == "sparse data file") {
+            // On a disk: tmpfs would hold the holes of a copy that fills them in memory.
+            QTemporaryDir disk(QCoreApplication::applicationDirPath() + "/hostile-XXXXXX");
+            const QString source = disk.path() + "/data", copy = disk.path() + "/copy";
+            writeFile(source, "head");
+            QFile file(source);
+            QVERIFY(file.resize(3 * gib) && file.open(QIODevice::ReadWrite) && file.seek(3 * gib - 4)
+                    && file.write("tail") == 4);
+            file.close();
+            const int fd = ::open(QFile::encodeName(source).constData(), O_RDONLY);
+            const off_t hole = ::lseek(fd, 0, SEEK_HOLE);
+            ::close(fd);
+            if (hole <= 0 || hole >= 3 * gib)
+                QSKIP("this file system does not report holes (SEEK_HOLE)");
+            QVERIFY(copyFileAtomically(source, copy).success);
+            struct stat status;
+            QVERIFY(::stat(QFile::encodeName(copy).constData(), &status) == 0);
+            QVERIFY2(status.st_size == 3 * gib && status.st_blocks * 512 < 1 << 20,
+                     qPrintable(QString::number(status.st_blocks)));
+            file.setFileName(copy);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.read(4), QByteArray("head"));
+            QVERIFY(file.seek(gib) && file.read(4) == QByteArray(4, 0) && file.seek(3 * gib - 4));
+            QCOMPARE(file.read(8), QByteArray("tail"));
+            return;
+        }
+        const QString work = m_dir->path() + "/пакет", huge = work + "/DEBIAN/templates";
+        writeFile(work + "/DEBIAN/control", "Package: x\n");
+        writeFile(huge, "");
+        QVERIFY(QFile::resize(huge, gib));
+        Session s(work);
+        // Room for the program's own work, none for the file read whole.
+        rlimit limit;
+        QVERIFY(::getrlimit(RLIMIT_AS, &limit) == 0);
+        const rlim_t used = readFile("/proc/self/statm").split(' ').value(0).toULongLong() * ::sysconf(_SC_PAGESIZE);
+        const rlimit lowered{std::min<rlim_t>(used + 2 * gib, limit.rlim_max), limit.rlim_max};
+        QVERIFY(::setrlimit(RLIMIT_AS, &lowered) == 0);
+        auto *editor = s.open<editWindow>(&BexlorWindow::editFiles);
+        editor->comboBox->setCurrentText("templates");
+        editor->openFile();
+        QVERIFY(::setrlimit(RLIMIT_AS, &limit) == 0);
+        const QString refusal = "critical: Ошибка / Файл " + huge
+                                + " слишком велик для редактора (1073741824 байт, открываются файлы до 64 МиБ): он "
+                                  "не открыт и не изменён";
+        QVERIFY2(s.dialogs.take().contains(refusal), qPrintable(refusal));
+        editor->findChild<QAbstractButton *>("saveControl")->click();
+        QVERIFY(s.dialogs.take().value(0).startsWith("critical: Ошибка / Текст открыт только для чтения"));
+        QCOMPARE(QFileInfo(huge).size(), gib);
+        editor->comboBox->setCurrentText("control");
+        editor->openFile();
+        QVERIFY(!editor->textEditControl->isReadOnly() && editor->textEditControl->toPlainText().contains("Package:"));
     }
 
     void fifoIsRefused_data()
