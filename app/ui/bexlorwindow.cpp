@@ -141,6 +141,11 @@ void BexlorWindow::showToolWindow(QWidget *window, const QString &title, int dx,
         window->setMaximumSize(7680, 4320);
     }
     window->setWindowTitle(title);
+    // Placed at the size it is shown with: its layout, with the lists it has
+    // filled, sets its minimum size and grows it now, not after the move.
+    window->ensurePolished();
+    if (QLayout *layout = window->layout())
+        layout->activate();
     // The tool window gets a frame like this window's.
     const QSize frame = frameGeometry().size() - size();
     window->move(toolWindowPosition(QApplication::desktop()->size(), size(), window->size() + frame, dx, dy));
