@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "common/filesystem.h"
 #include "common/job.h"
+#include "common/namebytes.h"
 #include "common/paths.h"
 #include "desktop/accessrights.h"
 #include "desktop/iconset.h"
@@ -289,7 +290,8 @@ QString wrongValue(const CommandLine &line)
 {
     for (const QString &option :
          {compressionOption, levelOption, licenceOption, appStreamIdOption, runtimeOption, profileOption}) {
-        if (value(line, option).contains(QChar::ReplacementCharacter))
+        // Bytes that are not UTF-8 arrive kept as they are, or replaced where the locale is not UTF-8.
+        if (hasStrayBytes(value(line, option)) || value(line, option).contains(QChar::ReplacementCharacter))
             return QStringLiteral("значение параметра %1 не в кодировке UTF-8").arg(option);
     }
     Compression compression;
