@@ -244,10 +244,10 @@ private slots:
         QTest::addColumn<QString>("note"); // the line that names the compression
         const QString refused = "Ошибка при сборке проекта:\n";
         addRow("xz", "xz", -1, "data.tar.xz", "");
-        addRow("xz 0", "xz", 0, "data.tar.xz", "\nСжатие: xz, уровень 0.\n");
+        addRow("xz 0", "xz", 0, "data.tar.xz", "\nСжатие: xz, уровень 0.");
         addRow("zstd 19, window", "zstd", 19, "data.tar.zst", "\nСжатие: zstd, уровень 19.\n");
-        addRow("gzip", "gzip", -1, "data.tar.gz", "\nСжатие: gzip.\n");
-        addRow("none", "none", -1, "data.tar", "\nСжатие: none.\n");
+        addRow("gzip", "gzip", -1, "data.tar.gz", "\nСжатие: gzip.");
+        addRow("none", "none", -1, "data.tar", "\nСжатие: none.");
         addRow("zstd 20", "zstd", 20, refused + "Уровень сжатия zstd допускает значения от 1 до 19, а не 20", "");
         addRow("gzip 0", "gzip", 0, refused + "Уровень сжатия gzip допускает значения от 1 до 9, а не 0", "");
         addRow("none 1", "none", 1, refused + "Без сжатия (none) уровень сжатия не задаётся", "");
