@@ -136,10 +136,10 @@ def look(name, locations):
     # of directories: find_spec's own asks sys.modules for the parent, which
     # nothing imported here.
     try:
-        spec = PathFinder._get_spec(name, list(locations))
+        found = PathFinder._get_spec(name, list(locations))
     except (ImportError, OSError, ValueError):
         return None
-    return spec if spec is not None and (spec.loader or spec.submodule_search_locations) else None
+    return found if found is not None and (found.loader or found.submodule_search_locations) else None
 
 def find(name):
     """What the runtime would load for name, the script's directory first; 'builtin' for its own modules."""

@@ -44,7 +44,7 @@ class Program:
             if listing is not None and kind != 'namespace':
                 listing.append((os.path.basename(path), name.rpartition('.')[2], package))
 
-    def spec(self, name, entry):
+    def described(self, name, entry):
         kind, relative, package, code = self.table[entry]
         origin = os.path.join(self.data, relative)
         if kind == 'namespace':
@@ -59,7 +59,7 @@ class Program:
         return found
 
     def find_spec(self, name, path=None, target=None):
-        return self.spec(name, name) if name in self.table else None
+        return self.described(name, name) if name in self.table else None
 
     def entry(self, name):
         # __mp_main__ is the main module as multiprocessing's children run it.
@@ -85,7 +85,7 @@ class Program:
 
     def get_resource_reader(self, name):
         from importlib.resources.readers import FileReader
-        return FileReader(Located(self.spec(name, name).origin))
+        return FileReader(Located(self.described(name, name).origin))
 
     def directory(self, path):
         """The path hook for the directories of the program's packages."""
@@ -110,7 +110,7 @@ class Directory:
         return [(prefix + name, package) for _, name, package in self.listing]
 
 def main_module(name):
-    module = module_from_spec(program.spec(name, '__main__'))
+    module = module_from_spec(program.described(name, '__main__'))
     module.__builtins__ = sys.modules['builtins']
     return module
 
@@ -220,7 +220,7 @@ def run_child(module, function, args, keywords, after):
     sys.argv = ['-c'] + after
     from multiprocessing import spawn
     by_name, by_path = spawn._fixup_main_from_name, spawn._fixup_main_from_path
-    origin, loaded = program.spec('__main__', '__main__').origin, []
+    origin, loaded = program.described('__main__', '__main__').origin, []
 
     def load_main():
         if loaded:
