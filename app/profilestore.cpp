@@ -46,9 +46,9 @@ struct ProfileKey
     ProfileMember member;
 };
 
-const std::array<ProfileKey, 20> &profileKeys()
+const std::array<ProfileKey, 21> &profileKeys()
 {
-    static const std::array<ProfileKey, 20> keys{{
+    static const std::array<ProfileKey, 21> keys{{
         {"ProjectDir", &Profile::projectDir},
         {"Py", &Profile::py},
         {"OutputC", &Profile::outputC},
@@ -67,6 +67,7 @@ const std::array<ProfileKey, 20> &profileKeys()
         {"SigningKey", &Profile::signingKey},
         {"CheckReproducibleExe", &Profile::checkReproducibleExe},
         {"Optimise", &Profile::optimise},
+        {"Architecture", &Profile::architecture},
         {"Include", &Profile::include},
         {"Exclude", &Profile::exclude},
     }};

@@ -15,6 +15,7 @@ struct Profile
     QString binaryDir; // BinaryDir
     QString binary; // Binary
     int source = 0; // Source: the runtime's position in the list
+    QString architecture; // Architecture: what the program is built for; empty: this machine's
     QString projectDirDeb; // ProjectDirDeb
     QString debDir; // DebDir
     bool lint = true; // Lint: lintian after the package build

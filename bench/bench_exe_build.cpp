@@ -4,8 +4,8 @@
 //                                       the build, on JOBS threads (1: one by one), and links them into OUT/plain;
 //                                       prints the milliseconds on standard error
 #include "common/processrunner.h"
+#include "exebuild/buildtarget.h"
 #include "exebuild/modulebuild.h"
-#include "exebuild/scriptnames.h"
 #include "exebuild/shipready.h"
 
 #include <QCoreApplication>
@@ -169,9 +169,12 @@ bool ran(const ProcessResult &run)
 int plainBuild(const QString &directory, const QString &output, int jobs)
 {
     // The runtime `bexlor-build exe` takes without --runtime.
-    const QString runtime = installedRuntimes().value(0);
+    BuildTarget host;
+    RuntimeFlags runtime;
     BuildFlags flags;
-    if (readBuildFlags(&flags).failed())
+    if (buildTarget(QString(), &host).failed()
+        || runtimeFlags(host, installedRuntimes(host.triplet).value(0), &runtime).failed()
+        || readBuildFlags(&flags).failed())
         return 1;
     QElapsedTimer timer;
     timer.start();
@@ -198,7 +201,8 @@ int plainBuild(const QString &directory, const QString &output, int jobs)
         if (!module.result())
             return 1;
     }
-    if (!ran(runProcess(QStringLiteral("gcc"), linkArguments(flags, Optimisation::Size, objects, output + "/plain", runtime))))
+    if (!ran(runProcess(QStringLiteral("gcc"),
+                        linkArguments(flags, Optimisation::Size, objects, output + "/plain", runtime))))
         return 1;
     std::fprintf(stderr, "%.3f\n", double(timer.nsecsElapsed()) / 1e6);
     return 0;

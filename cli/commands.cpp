@@ -7,6 +7,7 @@
 #include "common/paths.h"
 #include "desktop/accessrights.h"
 #include "desktop/iconset.h"
+#include "exebuild/buildtarget.h"
 #include "exebuild/scriptnames.h"
 #include "package/control/checksums.h"
 #include "package/control/installedsize.h"
@@ -44,6 +45,7 @@ const QString includeOption = QStringLiteral("--include");
 const QString excludeOption = QStringLiteral("--exclude");
 const QString quietOption = QStringLiteral("--quiet");
 const QString runtimeOption = QStringLiteral("--runtime");
+const QString hostArchOption = QStringLiteral("--host-arch");
 
 // What a subcommand accepts: the options its operands stand for, in order,
 // the further options with a value, the options without one, and its help.
@@ -62,9 +64,11 @@ const std::array<CommandSyntax, 9> &commandSyntaxes()
     static const std::array<CommandSyntax, 9> syntaxes{{
         {"exe",
          {scriptOption},
-         {runtimeOption, outputDirOption, QStringLiteral("--name"), optimiseOption, includeOption, excludeOption},
+         {runtimeOption, hostArchOption, outputDirOption, QStringLiteral("--name"), optimiseOption, includeOption,
+          excludeOption},
          {bytecodeOption, quietOption, reproducibleOption},
-         "Использование: bexlor-build exe [СКРИПТ] [--runtime R] [--output-dir КАТАЛОГ] [--name ИМЯ]\n"
+         "Использование: bexlor-build exe [СКРИПТ] [--runtime R] [--host-arch АРХИТЕКТУРА]\n"
+         "                                 [--output-dir КАТАЛОГ] [--name ИМЯ]\n"
          "                                 [--optimise size|speed] [--include МОДУЛИ] [--exclude МОДУЛИ]\n"
          "                                 [--bytecode] [--check-reproducible] [--quiet] [--profile ИМЯ]\n"
          "Собирает программу на Python в один исполняемый файл: находит модули, которые импортирует\n"
@@ -74,6 +78,9 @@ const std::array<CommandSyntax, 9> &commandSyntaxes()
          "  СКРИПТ, --script СКРИПТ    файл .py; рядом с ним появится файл .c\n"
          "  --runtime R                библиотека среды Python, например python3.11;\n"
          "                             по умолчанию та, что у python3 системы\n"
+         "  --host-arch АРХИТЕКТУРА    собрать для другой архитектуры Debian, например arm64:\n"
+         "                             кросс-компилятором gcc-ТРИПЛЕТ и libpython3.X-dev:АРХИТЕКТУРА\n"
+         "                             (после dpkg --add-architecture); по умолчанию — для этой машины\n"
          "  --output-dir КАТАЛОГ       куда записать исполняемый файл; по умолчанию текущий каталог.\n"
          "                             Если он оканчивается на usr/bin, usr/sbin, usr/games или\n"
          "                             .local/bin, файлы данных рядом со скриптом копируются в\n"
@@ -90,8 +97,9 @@ const std::array<CommandSyntax, 9> &commandSyntaxes()
          "                             сравнить: если файлы различаются, код завершения 1 и первое\n"
          "                             различие (раздел ELF и смещение) в сообщении\n"
          "  --quiet                    не показывать ход сборки\n"
-         "  --profile ИМЯ              поля ProjectDir, Py, BinaryDir, Binary, Source, Optimise,\n"
-         "                             Include, Exclude, Bytecode и CheckReproducibleExe профиля;\n"
+         "  --profile ИМЯ              поля ProjectDir, Py, BinaryDir, Binary, Source, Architecture,\n"
+         "                             Optimise, Include, Exclude, Bytecode и CheckReproducibleExe\n"
+         "                             профиля;\n"
          "                             скрипт, заданный в\n"
          "                             командной строке, приносит свои имена\n"
          "\n"
@@ -406,11 +414,15 @@ QString helpText(const QString &command)
     return QString::fromUtf8(syntax ? syntax->help : programHelp);
 }
 
-Result executableBuild(const CommandLine &line, const Profile &profile, const QStringList &runtimes,
-                       ExecutableBuild *fields)
+Result executableBuild(const CommandLine &line, const Profile &profile, ExecutableBuild *fields)
 {
     ExecutableBuild &build = *fields;
-    build.runtime = value(line, runtimeOption, runtimes.value(profile.source));
+    build.architecture = value(line, hostArchOption, profile.architecture);
+    BuildTarget target;
+    const Result known = buildTarget(build.architecture, &target);
+    if (known.failed())
+        return known;
+    build.runtime = value(line, runtimeOption, installedRuntimes(target.triplet).value(profile.source));
     build.binaryDir = value(line, outputDirOption, profile.binaryDir);
     if (build.binaryDir.isEmpty())
         build.binaryDir = QStringLiteral(".");
@@ -572,7 +584,7 @@ Result runCommand(const CommandLine &line)
     }
     if (line.command == QLatin1String("exe")) {
         ExecutableBuild build;
-        const Result read = executableBuild(line, profile, installedRuntimes(), &build);
+        const Result read = executableBuild(line, profile, &build);
         const Result made = read.failed() ? read : makeOutputDirectory(build.binaryDir);
         return made.failed() ? made : buildExecutable(build);
     }

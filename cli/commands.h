@@ -33,12 +33,12 @@ QString helpText(const QString &command);
 // The fields of the executable build: the arguments win over the profile.
 // A script given on the command line brings its own directory and
 // executable name, as the window's script picker does; the profile's are used
-// only with the profile's script. The runtime is the profile's position in
-// runtimes, or the first one; the output directory is the current one when
+// only with the profile's script. The architecture is --host-arch's or the
+// profile's (none: this machine's); the runtime is the profile's position in
+// the runtimes installed for it, or the first one; the output directory is the current one when
 // neither gives one; --bytecode or the profile's Bytecode asks for bytecode.
 // An optimisation that is neither size nor speed is refused.
-Result executableBuild(const CommandLine &line, const Profile &profile, const QStringList &runtimes,
-                       ExecutableBuild *build);
+Result executableBuild(const CommandLine &line, const Profile &profile, ExecutableBuild *build);
 
 // Does what the command line asks and reports it; the access list goes to
 // standard output.

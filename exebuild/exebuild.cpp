@@ -34,14 +34,26 @@
 
 #include <unistd.h>
 
-Result checkRuntime(const QString &runtime, const QStringList &installed)
+Result checkRuntime(const QString &runtime, const QStringList &installed, const BuildTarget &target)
 {
-    if (installed.isEmpty())
+    if (installed.isEmpty() && !target.cross)
         return Result::failure(QStringLiteral("Не найдено ни одной среды Python: для архитектуры этой машины нет "
                                               "программы python3.X-config. Установите пакет python3-dev."));
+    if (installed.isEmpty())
+        return Result::failure(QStringLiteral("Не найдено ни одной среды Python для архитектуры %1: нет программы "
+                                              "%2. Установите пакет libpython3-dev:%1.")
+                                   .arg(target.architecture, runtimeConfigName(target.triplet, "python3.X")));
     if (!installed.contains(runtime))
-        return Result::failure(QStringLiteral("Среды Python «%1» нет среди установленных: %2")
-                                   .arg(runtime, installed.join(QStringLiteral(", "))));
+        return Result::failure(QStringLiteral("Среды Python «%1» нет среди установленных%2: %3")
+                                   .arg(runtime, target.cross ? QStringLiteral(" для ") + target.architecture : "",
+                                        installed.join(QStringLiteral(", "))));
+    if (target.cross && toolPath(target.compiler()).isEmpty())
+        return Result::failure(QStringLiteral("Для сборки под %1 нужен компилятор %2: установите пакет gcc-%3.")
+                                   .arg(target.architecture, target.compiler(), target.gnuType));
+    if (target.cross && toolPath(runtime).isEmpty())
+        return Result::failure(QStringLiteral("Для сборки под %1 нужен и интерпретатор %2 этой машины: он находит "
+                                              "модули программы. Установите пакет %2.")
+                                   .arg(target.architecture, runtime));
     return Result::done();
 }
 
@@ -269,8 +281,9 @@ QStringList carryingPackages(const QList<ProgramModule> &modules)
 class Assembly
 {
 public:
-    Assembly(const ExecutableBuild &build, const ScriptNames &names, const QString &work)
+    Assembly(const ExecutableBuild &build, const BuildTarget &target, const ScriptNames &names, const QString &work)
         : m_build(build)
+        , m_target(target)
         , m_names(names)
         , m_work(work)
     { }
@@ -297,6 +310,18 @@ private:
         moduleNames(m_build.exclude, &exclude);
         const Result scanned = scanProgram(m_build.runtime, m_build.script, directory, include, exclude, &m_scan);
         report.toolWarnings << scanned.warnings;
+        if (scanned.failed() || !m_target.cross)
+            return scanned;
+        // The extension modules below the script are this machine's code,
+        // which the other architecture cannot load.
+        QStringList extensions;
+        for (const ProgramModule &module : qAsConst(m_scan.modules)) {
+            if (module.kind == ProgramModule::Kind::Extension)
+                extensions << module.path;
+        }
+        if (!extensions.isEmpty())
+            return Result::failure(QStringLiteral("Модули расширения собраны для этой машины, а не для %1: %2")
+                                       .arg(m_target.architecture, extensions.join(QStringLiteral(", "))));
         return scanned;
     }
 
@@ -304,7 +329,8 @@ private:
     {
         if (jobCancelled())
             return cancelled();
-        const Result read = readBuildFlags(&m_flags);
+        const Result read = runSteps({[this] { return readBuildFlags(&m_flags, m_target.dpkgEnvironment()); },
+                                      [this] { return runtimeFlags(m_target, m_build.runtime, &m_runtime); }});
         if (read.failed())
             return Result::failure(compileError + read.message);
         m_whole = m_build.bytecode ? QStringLiteral("так выбрано в настройках сборки.")
@@ -315,14 +341,17 @@ private:
                             .arg(m_scan.whole);
         m_setup.scriptDirectory = m_names.directory.isEmpty() ? QStringLiteral("./") : m_names.directory;
         m_setup.workDirectory = m_work;
+        m_setup.compiler = m_target.compiler();
         m_setup.environment = QStringList{QStringLiteral("TMPDIR=") + m_work};
-        m_setup.compileFlags = compileFlags(m_build.runtime, m_flags, m_build.optimisation);
+        m_setup.compileFlags = compileFlags(m_runtime, m_flags, m_build.optimisation);
         // The objects name no directory of this build: the private one is
         // new every time, and the script's may be anywhere. Of the maps
         // that match, gcc takes the last.
         for (const QString &directory : {m_work, QDir(m_setup.scriptDirectory).absolutePath()})
             m_setup.compileFlags << QStringLiteral("-ffile-prefix-map=%1=.").arg(directory);
-        m_setup.versions = {m_scan.runtimeVersion.toUtf8(), toolVersion(QStringLiteral("gcc"))};
+        // The compiler's version names its target too, and an object of one
+        // architecture never serves another.
+        m_setup.versions = {m_scan.runtimeVersion.toUtf8(), toolVersion(m_setup.compiler), m_target.triplet.toUtf8()};
         if (m_whole.isEmpty())
             m_setup.versions << toolVersion(QStringLiteral("cython3"));
         m_setup.cache = ObjectCache(m_build.checkBuild ? QString() : objectCacheDirectory());
@@ -335,7 +364,7 @@ private:
     {
         const QList<ModuleTask> tasks = moduleTasks(m_scan, m_whole, m_names);
         const QList<BuiltModule> built = buildOnEveryCore(m_setup, tasks, [this] {
-            m_dependencies = findDependencies(runtimeLibrary(m_build.runtime), m_scan.outside);
+            m_dependencies = findDependencies(runtimeLibrary(m_setup.compiler, m_build.runtime), m_scan.outside);
         });
         if (jobCancelled())
             return cancelled();
@@ -374,20 +403,21 @@ private:
         m_linkedFile = m_work + QStringLiteral("/program");
         if (jobCancelled())
             return cancelled();
-        const ProcessResult linked = runProcess(QStringLiteral("gcc"),
+        const ProcessResult linked = runProcess(m_setup.compiler,
                                                 linkArguments(m_flags, m_build.optimisation,
                                                               m_objects + QStringList{entry.object}, m_linkedFile,
-                                                              m_build.runtime),
+                                                              m_runtime),
                                                 QString(), m_setup.environment);
         if (!linked.succeeded())
             return Result::failure(jobCancelled() ? cancelledText() : compileError + linked.failureText());
         report.toolWarnings << entry.result.warnings << linked.warnings();
-        const ProcessResult strip = runProcess(QStringLiteral("strip"), stripArguments(m_linkedFile), QString(),
+        const ProcessResult strip = runProcess(m_target.strip(), stripArguments(m_linkedFile), QString(),
                                                m_setup.environment);
         if (!strip.succeeded())
             return Result::failure(jobCancelled() ? cancelledText() : compileError + strip.failureText());
         // The same entries the package build will want in Depends for this file.
-        report.toolWarnings << sharedLibraryDepends({m_linkedFile}, &m_dependencies.libraries).warnings;
+        report.toolWarnings
+            << sharedLibraryDepends({m_linkedFile}, &m_dependencies.libraries, m_target.architecture).warnings;
         return jobCancelled() ? cancelled() : Result::done();
     }
 
@@ -445,10 +475,12 @@ private:
     }
 
     const ExecutableBuild &m_build;
+    const BuildTarget &m_target;
     const ScriptNames &m_names;
     const QString m_work;
     ProgramScan m_scan;
     BuildFlags m_flags;
+    RuntimeFlags m_runtime;
     QString m_whole;
     ModuleSetup m_setup;
     PythonDependencies m_dependencies;
@@ -517,10 +549,12 @@ Result buildExecutable(const ExecutableBuild &build)
         return Result::failure(QStringLiteral("Необходимо ввести имя бинарного файла"));
 
     QStringList modules;
-    const Result checked = runSteps({[&] { return checkRuntime(build.runtime, installedRuntimes()); },
-                                     [&] { return moduleNames(build.include, &modules); },
-                                     [&] { return moduleNames(build.exclude, &modules); },
-                                     [&] { return checkRegularFile(build.script); }});
+    BuildTarget target;
+    const Result checked = runSteps(
+        {[&] { return buildTarget(build.architecture, &target); },
+         [&] { return checkRuntime(build.runtime, installedRuntimes(target.triplet), target); },
+         [&] { return moduleNames(build.include, &modules); }, [&] { return moduleNames(build.exclude, &modules); },
+         [&] { return checkRegularFile(build.script); }});
     if (checked.failed())
         return checked;
     // Checked before the compile, whose warnings would bury the message.
@@ -548,7 +582,7 @@ Result buildExecutable(const ExecutableBuild &build)
             return made;
     }
     const BuildOutput cFile(names.cFile);
-    Assembly assembly(build, names, work.path());
+    Assembly assembly(build, target, names, work.path());
     const Result assembled = assembly.run();
     if (assembled.failed() && jobCancelled())
         cFile.removeIfWritten();

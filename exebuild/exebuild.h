@@ -16,6 +16,7 @@ struct ExecutableBuild
     QString script; // S: the script to translate; its C file is the one its name predicts
     QString binaryDir; // B: where the executable goes
     QString binaryName; // E: the executable's file name
+    QString architecture{}; // the Debian architecture it runs on ("arm64"); empty: this machine's
     bool bytecode = false; // the whole program as the runtime's bytecode
     Optimisation optimisation = Optimisation::Size;
     QString include{}; // modules to add by name, separated by commas or blanks
@@ -32,9 +33,11 @@ struct ExecutableBuild
 // extra"); a word that is no dotted name, as an import writes it, is refused.
 Result moduleNames(const QString &text, QStringList *names);
 
-// Refuses a runtime that is not one of the installed ones, before any tool
-// runs (a mistyped name would end in the compiler's "Python.h: No such file").
-Result checkRuntime(const QString &runtime, const QStringList &installed);
+// Refuses a runtime that is not one of those installed for the target, before
+// any tool runs (a mistyped name would end in the compiler's "Python.h: No
+// such file"), and, for another architecture, one whose interpreter this
+// machine lacks: that interpreter finds the modules and compiles bytecode.
+Result checkRuntime(const QString &runtime, const QStringList &installed, const BuildTarget &target);
 
 // What a finished build tells the user, in the order the user acts on it.
 struct BuildReport

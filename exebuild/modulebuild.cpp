@@ -39,14 +39,15 @@ BuiltModule failedTool(const QString &prefix, const ProcessResult &run)
     return failed(Result::failure((run.started ? prefix : unexpectedError) + run.failureText()));
 }
 
-// Compiles c into object with gcc and keeps the object under key (if any).
+// Compiles c into object with the target's gcc and keeps the object under
+// key (if any).
 BuiltModule compile(const ModuleSetup &setup, const QString &c, const QString &object, const QStringList &defines,
                     const QString &key, QStringList warnings)
 {
     if (jobCancelled())
         return failed(Result::failure(cancelledText()));
     const ProcessResult run = runProcess(
-        QStringLiteral("gcc"),
+        setup.compiler,
         setup.compileFlags + defines + QStringList{QStringLiteral("-c"), operandPath(c), QStringLiteral("-o"), object},
         QString(), setup.environment);
     if (!run.succeeded())
@@ -128,19 +129,16 @@ QStringList optimisationFlags(Optimisation optimisation)
 
 } // namespace
 
-QStringList compileFlags(const QString &runtime, const BuildFlags &flags, Optimisation optimisation)
+QStringList compileFlags(const RuntimeFlags &runtime, const BuildFlags &flags, Optimisation optimisation)
 {
-    return optimisationFlags(optimisation) + flags.cflags + flags.cppflags
-           + QStringList{QStringLiteral("-I"), QStringLiteral("/usr/include/") + runtime};
+    return optimisationFlags(optimisation) + flags.cflags + flags.cppflags + runtime.compile;
 }
 
 QStringList linkArguments(const BuildFlags &flags, Optimisation optimisation, const QStringList &objects,
-                          const QString &output, const QString &runtime)
+                          const QString &output, const RuntimeFlags &runtime)
 {
     return optimisationFlags(optimisation) + flags.cflags + flags.ldflags + QStringList{QStringLiteral("-o"), output}
-           + objects
-           + QStringList{QStringLiteral("-l") + runtime, QStringLiteral("-lpthread"), QStringLiteral("-lm"),
-                         QStringLiteral("-lutil"), QStringLiteral("-ldl")};
+           + objects + runtime.link;
 }
 
 QStringList translationDirectives()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/result.h"
+#include "exebuild/buildtarget.h"
 #include "exebuild/importscan.h"
 #include "exebuild/objectcache.h"
 #include "exebuild/programsource.h"
@@ -31,6 +32,7 @@ struct ModuleSetup
 {
     QString scriptDirectory; // where the modules' sources are, trailing "/" kept
     QString workDirectory; // the build's private directory
+    QString compiler; // the target's gcc
     QStringList compileFlags; // gcc's flags before the file: optimisation, Debian's, the runtime's headers
     QList<QByteArray> versions; // the runtime's, cython3's and gcc's: part of every cache key
     // TMPDIR in the private directory: what the tools leave when they are
@@ -60,11 +62,11 @@ struct BuiltModule
 
 // gcc's flags before a module's C file: the optimisation, Debian's
 // hardening flags, the runtime's headers.
-QStringList compileFlags(const QString &runtime, const BuildFlags &flags, Optimisation optimisation);
+QStringList compileFlags(const RuntimeFlags &runtime, const BuildFlags &flags, Optimisation optimisation);
 
 // gcc's arguments that link the objects into output against the runtime.
 QStringList linkArguments(const BuildFlags &flags, Optimisation optimisation, const QStringList &objects,
-                          const QString &output, const QString &runtime);
+                          const QString &output, const RuntimeFlags &runtime);
 
 // The directives cython3 translates every module with, so that compiled
 // functions take their arguments and answer questions about themselves as

@@ -11,10 +11,11 @@
 namespace {
 
 // The value of one dpkg-buildflags flag, hardening all on.
-Result buildFlag(const QString &name, QStringList *words)
+Result buildFlag(const QString &name, QStringList *words, const QStringList &environment)
 {
     const ProcessResult flags = runQuery(QStringLiteral("dpkg-buildflags"), {QStringLiteral("--get"), name},
-                                         {QStringLiteral("DEB_BUILD_MAINT_OPTIONS=hardening=+all")});
+                                         QStringList{QStringLiteral("DEB_BUILD_MAINT_OPTIONS=hardening=+all")}
+                                             + environment);
     if (!flags.succeeded())
         return Result::failure(QStringLiteral("dpkg-buildflags: ") + flags.failureText());
     *words = flags.standardOutput.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
@@ -23,7 +24,7 @@ Result buildFlag(const QString &name, QStringList *words)
 
 // dpkg-shlibdeps -O for the files, run where a minimal debian/control
 // makes it believe it is in a source tree.
-Result runShlibdeps(const QStringList &files, QString *output)
+Result runShlibdeps(const QStringList &files, const QString &architecture, QString *output)
 {
     PrivateDirectory directory;
     if (directory.made().failed())
@@ -40,7 +41,9 @@ Result runShlibdeps(const QStringList &files, QString *output)
         arguments << QStringLiteral("-e") + file;
     // Its answer is read here, no news for the user's log.
     const QuietOutput quiet;
-    const ProcessResult run = runProcess(QStringLiteral("dpkg-shlibdeps"), arguments, source);
+    const ProcessResult run = runProcess(
+        QStringLiteral("dpkg-shlibdeps"), arguments, source,
+        architecture.isEmpty() ? QStringList() : QStringList{QStringLiteral("DEB_HOST_ARCH=") + architecture});
     if (!run.succeeded())
         return Result::failure(run.failureText());
     *output = run.standardOutput;
@@ -49,13 +52,13 @@ Result runShlibdeps(const QStringList &files, QString *output)
 
 } // namespace
 
-Result readBuildFlags(BuildFlags *flags)
+Result readBuildFlags(BuildFlags *flags, const QStringList &environment)
 {
-    Result read = buildFlag(QStringLiteral("CFLAGS"), &flags->cflags);
+    Result read = buildFlag(QStringLiteral("CFLAGS"), &flags->cflags, environment);
     if (read.success)
-        read = buildFlag(QStringLiteral("CPPFLAGS"), &flags->cppflags);
+        read = buildFlag(QStringLiteral("CPPFLAGS"), &flags->cppflags, environment);
     if (read.success)
-        read = buildFlag(QStringLiteral("LDFLAGS"), &flags->ldflags);
+        read = buildFlag(QStringLiteral("LDFLAGS"), &flags->ldflags, environment);
     flags->cflags = withoutOptimisation(flags->cflags);
     return read;
 }
@@ -77,19 +80,19 @@ QStringList stripArguments(const QString &executable)
             executable};
 }
 
-QString runtimeLibrary(const QString &runtime)
+QString runtimeLibrary(const QString &compiler, const QString &runtime)
 {
-    const ProcessResult found = runQuery(QStringLiteral("gcc"),
+    const ProcessResult found = runQuery(compiler,
                                          {QStringLiteral("-print-file-name=lib") + runtime + QStringLiteral(".so")});
     const QString path = found.standardOutput.trimmed();
     return found.succeeded() && path.startsWith(QLatin1Char('/')) ? path : QString();
 }
 
-Result sharedLibraryDepends(const QStringList &files, QStringList *entries)
+Result sharedLibraryDepends(const QStringList &files, QStringList *entries, const QString &architecture)
 {
     entries->clear();
     QString output;
-    const Result run = runShlibdeps(files, &output);
+    const Result run = runShlibdeps(files, architecture, &output);
     if (run.failed())
         return Result::doneWith(
             {QStringLiteral("Не удалось определить зависимости от библиотек (dpkg-shlibdeps): ") + run.message});

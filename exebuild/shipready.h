@@ -17,8 +17,9 @@ struct BuildFlags
     QStringList ldflags;
 };
 
-// Reads the flags from dpkg-buildflags with DEB_BUILD_MAINT_OPTIONS=hardening=+all.
-Result readBuildFlags(BuildFlags *flags);
+// Reads the flags from dpkg-buildflags with DEB_BUILD_MAINT_OPTIONS=hardening=+all,
+// and environment on top (DEB_HOST_ARCH: another architecture's flags).
+Result readBuildFlags(BuildFlags *flags, const QStringList &environment = QStringList());
 
 // CFLAGS without the optimisation and debug options, which the build sets itself.
 QStringList withoutOptimisation(const QStringList &cflags);
@@ -29,11 +30,12 @@ QStringList withoutOptimisation(const QStringList &cflags);
 QStringList stripArguments(const QString &executable);
 
 // The runtime library the link of an executable against runtime uses, as
-// gcc finds it (-print-file-name), or the empty text.
-QString runtimeLibrary(const QString &runtime);
+// the compiler finds it (-print-file-name), or the empty text.
+QString runtimeLibrary(const QString &compiler, const QString &runtime);
 
 // The entries dpkg-shlibdeps gives for the ELF files ("libc6 (>= 2.34)",
 // "libpython3.11 (>= 3.11.0)"): what the executable build suggests and what
 // the package build checks Depends against. A failure of the tool is a
-// warning and no entries, never a refusal.
-Result sharedLibraryDepends(const QStringList &files, QStringList *entries);
+// warning and no entries, never a refusal. The libraries are looked for
+// where the architecture's are (empty: this machine's).
+Result sharedLibraryDepends(const QStringList &files, QStringList *entries, const QString &architecture = QString());

@@ -4,7 +4,7 @@
 #include "cli/commands.h"
 #include "common/namebytes.h"
 #include "common/processrunner.h"
-#include "exebuild/scriptnames.h"
+#include "exebuild/buildtarget.h"
 #include "support/testenv.h"
 
 #include <QProcess>

@@ -5,6 +5,7 @@
 #include "common/filesystem.h"
 #include "common/job.h"
 #include "common/processrunner.h"
+#include "exebuild/buildtarget.h"
 #include "exebuild/datafiles.h"
 #include "exebuild/exebuild.h"
 #include "exebuild/importscan.h"
@@ -515,6 +516,14 @@ private slots:
         addRow("runtimes, none", "runtimes", "python3 python-3.12", "");
         addRow("cache keys", "keys", "ab c|a bc|ab c", "2 distinct");
         addRow("runtime, none installed", "runtime", "", "Не найдено ни одной среды Python");
+        addRow("runtime, another architecture without its compiler", "runtime", "riscv64 python3.11",
+               "Для сборки под riscv64 нужен компилятор riscv64-linux-gnu-gcc");
+        addRow("runtime flags", "runtime flags",
+               "-I/usr/include/python3.13 -I/usr/include/python3.13 -fplugin=/tmp/x.so|-L/usr/lib/riscv64-linux-gnu "
+               "-Wl,--wrap=main -lpython3.13 -ldl  -lm",
+               "-I/usr/include/python3.13 -L/usr/lib/riscv64-linux-gnu -lpython3.13 -ldl -lm");
+        addRow("runtime flags, no library", "runtime flags", "-I/usr/include/python3.13|-ldl",
+               "riscv64-linux-gnu-python3.13-config не назвал каталог заголовков или библиотеку python3.13");
         addRow("scan, not JSON", "scan", "Traceback", "Не удалось прочитать список импортов программы");
     }
 
@@ -555,16 +564,18 @@ private slots:
             return;
         } else if (rule == "runtimes") {
             QTemporaryDir bin;
-            writeFile(bin.path() + "/dpkg-architecture", "#!/bin/sh\necho aarch64-linux-gnu\n");
+            writeFile(bin.path() + "/dpkg-architecture", "#!/bin/sh\necho loongarch64-linux-gnu\n");
             QVERIFY(QFile::setPermissions(bin.path() + "/dpkg-architecture", QFileDevice::Permissions(0x7555)));
             setToolForTesting("dpkg-architecture", bin.path() + "/dpkg-architecture");
             for (const QString &entry : input.split(' ')) {
-                const QString config = bin.path() + "/aarch64-linux-gnu-" + entry.section(':', 0, 0) + "-config";
+                const QString config = bin.path() + "/loongarch64-linux-gnu-" + entry.section(':', 0, 0) + "-config";
                 if (entry.contains(':'))
-                    QFile::link("aarch64-linux-gnu-" + entry.section(':', 1) + "-config", config);
+                    QFile::link("loongarch64-linux-gnu-" + entry.section(':', 1) + "-config", config);
                 setToolForTesting(QFileInfo(config).fileName(), config);
             }
-            got = installedRuntimes().join(' ');
+            BuildTarget target;
+            QVERIFY(buildTarget("arm64", &target).success && target.cross);
+            got = installedRuntimes(target.triplet).join(' ');
             clearToolsForTesting();
             QCOMPARE(got, expected);
             return;
@@ -574,7 +585,22 @@ private slots:
                 keys << cacheKey({parts.section(' ', 0, 0).toUtf8(), parts.section(' ', 1, 1).toUtf8()});
             got = QString::number(keys.size()) + " distinct";
         } else if (rule == "runtime") {
-            got = checkRuntime(input, {}).message;
+            const bool cross = input.startsWith("riscv64");
+            got = checkRuntime(input.section(' ', -1), cross ? QStringList{"python3.11"} : QStringList(),
+                               {input.section(' ', 0, 0), "riscv64-linux-gnu", "riscv64-linux-gnu", cross})
+                      .message;
+        } else if (rule == "runtime flags") {
+            // What the configuration program says beyond directories and libraries is not taken.
+            const QString config = root.path() + "/riscv64-linux-gnu-python3.13-config";
+            writeFile(config, ("#!/bin/sh\ncase $1 in --includes) echo '" + input.section('|', 0, 0) + "';; *) echo '"
+                               + input.section('|', 1) + "';; esac\n")
+                                  .toUtf8());
+            QVERIFY(QFile::setPermissions(config, QFileDevice::Permissions(0x7555)));
+            setToolForTesting(QFileInfo(config).fileName(), config);
+            RuntimeFlags flags;
+            const Result asked = runtimeFlags({"riscv64", "riscv64-linux-gnu", "riscv64-linux-gnu", true}, "python3.13",
+                                              &flags);
+            got = asked.success ? (flags.compile + flags.link).join(' ') : asked.message;
         } else if (rule == "scan") {
             ProgramScan scan;
             got = parseScan(input.toUtf8(), &scan).message;

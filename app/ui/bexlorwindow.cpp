@@ -52,6 +52,8 @@ BexlorWindow::BexlorWindow(QWidget *parent)
     ui->checkBoxLint->setChecked(lintianInstalled());
     ui->comboBoxCompression->addItems(compressionNames());
     selectLib();
+    connect(ui->comboBoxArchitecture, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &BexlorWindow::listRuntimes);
     listProjectNames();
 }
 

@@ -42,6 +42,9 @@ public:
     // Script and runtime selection, executable build.
     void selectPy();
     void selectLib();
+    void listRuntimes(); // those of the chosen architecture
+    QString chosenArchitecture() const;
+    void showArchitecture(const QString &architecture);
     void build();
 
     // Package build and the DEBIAN tools.

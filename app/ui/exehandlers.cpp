@@ -8,6 +8,7 @@ void BexlorWindow::build()
 {
     ExecutableBuild fields;
     fields.runtime = ui->comboBoxSource->currentText();
+    fields.architecture = chosenArchitecture();
     fields.projectDir = ui->lineEditProjectDir->text();
     fields.script = ui->lineEditPy->text();
     fields.binaryDir = ui->lineEditBinaryDir->text();

@@ -19,6 +19,7 @@ void BexlorWindow::saveProject()
     profile.binaryDir = ui->lineEditBinaryDir->text();
     profile.binary = name;
     profile.source = ui->comboBoxSource->currentIndex();
+    profile.architecture = chosenArchitecture();
     profile.projectDirDeb = ui->lineEditProjectDir_2->text();
     profile.debDir = ui->lineEditDebDir->text();
     profile.lint = ui->checkBoxLint->isChecked();
@@ -62,6 +63,7 @@ void BexlorWindow::loadProject()
     ui->lineEditRepoDir->setText(profile.repoDir);
     ui->checkBoxRepo->setChecked(profile.repo);
     ui->lineEditSigningKey->setText(profile.signingKey);
+    showArchitecture(profile.architecture);
     ui->comboBoxSource->setCurrentIndex(profile.source);
 }
 

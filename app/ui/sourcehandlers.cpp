@@ -1,5 +1,6 @@
 #include "app/ui/bexlorwindow.h"
 #include "common/ui/dialogs.h"
+#include "exebuild/buildtarget.h"
 #include "exebuild/scriptnames.h"
 #include "ui_bexlorBuilderGui.h"
 
@@ -13,5 +14,29 @@ void BexlorWindow::selectPy()
 
 void BexlorWindow::selectLib()
 {
-    ui->comboBoxSource->addItems(installedRuntimes());
+    ui->comboBoxArchitecture->addItems(targetArchitectures());
+    listRuntimes();
+}
+
+void BexlorWindow::listRuntimes()
+{
+    BuildTarget target;
+    ui->comboBoxSource->clear();
+    if (buildTarget(ui->comboBoxArchitecture->currentText(), &target).success)
+        ui->comboBoxSource->addItems(installedRuntimes(target.triplet));
+}
+
+QString BexlorWindow::chosenArchitecture() const
+{
+    // This machine's is no choice: a profile made here builds for the
+    // machine it is used on.
+    return ui->comboBoxArchitecture->currentIndex() > 0 ? ui->comboBoxArchitecture->currentText() : QString();
+}
+
+void BexlorWindow::showArchitecture(const QString &architecture)
+{
+    if (!architecture.isEmpty() && ui->comboBoxArchitecture->findText(architecture) < 0)
+        ui->comboBoxArchitecture->addItem(architecture);
+    ui->comboBoxArchitecture->setCurrentIndex(
+        architecture.isEmpty() ? 0 : ui->comboBoxArchitecture->findText(architecture));
 }
