@@ -446,6 +446,37 @@ private slots:
         QVERIFY(QFile::setPermissions(cache, QFileDevice::Permissions(0x7700)));
     }
 
+    // Built for arm64 (amd64 on arm64) after the same program for this machine, with the cache that build filled, the
+    // program runs under qemu and prints what the interpreter prints; its Depends are that architecture's libraries'.
+    void anotherArchitecture()
+    {
+        BuildTarget host, target;
+        QVERIFY(buildTarget(QString(), &host).success);
+        QVERIFY(buildTarget(host.architecture == "arm64" ? "amd64" : "arm64", &target).success);
+        const QString qemu = "qemu-" + target.gnuType.section('-', 0, 0) + "-static";
+        if (toolPath(target.compiler()).isEmpty() || toolPath(qemu).isEmpty()
+            || !installedRuntimes(target.triplet).contains(systemRuntime()))
+            QSKIP(qPrintable(QString("%1, %2 or lib%3-dev:%4 is not installed (scripts/build-and-test installs them)")
+                                 .arg(target.compiler(), qemu, systemRuntime(), target.architecture)));
+        const QString directory = root.path() + "/arm64";
+        const QString script = writeProgram(
+            directory, "=== main.py\nimport sys, storage\nfrom pick import pick\n"
+                       "print(storage.save(sys.argv[1:]), pick(last=2, first=1))\n"
+                           + storage + "=== pick.py\ndef pick(first, *, last=0):\n    return first, last, __name__\n");
+        ExecutableBuild build = fields(script, directory);
+        QVERIFY(buildExecutable(build).success);
+        build.architecture = target.architecture;
+        const Result built = buildExecutable(build);
+        QVERIFY2(built.message.contains(QRegularExpression("\nDepends: libc6 \\(>= [\\d.]+\\), lib"
+                                                           + QRegularExpression::escape(systemRuntime()) + " \\(")),
+                 qPrintable(built.message));
+        const ProcessResult expected = runProcess("timeout", {"120", systemRuntime(), script, "ё", "w"}, directory);
+        const ProcessResult ran = runProcess(
+            "timeout", {"300", "qemu-aarch64-static", "-L", "/", directory + "/tool", "ё", "w"}, directory);
+        QVERIFY2(ran.succeeded() && expected.succeeded(), qPrintable(ran.failureText() + expected.failureText()));
+        QCOMPARE(ran.standardOutput, expected.standardOutput);
+    }
+
     // The data files are the regular files that are neither code nor hidden, cached or another tree; they are copied
     // with their modes, never through a link.
     void dataFilesAndLinks()

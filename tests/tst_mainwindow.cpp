@@ -55,13 +55,15 @@ private slots:
                                        + QList<QPushButton *>{window.ui->pushButtonBuild, window.ui->pushButtonBuild_2})
             QVERIFY2(button->toolTip().size() > 40, qPrintable(button->objectName()));
         QStringList order;
-        for (QWidget *widget = window.ui->lineEditProjectDir; order.size() < 14; widget = widget->nextInFocusChain())
+        for (QWidget *widget = window.ui->lineEditProjectDir; order.size() < 15; widget = widget->nextInFocusChain())
             if (widget->focusPolicy() & Qt::TabFocus)
                 order << widget->objectName();
-        QCOMPARE(order.join(' '), QStringLiteral("lineEditProjectDir BrowseProjectDir lineEditPy browsePy "
-                                                 "lineEditBinaryDir browseBinaryDir lineEditBinary comboBoxSource "
-                                                 "comboBoxOptimise lineEditInclude lineEditExclude checkBoxBytecode "
-                                                 "checkBoxReproducibleExe pushButtonBuild"));
+        QCOMPARE(
+            order.join(' '),
+            QStringLiteral("lineEditProjectDir BrowseProjectDir lineEditPy browsePy "
+                           "lineEditBinaryDir browseBinaryDir lineEditBinary comboBoxSource "
+                           "comboBoxArchitecture comboBoxOptimise lineEditInclude lineEditExclude checkBoxBytecode "
+                           "checkBoxReproducibleExe pushButtonBuild"));
     }
 
     void directoryPickers_data()

@@ -44,6 +44,8 @@ class ProfilesTest : public QObject
                                                const QString &compression = "xz", int level = -1)
     {
         auto w = std::make_unique<BexlorWindow>();
+        if (!lint) // another architecture, whose runtimes the list then shows
+            w->ui->comboBoxArchitecture->addItem("riscv64"), w->ui->comboBoxArchitecture->setCurrentText("riscv64");
         w->ui->comboBoxSource->clear();
         w->ui->comboBoxSource->addItems({"python3.9", "python3.10", "python3.11"});
         for (int i = 0; i < values.size(); ++i)
@@ -134,8 +136,9 @@ private slots:
         const QSettings file(settingsFilePath(), QSettings::IniFormat);
         QCOMPARE(file.value("tool/Lint").toString() + file.value("tool/Bytecode").toString()
                      + file.value("tool/Compression").toString() + file.value("tool/CompressionLevel").toString()
-                     + file.value("tool/Optimise").toString(),
-                 "falsetruezstd19speed");
+                     + file.value("tool/Optimise").toString() + file.value("tool/Architecture").toString()
+                     + file.value("other/Architecture").toString(),
+                 "falsetruezstd19speedriscv64");
         QCOMPARE(w->ui->comboBoxProjects->count(), 2);
         QCOMPARE(w->ui->comboBoxProjects->currentIndex(), 0);
         w->ui->comboBoxProjects->setCurrentText("tool");
@@ -148,13 +151,14 @@ private slots:
         QVERIFY(!w->ui->checkBoxLint->isChecked() && w->ui->checkBoxBytecode->isChecked()
                 && w->ui->comboBoxOptimise->currentIndex() == 1);
         QCOMPARE(w->ui->comboBoxCompression->currentText() + w->ui->spinBoxLevel->text(), "zstd19");
+        QCOMPARE(w->ui->comboBoxArchitecture->currentText(), "riscv64");
         QVERIFY(w->ui->checkBoxRepo->isChecked());
         QCOMPARE(w->ui->lineEditRepoDir->text() + w->ui->lineEditSigningKey->text(), "w3/репоtool ключ");
 
         w->ui->comboBoxProjects->clear(); // no profile selected: everything is emptied
         w->loadProject();
         QCOMPARE(texts(*w).join(QString()), QString());
-        QCOMPARE(w->ui->comboBoxSource->currentIndex(), 0);
+        QCOMPARE(w->ui->comboBoxSource->currentIndex() + w->ui->comboBoxArchitecture->currentIndex(), 0);
         // No Lint key: on, since lintian is installed; no Bytecode key: off; no Optimise key: size.
         QVERIFY(w->ui->checkBoxLint->isChecked() && !w->ui->checkBoxBytecode->isChecked()
                 && w->ui->comboBoxOptimise->currentIndex() == 0);
