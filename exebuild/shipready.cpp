@@ -22,8 +22,9 @@ Result buildFlag(const QString &name, QStringList *words)
 }
 
 // dpkg-shlibdeps -O for the files, run where a minimal debian/control
-// makes it believe it is in a source tree.
-Result runShlibdeps(const QStringList &files, QString *output)
+// makes it believe it is in a source tree, for the architecture when one is
+// given (it takes DEB_HOST_ARCH as dpkg-architecture does).
+Result runShlibdeps(const QStringList &files, const QString &architecture, QString *output)
 {
     PrivateDirectory directory;
     if (directory.made().failed())
@@ -40,7 +41,9 @@ Result runShlibdeps(const QStringList &files, QString *output)
         arguments << QStringLiteral("-e") + file;
     // Its answer is read here, no news for the user's log.
     const QuietOutput quiet;
-    const ProcessResult run = runProcess(QStringLiteral("dpkg-shlibdeps"), arguments, source);
+    const ProcessResult run = runProcess(
+        QStringLiteral("dpkg-shlibdeps"), arguments, source,
+        architecture.isEmpty() ? QStringList() : QStringList{QStringLiteral("DEB_HOST_ARCH=") + architecture});
     if (!run.succeeded())
         return Result::failure(run.failureText());
     *output = run.standardOutput;
@@ -85,11 +88,11 @@ QString runtimeLibrary(const QString &runtime)
     return found.succeeded() && path.startsWith(QLatin1Char('/')) ? path : QString();
 }
 
-Result sharedLibraryDepends(const QStringList &files, QStringList *entries)
+Result sharedLibraryDepends(const QStringList &files, QStringList *entries, const QString &architecture)
 {
     entries->clear();
     QString output;
-    const Result run = runShlibdeps(files, &output);
+    const Result run = runShlibdeps(files, architecture, &output);
     if (run.failed())
         return Result::doneWith(
             {QStringLiteral("Не удалось определить зависимости от библиотек (dpkg-shlibdeps): ") + run.message});
