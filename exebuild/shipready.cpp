@@ -23,7 +23,8 @@ Result buildFlag(const QString &name, QStringList *words, const QStringList &env
 }
 
 // dpkg-shlibdeps -O for the files, run where a minimal debian/control
-// makes it believe it is in a source tree.
+// makes it believe it is in a source tree, for the architecture when one is
+// given (it takes DEB_HOST_ARCH as dpkg-architecture does).
 Result runShlibdeps(const QStringList &files, const QString &architecture, QString *output)
 {
     PrivateDirectory directory;

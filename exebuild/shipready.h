@@ -35,7 +35,7 @@ QString runtimeLibrary(const QString &compiler, const QString &runtime);
 
 // The entries dpkg-shlibdeps gives for the ELF files ("libc6 (>= 2.34)",
 // "libpython3.11 (>= 3.11.0)"): what the executable build suggests and what
-// the package build checks Depends against. A failure of the tool is a
-// warning and no entries, never a refusal. The libraries are looked for
-// where the architecture's are (empty: this machine's).
+// the package build checks Depends against, for the Debian architecture
+// given, the host's by default. A failure of the tool is a warning and no
+// entries, never a refusal.
 Result sharedLibraryDepends(const QStringList &files, QStringList *entries, const QString &architecture = QString());

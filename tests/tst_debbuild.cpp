@@ -4,6 +4,7 @@
 #include "common/paths.h"
 #include "common/processrunner.h"
 #include "desktop/accessrights.h"
+#include "package/debbuild/architecturecheck.h"
 #include "package/debbuild/debbuild.h"
 #include "support/fakedialogs.h"
 #include "support/testenv.h"
@@ -11,9 +12,20 @@
 
 #include <QtTest>
 
+#include <elf.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+// The first 64 bytes of an ELF file of that class (32 or 64 bits), machine and byte order.
+QByteArray elf(int bits, int machine, bool bigEndian = false)
+{
+    QByteArray header(64, '\0');
+    header.replace(0, 7, QByteArray(ELFMAG) + char(bits / 32) + char(bigEndian ? 2 : 1) + char(1));
+    header[bigEndian ? 19 : 18] = char(machine & 0xff);
+    header[bigEndian ? 18 : 19] = char(machine >> 8);
+    return header;
+}
 
 class DebBuildTest : public QObject
 {
@@ -234,6 +246,66 @@ private slots:
                                                               "/etc/linked.conf\n/etc/a b.conf\n/etc/b.conf\n"
                                                               "/etc/c\r\n/etc/d\xe9\n/etc/Я/c\n"));
         QCOMPARE(readFile(control + "/md5sums"), QByteArray());
+    }
+
+    void architectures_data()
+    {
+        QTest::addColumn<QString>("architecture");
+        QTest::addColumn<QString>("path"); // of the ELF file below the package root
+        QTest::addColumn<QByteArray>("header"); // its first 64 bytes; none: a program built by the cross compiler
+        QTest::addColumn<QString>("refusal"); // none: accepted
+        const QString refused = "DEBIAN/control: «Architecture: %1» (%2), но эти файлы ELF собраны для другой "
+                                "архитектуры: соберите их для %1 или укажите в поле Architecture ту, для которой они "
+                                "собраны:\n/%3: %4";
+        const QString x86_64 = "x86_64, 64 бита, little-endian", aarch64 = "aarch64, 64 бита, little-endian";
+        const QString program = "usr/bin/prog";
+        addRow("amd64, x86_64", "amd64", program, elf(64, EM_X86_64), QString());
+        addRow("amd64, aarch64", "amd64", program, elf(64, EM_AARCH64), refused.arg("amd64", x86_64, program, aarch64));
+        addRow("arm64, aarch64", "arm64", program, elf(64, EM_AARCH64), QString());
+        addRow("arm64, x86_64", "arm64", program, elf(64, EM_X86_64), refused.arg("arm64", aarch64, program, x86_64));
+        addRow("arm64, big-endian aarch64", "arm64", program, elf(64, EM_AARCH64, true),
+               refused.arg("arm64", aarch64, program, "aarch64, 64 бита, big-endian"));
+        addRow("i386, x86_64", "i386", program, elf(64, EM_X86_64),
+               refused.arg("i386", "i686, 32 бита, little-endian", program, x86_64));
+        // What lintian lets pass, and what is not judged at all.
+        addRow("amd64, i386", "amd64", program, elf(32, EM_386), QString());
+        addRow("i386, lib64", "i386", "usr/lib64/libx.so", elf(64, EM_X86_64), QString());
+        addRow("i386, kernel module", "i386", "lib/modules/6.1.0/x.ko", elf(64, EM_X86_64), QString());
+        addRow("debug symbols", "arm64", "usr/lib/debug/.build-id/ab/cdef.debug", elf(64, EM_X86_64), QString());
+        addRow("firmware", "amd64", "usr/lib/firmware/dsp.elf", elf(32, EM_ARM), QString());
+        addRow("unknown machine", "amd64", program, elf(32, EM_XTENSA), QString());
+        addRow("unknown architecture", "bexlor64", program, elf(64, EM_AARCH64), QString());
+        addRow("arm64, cross-compiled", "arm64", program, QByteArray(), QString());
+    }
+
+    // The ELF files' headers against what dpkg-architecture says of Architecture; a cross-compiled program is
+    // packed as arm64, its Depends from dpkg-shlibdeps run for arm64.
+    void architectures()
+    {
+        QFETCH(QString, architecture);
+        QFETCH(QString, path);
+        QFETCH(QByteArray, header);
+        QFETCH(QString, refusal);
+        const QString base = root.path() + "/архитектура " + QTest::currentDataTag(), work = base + "/prog";
+        writeFile(work + "/DEBIAN/control", "Package: prog\nVersion: 1\nArchitecture: " + architecture.toUtf8()
+                                                + "\nMaintainer: T <t@e.org>\nDescription: p\n prog\n");
+        const QString compiler = "/usr/bin/aarch64-linux-gnu-gcc";
+        if (header.isEmpty() && !QFileInfo::exists(compiler))
+            QSKIP("No cross compiler for arm64 (gcc-aarch64-linux-gnu is not installed)");
+        writeFile(work + '/' + path, header); // the cross compiler's program replaces an empty one
+        if (header.isEmpty()) {
+            writeFile(base + "/prog.c", "int main(void) { return 0; }\n");
+            QVERIFY(runProcess(compiler, {"-o", work + '/' + path, base + "/prog.c"}).succeeded());
+        }
+        const Result checked = checkStagedArchitecture(parseControl(readFile(work + "/DEBIAN/control")), work, {path});
+        QCOMPARE(checked.success ? QString() : checked.message, refusal);
+        if (!header.isEmpty())
+            return;
+        const Result built = buildPackage(work, base);
+        QVERIFY2(built.success && built.message.contains(QRegularExpression("\nDepends: libc6 \\(>= [0-9.]+\\)")),
+                 qPrintable(built.message));
+        QVERIFY(runProcess("dpkg-deb", {"--info", base + "/prog_1_arm64.deb"})
+                    .standardOutput.contains("\n Architecture: arm64\n"));
     }
 
     void compressions_data()

@@ -137,8 +137,8 @@ Result stageAndBuild(const QString &workDir, const QString &privateDir, const QS
     };
     const Result staged = runSteps({[&] { return stagePackage(workDir, staging, own, rules, &data); },
                                     [&] { return prepareControlArea(staging, rules, data, &control); },
-                                    [&] { return checkSharedLibraries(control, stagedPaths(data.elfFiles)); },
-                                    [&] { return checkStagedArchitecture(control, data.elfFiles); }});
+                                    [&] { return checkStagedArchitecture(control, staging, data.elfFiles); },
+                                    [&] { return checkSharedLibraries(control, stagedPaths(data.elfFiles)); }});
     // The staging copy is gone once the user reads the messages, failures and warnings alike: its files are
     // named where the user has them.
     QString named = workDir;

@@ -60,7 +60,9 @@ Result checkSharedLibraries(const ControlParagraph &control, const QStringList &
         return Result::done();
     const PhaseTimer timer(BuildPhase::Elf);
     QStringList libraries, warnings;
-    const Result run = sharedLibraryDepends(files, &libraries);
+    const QString architecture = control.value(QStringLiteral("Architecture")).trimmed();
+    const Result run = sharedLibraryDepends(files, &libraries,
+                                            architecture == QLatin1String("all") ? QString() : architecture);
     warnings << run.warnings;
     // Executables built here carry the Python packages they import, compared even when dpkg-shlibdeps failed.
     const QStringList missing = missingEntries(

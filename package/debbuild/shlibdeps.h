@@ -21,8 +21,9 @@ QStringList missingEntries(const QStringList &entries, const QList<QByteArray> &
 // missing ones.
 QString dependsLine(const QString &depends, const QStringList &missing);
 
-// Runs dpkg-shlibdeps on files, the ELF files of the staged tree, in a
-// private directory of its own, adds the Python packages that executables
+// Runs dpkg-shlibdeps on files, the ELF files of the staged tree, for the
+// control file's Architecture when it is concrete, in a private directory
+// of its own, adds the Python packages that executables
 // built by this program name in their note, and warns of what Depends lacks
 // with a ready line; a dpkg-shlibdeps failure becomes a warning too, never a
 // refusal.
