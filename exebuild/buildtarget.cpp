@@ -14,22 +14,7 @@ QStringList words(const QString &answer)
     return answer.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
 }
 
-// One value of what dpkg-architecture says of the architecture; the empty
-// text when it does not know it. -f: the names are the architecture's,
-// not what the user's environment says they are.
-QString architectureValue(const QString &architecture, const QString &variable, QString *error = nullptr)
-{
-    const ProcessResult asked = runQuery(
-        QStringLiteral("dpkg-architecture"),
-        {QStringLiteral("-f"), QStringLiteral("-a"), architecture, QStringLiteral("-q") + variable});
-    const QString value = asked.standardOutput.trimmed();
-    if (!asked.succeeded() || value.isEmpty() || value.contains(QLatin1Char('/'))) {
-        if (error)
-            *error = asked.failureText().trimmed();
-        return QString();
-    }
-    return value;
-}
+} // namespace
 
 QString hostArchitecture()
 {
@@ -37,7 +22,17 @@ QString hostArchitecture()
     return asked.succeeded() ? asked.standardOutput.trimmed() : QString();
 }
 
-} // namespace
+ProcessResult architectureValues(const QString &architecture, QHash<QString, QString> *values)
+{
+    // It warns on standard error that CC builds for this machine: its status
+    // alone counts.
+    const ProcessResult asked = runQuery(QStringLiteral("dpkg-architecture"),
+                                         {QStringLiteral("-f"), QStringLiteral("-a") + architecture});
+    values->clear();
+    for (const QString &line : asked.standardOutput.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        values->insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1));
+    return asked;
+}
 
 QString BuildTarget::compiler() const
 {
@@ -62,11 +57,14 @@ Result buildTarget(const QString &architecture, BuildTarget *target)
     BuildTarget found;
     found.architecture = architecture.isEmpty() ? host : architecture;
     found.cross = found.architecture != host;
-    QString error;
-    found.triplet = architectureValue(found.architecture, QStringLiteral("DEB_HOST_MULTIARCH"), &error);
-    found.gnuType = architectureValue(found.architecture, QStringLiteral("DEB_HOST_GNU_TYPE"));
-    if (found.triplet.isEmpty() || found.gnuType.isEmpty())
-        return Result::failure(QStringLiteral("Архитектура «%1» неизвестна dpkg: %2").arg(found.architecture, error));
+    QHash<QString, QString> values;
+    const ProcessResult asked = architectureValues(found.architecture, &values);
+    found.triplet = values.value(QStringLiteral("DEB_HOST_MULTIARCH"));
+    found.gnuType = values.value(QStringLiteral("DEB_HOST_GNU_TYPE"));
+    static const QRegularExpression name(QStringLiteral("^[a-z0-9_-]+$"));
+    if (!asked.succeeded() || !name.match(found.triplet).hasMatch() || !name.match(found.gnuType).hasMatch())
+        return Result::failure(QStringLiteral("Архитектура «%1» неизвестна dpkg: %2")
+                                   .arg(found.architecture, asked.failureText().trimmed()));
     *target = found;
     return Result::done();
 }

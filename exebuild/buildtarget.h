@@ -1,7 +1,9 @@
 #pragma once
 
+#include "common/processrunner.h"
 #include "common/result.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +25,15 @@ struct BuildTarget
     // answer for this machine without it.
     QStringList dpkgEnvironment() const;
 };
+
+// This machine's architecture as dpkg names it ("amd64"); empty when dpkg
+// cannot say.
+QString hostArchitecture();
+
+// What dpkg-architecture -f -a says of the architecture: its variables
+// ("DEB_HOST_MULTIARCH" → "aarch64-linux-gnu"). -f: the user's DEB_HOST_*
+// variables do not answer for it. The run tells whether dpkg knows it.
+ProcessResult architectureValues(const QString &architecture, QHash<QString, QString> *values);
 
 // The target that architecture names; the empty name is this machine's.
 // An architecture dpkg does not know is refused; whether its tools are

@@ -285,6 +285,7 @@ private slots:
         const QString base = m_root.path() + "/запуск " + QTest::currentDataTag() + " $(touch pwned); 'q'";
         const QString work = base + "/work dir/mytool", out = base + "/out деб", source = base + "/src $x";
         const QString script = source + "/my-tool.py", picture = base + "/картинка.png";
+        const QString runtime = installedRuntimes().value(installedRuntimes().size() - 1);
         const auto fill = [&](QString text, bool pattern = false) {
             const auto as = [pattern](const QString &path) {
                 return pattern ? QRegularExpression::escape(path) : path;
@@ -296,7 +297,7 @@ private slots:
                 .replace("{P}", as(picture))
                 .replace("{H}", as(m_home.path()))
                 .replace("{B}", as(base))
-                .replace("{R}", installedRuntimes().value(installedRuntimes().size() - 1));
+                .replace("{R}", runtime);
         };
         const auto fillAll = [&](const QStringList &list) {
             QStringList filled;

@@ -1,6 +1,6 @@
 #include "package/debbuild/architecturecheck.h"
 
-#include "common/processrunner.h"
+#include "exebuild/buildtarget.h"
 #include "package/debbuild/buildphases.h"
 
 #include <QFile>
@@ -95,21 +95,16 @@ Target fileTarget(const QString &path)
 }
 
 // What dpkg-architecture says the architecture runs; no cpu for one it does
-// not know. -f: DEB_HOST_* variables of the environment must not answer for
-// it. It warns on standard error that CC does not build for another
-// architecture: its status alone counts.
+// not know.
 Result architectureTarget(const QString &architecture, Target *target)
 {
-    const ProcessResult answer = runQuery(QStringLiteral("dpkg-architecture"),
-                                          {QStringLiteral("-f"), QStringLiteral("-a") + architecture});
+    QHash<QString, QString> values;
+    const ProcessResult answer = architectureValues(architecture, &values);
     if (!answer.started || answer.crashed)
         return Result::doneWith({QStringLiteral("Не удалось проверить архитектуру файлов ELF (dpkg-architecture): ")
                                  + answer.failureText()});
     if (answer.exitCode != 0)
         return Result::done();
-    QHash<QString, QString> values;
-    for (const QString &line : answer.standardOutput.split(QLatin1Char('\n')))
-        values.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1));
     target->bits = values.value(QStringLiteral("DEB_HOST_ARCH_BITS")).toInt();
     target->bigEndian = values.value(QStringLiteral("DEB_HOST_ARCH_ENDIAN")) == QLatin1String("big");
     if (target->bits > 0)

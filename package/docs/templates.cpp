@@ -1,7 +1,5 @@
 #include "package/docs/templates.h"
 
-#include "common/processrunner.h"
-
 #include "package/docs/licences.h"
 
 #include <QRegularExpression>
@@ -103,13 +101,6 @@ QString maintainerScriptTemplate(const QString &script)
             return QStringLiteral("#!/bin/sh\nset -e\n\n# %1 %2.\n\nexit 0\n").arg(script, purpose.second);
     }
     return QString();
-}
-
-QString hostArchitecture()
-{
-    const ProcessResult architecture = runProcess(QStringLiteral("dpkg"), {QStringLiteral("--print-architecture")});
-    const QString name = architecture.standardOutput.trimmed();
-    return architecture.succeeded() && !name.isEmpty() ? name : QStringLiteral("all");
 }
 
 QString userMaintainer()

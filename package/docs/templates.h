@@ -3,8 +3,7 @@
 #include <QString>
 
 // Starting texts the editors offer for the files of a package. The texts
-// are pure functions of their inputs; hostArchitecture and userMaintainer
-// read the machine and the account.
+// are pure functions of their inputs; userMaintainer reads the account.
 
 // A package name made from K: lowercased, characters dpkg does not allow
 // in a name dropped, leading characters other than letters and digits too.
@@ -38,9 +37,6 @@ QString changelogPlaceholder();
 // and comment, the licence, the changelog line); a line holding one, in any
 // case, has not been filled in.
 QStringList templatePlaceholders();
-
-// What dpkg --print-architecture says, or "all" when it cannot be run.
-QString hostArchitecture();
 
 // maintainerFrom for the environment and the account running the program.
 QString userMaintainer();

@@ -2,6 +2,7 @@
 
 #include "common/filesystem.h"
 #include "common/paths.h"
+#include "exebuild/buildtarget.h"
 #include "package/docs/templates.h"
 
 #include <QFile>
@@ -26,9 +27,10 @@ Result createStandardFiles(const QString &workDir)
 
 Result debianFileTemplate(const QString &name, const QString &workDir, QString *text)
 {
-    *text = name == QLatin1String("control")
-                ? controlTemplate(packageName(workDir), hostArchitecture(), userMaintainer())
-                : maintainerScriptTemplate(name);
+    const QString architecture = name == QLatin1String("control") ? hostArchitecture() : QString();
+    *text = name == QLatin1String("control") ? controlTemplate(
+                packageName(workDir), architecture.isEmpty() ? QStringLiteral("all") : architecture, userMaintainer())
+                                             : maintainerScriptTemplate(name);
     if (text->isEmpty()) {
         return Result::failure(QStringLiteral("Для файла «%1» шаблона нет: шаблоны есть для control, preinst, "
                                               "postinst, prerm, postrm и config")
