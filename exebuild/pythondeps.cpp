@@ -1,14 +1,13 @@
 #include "exebuild/pythondeps.h"
 
 #include "common/processrunner.h"
+#include "exebuild/elfsections.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
 #include <elf.h>
-
-#include <cstring>
 
 namespace {
 
@@ -37,31 +36,28 @@ QSet<QString> runtimeClosure(const QString &runtimePackage)
 }
 
 // The description of the ELF file's note named Bexlor, read from its note
-// sections without loading the file; empty without one.
+// sections without loading the file, in the file's byte order and word size
+// (a program built for another architecture carries it too); empty without
+// one.
 QByteArray bexlorNote(const QString &path)
 {
     QFile file(path);
-    Elf64_Ehdr header;
-    if (!file.open(QIODevice::ReadOnly) || file.read(reinterpret_cast<char *>(&header), sizeof header) != sizeof header
-        || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64
-        || header.e_ident[EI_DATA] != ELFDATA2LSB || header.e_shentsize != sizeof(Elf64_Shdr))
+    ElfLayout layout;
+    if (!file.open(QIODevice::ReadOnly) || !readElfLayout(file, &layout))
         return QByteArray();
-    for (int index = 0; index < header.e_shnum; ++index) {
-        Elf64_Shdr section;
-        if (!file.seek(qint64(header.e_shoff + index * sizeof section))
-            || file.read(reinterpret_cast<char *>(&section), sizeof section) != sizeof section
-            || section.sh_type != SHT_NOTE || section.sh_size > (1 << 20) || !file.seek(qint64(section.sh_offset)))
+    for (const ElfSection &section : qAsConst(layout.sections)) {
+        if (section.type != SHT_NOTE || section.size > (1 << 20) || !file.seek(qint64(section.offset)))
             continue;
-        const QByteArray notes = file.read(qint64(section.sh_size));
+        const QByteArray notes = file.read(qint64(section.size));
         for (qint64 at = 0; at + 12 <= notes.size();) {
-            Elf64_Nhdr note;
-            std::memcpy(&note, notes.constData() + at, sizeof note);
+            const quint64 nameSize = elfField(notes, int(at), 4, layout.bigEndian);
+            const quint64 descriptionSize = elfField(notes, int(at) + 4, 4, layout.bigEndian);
             // The sizes are 32 bits, rounded up in 64: a damaged note moves on
             // and ends the loop, and nothing is read outside the section.
-            const qint64 name = at + 12, description = name + (qint64(note.n_namesz) + 3) / 4 * 4;
-            at = description + (qint64(note.n_descsz) + 3) / 4 * 4;
-            if (at <= notes.size() && notes.mid(int(name), int(note.n_namesz)) == QByteArray("Bexlor", 7))
-                return notes.mid(int(description), int(note.n_descsz));
+            const qint64 name = at + 12, description = name + qint64(nameSize + 3) / 4 * 4;
+            at = description + qint64(descriptionSize + 3) / 4 * 4;
+            if (at <= notes.size() && notes.mid(int(name), int(nameSize)) == QByteArray("Bexlor", 7))
+                return notes.mid(int(description), int(descriptionSize));
         }
     }
     return QByteArray();

@@ -532,6 +532,9 @@ private slots:
         addRow("relations", "relations", "a (>= 1), b | c:any, d [amd64],, a", "a b c d");
         // A damaged note (a description size that wraps the offset round) ends the reading.
         addRow("note, damaged sizes", "note", "00000000f4ffffff01000000", "[]");
+        // A 32-bit file, as a program built for i386 or armhf is.
+        addRow("note, 32-bit", "note", "32 0700000010000000010000004265786c6f720000446570656e64733a20612c20620a0000",
+               "[a b]");
         addRow("dependencies", "dependencies", "yaml /y|six /s ?|json /j|local /usr/local/x.py|six /s ?|ab /a ?|ab2 /a",
                "Depends: libpython3.11, pa, python3-yaml|Recommends: python3-six|/usr/local/x.py");
         // The binary name and the C file offered for a script.
@@ -575,9 +578,10 @@ private slots:
             for (auto it = owners.begin(); it != owners.end(); ++it)
                 got += (got.isEmpty() ? "" : " ") + it.key() + '=' + it.value().join(',');
         } else if (rule == "note") {
-            const QString elf = root.path() + "/note";
-            writeFile(elf + ".bin", QByteArray::fromHex(input.toLatin1()));
-            QVERIFY(runProcess("objcopy", {"--add-section", ".note.x=" + elf + ".bin", "/bin/true", elf}).succeeded());
+            const QString elf = root.path() + "/note", base = input.startsWith("32 ") ? elf + ".o" : "/bin/true";
+            writeFile(elf + ".bin", QByteArray::fromHex(input.section(' ', -1).toLatin1()));
+            QVERIFY(base == "/bin/true" || runProcess("as", {"--32", "-o", base, "/dev/null"}).succeeded());
+            QVERIFY(runProcess("objcopy", {"--add-section", ".note.x=" + elf + ".bin", base, elf}).succeeded());
             got = '[' + notedDepends({elf}).join(' ') + ']';
         } else if (rule == "relations") {
             got = relationNames(input).join(' ');
