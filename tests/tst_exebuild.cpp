@@ -472,8 +472,10 @@ private slots:
                                                            + QRegularExpression::escape(systemRuntime()) + " \\(")),
                  qPrintable(built.message));
         const ProcessResult expected = runProcess("timeout", {"120", systemRuntime(), script, "ё", "w"}, directory);
-        const ProcessResult ran = runProcess(
-            "timeout", {"300", "qemu-aarch64-static", "-L", "/", directory + "/tool", "ё", "w"}, directory);
+        // Run with its sources moved away, from another directory.
+        QVERIFY(QDir().rename(directory, directory + " moved"));
+        const ProcessResult ran = runProcess("timeout", {"300", qemu, "-L", "/", directory + " moved/tool", "ё", "w"},
+                                             root.path());
         QVERIFY2(ran.succeeded() && expected.succeeded(), qPrintable(ran.failureText() + expected.failureText()));
         QCOMPARE(ran.standardOutput, expected.standardOutput);
     }
